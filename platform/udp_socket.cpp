@@ -1,0 +1,142 @@
+#include "platform/udp_socket.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace talvenor {
+
+namespace {
+
+sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = endpoint.address;
+  address.sin_port = endpoint.port;
+  return address;
+}
+
+// Errors after which the socket is still usable: ICMP reports on a connected
+// socket, signals, a full buffer, a missing route.
+bool IsTransient(int error) {
+  switch (error) {
+    case EINTR:
+    case EAGAIN:
+    case ECONNREFUSED:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENOBUFS:
+    case ENOMEM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+UdpSocket::~UdpSocket() { Close(); }
+
+bool UdpSocket::Open() {
+  Close();
+  fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_UDP);
+  if (fd_ < 0) return false;
+  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0) {
+    Close();
+    return false;
+  }
+  // No SO_REUSEADDR: with it a second process on the same port would silently
+  // take all the traffic instead of failing to bind.
+  return true;
+}
+
+bool UdpSocket::Bind(const Ipv4Endpoint& local) {
+  if (fd_ < 0) return false;
+  sockaddr_in address = ToSockaddr(local);
+  return bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+Ipv4Endpoint UdpSocket::LocalEndpoint() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+  return {address.sin_addr.s_addr, address.sin_port};
+}
+
+long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
+  if (fd_ < 0) return -1;
+  sockaddr_in address = ToSockaddr(destination);
+  // Sent without MSG_DONTROUTE: Linux honours that flag and would refuse every
+  // destination behind a router, where WinSock providers ignore it.
+  ssize_t sent;
+  do {
+    sent = sendto(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+                  reinterpret_cast<sockaddr*>(&address), sizeof address);
+  } while (sent < 0 && errno == EINTR);
+  return static_cast<long>(sent);
+}
+
+UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
+  Received result;
+  if (fd_ < 0) return result;
+  for (;;) {
+    // Closing a socket does not wake a thread blocked on it under Linux, so the
+    // wait covers the socket and an eventfd that Wake() signals.
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    int ready = poll(fds, 2, -1);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      result.status = ReceiveStatus::Closed;
+      return result;
+    }
+    if (fds[1].revents != 0) {
+      result.status = ReceiveStatus::Woken;
+      return result;
+    }
+    if (fds[0].revents & (POLLNVAL)) {
+      result.status = ReceiveStatus::Closed;
+      return result;
+    }
+    sockaddr_in source{};
+    socklen_t sourceLength = sizeof source;
+    // MSG_TRUNC makes recvfrom return the datagram's real length even when it
+    // was cut to fit the buffer, where WinSock would fail with WSAEMSGSIZE.
+    ssize_t length = recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC,
+                              reinterpret_cast<sockaddr*>(&source), &sourceLength);
+    if (length < 0) {
+      int error = errno;
+      if (error == EAGAIN || error == EINTR) continue;  // poll woke for nothing
+      result.status = IsTransient(error) ? ReceiveStatus::TransientError : ReceiveStatus::Closed;
+      return result;
+    }
+    result.status = ReceiveStatus::Datagram;
+    result.realLength = static_cast<size_t>(length);
+    result.copied = std::min(result.realLength, buffer.size());
+    result.source = {source.sin_addr.s_addr, source.sin_port};
+    return result;
+  }
+}
+
+void UdpSocket::Wake() const {
+  if (wakeFd_ < 0) return;
+  uint64_t one = 1;
+  ssize_t written = write(wakeFd_, &one, sizeof one);
+  (void)written;  // a full counter already means "wake"
+}
+
+void UdpSocket::Close() {
+  if (fd_ >= 0) close(fd_);
+  if (wakeFd_ >= 0) close(wakeFd_);
+  fd_ = -1;
+  wakeFd_ = -1;
+}
+
+}  // namespace talvenor

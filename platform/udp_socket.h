@@ -1,0 +1,51 @@
+// A UDP socket over POSIX with a receive that another thread can wake.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/endpoint.h"
+
+namespace talvenor {
+
+class UdpSocket {
+public:
+  UdpSocket() = default;
+  ~UdpSocket();
+  UdpSocket(const UdpSocket&) = delete;
+  UdpSocket& operator=(const UdpSocket&) = delete;
+
+  // Creates the IPv4 datagram socket and its wake-up event; false on failure.
+  bool Open();
+  // Binds to the endpoint (port 0 picks a free one); false when the port is
+  // taken or not permitted.
+  bool Bind(const Ipv4Endpoint& local);
+  bool IsOpen() const { return fd_ >= 0; }
+  // The bound local endpoint, network order.
+  Ipv4Endpoint LocalEndpoint() const;
+
+  // Sends one datagram; returns what sendto returned (bytes sent or -1).
+  long SendTo(std::span<const char> bytes, const Ipv4Endpoint& destination) const;
+
+  enum class ReceiveStatus { Datagram, Woken, TransientError, Closed };
+  struct Received {
+    ReceiveStatus status = ReceiveStatus::Closed;
+    size_t copied = 0;       // bytes placed in the buffer
+    size_t realLength = 0;   // length of the datagram on the wire
+    Ipv4Endpoint source;
+  };
+  // Waits for one datagram or a Wake(). A datagram longer than the buffer is
+  // cut to fit, and realLength tells its true length.
+  Received Receive(std::span<char> buffer) const;
+  // Wakes a thread blocked in Receive; it returns Woken from then on.
+  void Wake() const;
+
+  void Close();
+
+private:
+  int fd_ = -1;
+  int wakeFd_ = -1;
+};
+
+}  // namespace talvenor
