@@ -1,0 +1,54 @@
+#include "apps/nuvex-phone/phone_host.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+
+#include "host/ccon.h"
+
+namespace nuvex {
+
+namespace {
+std::mutex dataMutex;
+std::string dataDirectory = ".";
+std::atomic<bool> closing{false};
+}  // namespace
+
+void SetDataDirectory(const std::string& folder) {
+  std::scoped_lock lock(dataMutex);
+  dataDirectory = folder;
+}
+
+void SetClosing(bool value) { closing = value; }
+
+}  // namespace nuvex
+
+CString CCon::AddSystemPath(const CString& name, const CString& extension) {
+  std::scoped_lock lock(nuvex::dataMutex);
+  return nuvex::dataDirectory + "/" + name + extension;
+}
+
+void CCon::OnOpenTextFile(const CString& name, const CString& header) {
+  CString path = AddSystemPath(name, ".txt");
+  std::ifstream existing(path);
+  if (!existing) std::ofstream(path) << header;
+  std::printf("List %s: %s\n", name.c_str(), path.c_str());
+}
+
+BOOL CCon::IsClose() { return nuvex::closing ? 1 : 0; }
+
+void CCon::OnClose() { std::printf("A call was refused while closing.\n"); }
+
+CCon* CCon::OnIncomingCall(CCom*, int, int, const CString&, const CString&, const CString&, const CString&,
+                           const CString&) {
+  // Calls are answered once the phone has its audio; a host must never return null.
+  static struct NullConnection final : CCon {
+    void OnConnected(int, int) override {}
+    void OnDisconnected(int) override {}
+    void OnAudioSent() override {}
+    void OnAudioReceived(const short*, int, int) override {}
+    void OnCallInfo(const CString&) override {}
+  } connection;
+  return &connection;
+}

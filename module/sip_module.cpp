@@ -1,0 +1,122 @@
+#include "module/sip_module.h"
+
+#include <chrono>
+
+#include "module/g729_library.h"
+#include "module/module_settings.h"
+#include "module/no_throw.h"
+#include "platform/message_box.h"
+#include "settings/address_settings.h"
+#include "settings/register_settings.h"
+#include "settings/voip_settings.h"
+#include "transport/receive_loop.h"
+
+namespace talvenor {
+
+namespace {
+constexpr std::chrono::milliseconds kTimerInterval{888};
+}  // namespace
+
+SipModule& TheModule() {
+  static SipModule* module = new SipModule;  // lives as long as the library
+  return *module;
+}
+
+std::mutex& PeerLookupLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
+
+CCom* SipModule::Start() {
+  std::scoped_lock lifecycle(lifecycleMutex_);
+  if (running_) return this;  // already started: the host gets the same object
+
+  LoadG729Library(DefaultG729Candidates());
+  running_ = 1;
+  highestLine_ = 0;
+  lines_ = {};
+  // The sockets library needs no start-up on Linux; that step always succeeds.
+  LoadAddressSettings();
+  if (!socket_.Open()) {
+    Fail(1006);
+    return nullptr;
+  }
+  ModuleSettings& settings = Settings();
+  if (!socket_.Bind({settings.BindAddress, NetworkPort(settings.SipPort)})) {
+    Fail(1007);
+    return nullptr;
+  }
+  LoadRegisterSettings();
+  LoadGatewaySettingsNotKeptYet();
+  LoadVoipSettings();
+  timerId_ = timer_.Start(kTimerInterval, [this] { TimerProcedure(); });
+  receiveThreadActive_ = true;
+  try {
+    receiveThread_ = std::thread([this] { ReceiveThreadProcedure(); });
+  } catch (...) {
+    receiveThreadActive_ = false;  // the module still runs, deaf
+  }
+  return this;
+}
+
+void SipModule::Fail(int messageId) {
+  running_ = 0;
+  socket_.Close();
+  ShowMessage(messageId, MessageIcon::Error);
+}
+
+void SipModule::ReceiveThreadProcedure() {
+  ReceiveLoop loop(*this);
+  loop.Run();
+  receiveThreadActive_ = false;
+}
+
+void SipModule::Shutdown() {
+  Guarded([this] {
+    std::scoped_lock lifecycle(lifecycleMutex_);
+    if (!running_) return;
+    timer_.Stop();
+    timerId_ = 0;
+    running_ = 0;
+    StopReceiveThread();
+    SaveGatewaySettingsNotKeptYet();
+    SaveAddressSettings();
+    SaveRegisterSettings();
+    SaveVoipSettings();
+    FreeG729Library();
+  });
+}
+
+void SipModule::StopReceiveThread() {
+  // Closing a socket does not wake a blocked receive on Linux: wake it, wait
+  // for the thread, and only then close the socket.
+  socket_.Wake();
+  if (receiveThread_.joinable()) receiveThread_.join();
+  socket_.Close();
+}
+
+void SipModule::TimerProcedure() {
+  std::scoped_lock lock(moduleLock_);
+  TickCallLinesNoneExistYet();
+  SendDueRegistersNoAccountsYet();
+}
+
+void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source) {
+  DispatchNotBuiltYetDropsMessage(text, source);
+}
+
+void SipModule::TickCallLinesNoneExistYet() {}
+void SipModule::SendDueRegistersNoAccountsYet() {}
+void SipModule::LoadGatewaySettingsNotKeptYet() {}
+void SipModule::SaveGatewaySettingsNotKeptYet() {}
+void SipModule::DispatchNotBuiltYetDropsMessage(std::string_view, const Ipv4Endpoint&) {}
+
+long SipModule::Send(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
+  return socket_.SendTo(bytes, destination);
+}
+
+Ipv4Endpoint SipModule::SipEndpoint() const { return socket_.LocalEndpoint(); }
+
+bool SipModule::ReceiveThreadRunning() const { return receiveThreadActive_; }
+
+}  // namespace talvenor

@@ -1,0 +1,34 @@
+#include "settings/address_settings.h"
+
+#include "module/module_settings.h"
+#include "platform/profile_store.h"
+#include "platform/resolver.h"
+#include "settings/profile_values.h"
+
+namespace talvenor {
+
+void LoadAddressSettings() {
+  ModuleSettings& settings = Settings();
+  const ProfileStore& profile = ModuleProfile();
+  settings.HostName.Set(LocalHostName());
+  std::string hostName = settings.HostName.Get();
+  settings.DisplayName.Set(profile.GetString("Name", hostName));
+  std::string address = profile.GetString("Address", hostName);
+  settings.LocalAddress.Set(address.empty() ? hostName : address);
+  std::string port = profile.GetString("Port");
+  if (port.empty()) return;
+  std::vector<uint32_t> values = ScanUnsignedList(port, 3);
+  if (values.size() > 0) settings.LogEnabled = values[0];
+  if (values.size() > 1) settings.BanEnabled = values[1];
+  if (values.size() > 2) settings.SipPort = static_cast<uint16_t>(values[2]);
+}
+
+void SaveAddressSettings() {
+  ModuleSettings& settings = Settings();
+  const ProfileStore& profile = ModuleProfile();
+  profile.WriteString("Port", FormatUnsignedList({settings.LogEnabled, settings.BanEnabled, settings.SipPort}));
+  profile.WriteString("Name", settings.DisplayName.Get());
+  profile.WriteString("Address", settings.LocalAddress.Get());
+}
+
+}  // namespace talvenor

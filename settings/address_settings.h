@@ -1,0 +1,13 @@
+// Profile entries of the SIP Address page: "Name", "Address" and "Port".
+#pragma once
+
+namespace talvenor {
+
+// HostName from the system, then "Name" into DisplayName, "Address" into
+// LocalAddress (empty becomes HostName) and "Port" ("%u,%u,%u": LogEnabled,
+// BanEnabled, SipPort) as far as it parses.
+void LoadAddressSettings();
+// Writes "Port", then "Name", then "Address".
+void SaveAddressSettings();
+
+}  // namespace talvenor

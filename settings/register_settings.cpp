@@ -1,0 +1,27 @@
+#include "settings/register_settings.h"
+
+#include "module/module_settings.h"
+#include "platform/profile_store.h"
+#include "settings/profile_values.h"
+
+namespace talvenor {
+
+void LoadRegisterSettings() {
+  ModuleSettings& settings = Settings();
+  std::string text = ModuleProfile().GetString("Register");
+  if (text.empty()) return;
+  std::vector<uint32_t> values = ScanUnsignedList(text, 4);
+  if (values.size() > 0) settings.EnableRegistrations = values[0];
+  if (values.size() > 1) settings.AuthenticateRegistrations = values[1];
+  if (values.size() > 2) settings.AuthenticateInvites = values[2];
+  if (values.size() > 3) settings.DefaultExpiration = static_cast<uint16_t>(values[3]);
+}
+
+void SaveRegisterSettings() {
+  ModuleSettings& settings = Settings();
+  ModuleProfile().WriteString("Register",
+                              FormatUnsignedList({settings.EnableRegistrations, settings.AuthenticateRegistrations,
+                                                  settings.AuthenticateInvites, settings.DefaultExpiration}));
+}
+
+}  // namespace talvenor

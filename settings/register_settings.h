@@ -1,0 +1,12 @@
+// Profile entry of the SIP Register page: "Register".
+#pragma once
+
+namespace talvenor {
+
+// "%u,%u,%u,%u": EnableRegistrations, AuthenticateRegistrations,
+// AuthenticateInvites, DefaultExpiration (low 16 bits); missing values keep
+// their defaults.
+void LoadRegisterSettings();
+void SaveRegisterSettings();
+
+}  // namespace talvenor

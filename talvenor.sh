@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds Talvenor on Debian 12 and runs the phone or the whole test suite.
+#   ./talvenor.sh phone [phone options]   build everything, run the phone
+#   ./talvenor.sh test                    build everything, run every test
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+cd "$here"
+
+packages=(
+  build-essential cmake g++ pkg-config
+  libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev nettle-dev
+  clang-14 libclang-rt-14-dev
+  sip-tester kamailio baresip-core tshark sipsak iproute2 util-linux procps
+)
+
+install_packages() {
+  local missing=()
+  for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${missing[@]}"
+}
+
+build() {  # build DIR [cmake options...]
+  local dir="$1"
+  shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$(nproc)"
+}
+
+run_tests() {
+  build build
+  echo "== tests"
+  (cd build && ctest --output-on-failure -j"$(nproc)")
+  echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+  build build-asan -DTALVENOR_SANITIZE=address,undefined
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)" -E '^interop\.')
+  if [ -x fuzz/build_and_run.sh ] || [ -f fuzz/build_and_run.sh ]; then
+    echo "== fuzzing"
+    bash fuzz/build_and_run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"
+  fi
+}
+
+command="${1:-}"
+[ $# -gt 0 ] && shift
+case "$command" in
+  phone)
+    install_packages
+    build build
+    exec build/bin/nuvex-phone "$@"
+    ;;
+  test)
+    install_packages
+    run_tests
+    ;;
+  *)
+    echo "usage: $0 phone [options] | test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "module/g729_library.h"
+#include "module/module_settings.h"
+
+namespace talvenor {
+namespace {
+
+const std::string kFull = std::string(TALVENOR_G729_STUB_FULL_DIR) + "/libCodecG729.so";
+const std::string kPartial = std::string(TALVENOR_G729_STUB_PARTIAL_DIR) + "/libCodecG729.so";
+
+class G729ProbeTest : public ::testing::Test {
+protected:
+  void TearDown() override { FreeG729Library(); }
+};
+
+TEST_F(G729ProbeTest, LibraryWithBothEntriesMakesG729Available) {
+  EXPECT_TRUE(LoadG729Library({"/nonexistent/libCodecG729.so", kFull}));
+  EXPECT_EQ(Settings().G729Available, 1);
+  G729Entries entries = G729Functions();
+  ASSERT_NE(entries.encode, nullptr);
+  ASSERT_NE(entries.decode, nullptr);
+  short samples[320] = {};
+  unsigned char payload[64] = {};
+  int state = 0;
+  EXPECT_EQ(entries.encode(&state, payload, samples, 640), 20);
+}
+
+TEST_F(G729ProbeTest, LibraryWithOneEntryStaysLoadedButG729IsUnavailable) {
+  EXPECT_TRUE(LoadG729Library({kPartial}));
+  EXPECT_TRUE(G729LibraryLoaded());
+  EXPECT_EQ(Settings().G729Available, 0);
+  EXPECT_EQ(G729Functions().encode, nullptr);
+}
+
+TEST_F(G729ProbeTest, MissingLibraryLeavesG729Unavailable) {
+  EXPECT_FALSE(LoadG729Library({"/nonexistent/libCodecG729.so"}));
+  EXPECT_FALSE(G729LibraryLoaded());
+  EXPECT_EQ(Settings().G729Available, 0);
+}
+
+TEST_F(G729ProbeTest, FreeingTheLibraryWithdrawsG729) {
+  ASSERT_TRUE(LoadG729Library({kFull}));
+  FreeG729Library();
+  EXPECT_EQ(Settings().G729Available, 0);
+  EXPECT_EQ(G729Functions().decode, nullptr);
+}
+
+TEST(G729Candidates, NextToTheModuleFirstThenTheLoaderPath) {
+  std::vector<std::string> candidates = DefaultG729Candidates();
+  ASSERT_EQ(candidates.size(), 2u);
+  EXPECT_EQ(candidates[0], std::string(TALVENOR_BIN_DIR) + "/libCodecG729.so");
+  EXPECT_EQ(candidates[1], "libCodecG729.so");
+}
+
+}  // namespace
+}  // namespace talvenor

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <future>
+
+#include "platform/udp_socket.h"
+#include "tests/support/test_helpers.h"
+
+namespace talvenor {
+namespace {
+
+using namespace std::chrono_literals;
+
+class UdpSocketTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(socket_.Open());
+    ASSERT_TRUE(socket_.Bind({LoopbackAddress(), 0}));
+  }
+  uint16_t Port() const { return HostPort(socket_.LocalEndpoint().port); }
+  UdpSocket socket_;
+};
+
+TEST_F(UdpSocketTest, WakeEndsABlockedReceive) {
+  std::array<char, 1500> buffer{};
+  auto waiting = std::async(std::launch::async, [&] { return socket_.Receive(buffer).status; });
+  EXPECT_EQ(waiting.wait_for(200ms), std::future_status::timeout);
+  socket_.Wake();
+  ASSERT_EQ(waiting.wait_for(2s), std::future_status::ready);
+  EXPECT_EQ(waiting.get(), UdpSocket::ReceiveStatus::Woken);
+}
+
+TEST_F(UdpSocketTest, OversizedDatagramIsCutButItsRealLengthIsKnown) {
+  testhelp::UdpPeer peer;
+  peer.SendTo(Port(), std::string(2000, 'x'));
+  std::array<char, 1500> buffer{};
+  auto received = socket_.Receive(buffer);
+  EXPECT_EQ(received.status, UdpSocket::ReceiveStatus::Datagram);
+  EXPECT_EQ(received.realLength, 2000u);
+  EXPECT_EQ(received.copied, 1500u);
+  EXPECT_EQ(HostPort(received.source.port), peer.Port());
+}
+
+TEST_F(UdpSocketTest, EmptyDatagramIsADatagramNotAClose) {
+  testhelp::UdpPeer peer;
+  peer.SendTo(Port(), "");
+  std::array<char, 1500> buffer{};
+  auto received = socket_.Receive(buffer);
+  EXPECT_EQ(received.status, UdpSocket::ReceiveStatus::Datagram);
+  EXPECT_EQ(received.realLength, 0u);
+}
+
+TEST_F(UdpSocketTest, SecondBindOfTheSamePortFails) {
+  UdpSocket second;
+  ASSERT_TRUE(second.Open());
+  EXPECT_FALSE(second.Bind({LoopbackAddress(), socket_.LocalEndpoint().port}));
+}
+
+TEST_F(UdpSocketTest, SendsToAPeer) {
+  testhelp::UdpPeer peer;
+  std::string text = "hello";
+  EXPECT_EQ(socket_.SendTo(text, {LoopbackAddress(), NetworkPort(peer.Port())}), 5);
+  EXPECT_EQ(peer.Receive(1s), "hello");
+}
+
+}  // namespace
+}  // namespace talvenor

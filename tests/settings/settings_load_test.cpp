@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "module/module_settings.h"
+#include "platform/profile_store.h"
+#include "settings/address_settings.h"
+#include "settings/profile_values.h"
+#include "settings/register_settings.h"
+#include "settings/voip_settings.h"
+#include "tests/support/test_helpers.h"
+
+namespace talvenor {
+namespace {
+
+class SettingsLoadTest : public ::testing::Test {
+protected:
+  void SetUp() override { RestoreDefaultSettings(); }
+  void TearDown() override {
+    Settings().G729Available = 0;
+    RestoreDefaultSettings();
+  }
+  void Store(const std::string& entry, const std::string& value) { ModuleProfile().WriteString(entry, value); }
+  testhelp::TempDir config_;
+  testhelp::ScopedEnv xdg_{"XDG_CONFIG_HOME", config_.Path()};
+};
+
+TEST_F(SettingsLoadTest, MissingProfileKeepsEveryDefault) {
+  LoadAddressSettings();
+  LoadRegisterSettings();
+  LoadVoipSettings();
+  ModuleSettings& s = Settings();
+  EXPECT_FALSE(s.HostName.Get().empty());
+  EXPECT_EQ(s.LocalAddress.Get(), s.HostName.Get());
+  EXPECT_EQ(s.DisplayName.Get(), s.HostName.Get());
+  EXPECT_EQ(s.SipPort, 5060);
+  EXPECT_EQ(s.DefaultExpiration, 3600);
+  EXPECT_EQ(s.RtpBasePort, 8000);
+  for (int type = 0; type < kPayloadTypeCount; ++type) {
+    EXPECT_EQ(s.EnabledPayloadTypes[type], (type == 0 || type == 3 || type == 8) ? 1 : 0) << type;
+  }
+}
+
+TEST_F(SettingsLoadTest, PortOfOneTurnsLoggingOnAndKeepsTheRest) {
+  Store("Port", "1");
+  LoadAddressSettings();
+  EXPECT_EQ(Settings().LogEnabled, 1u);
+  EXPECT_EQ(Settings().BanEnabled, 0u);
+  EXPECT_EQ(Settings().SipPort, 5060);
+}
+
+TEST_F(SettingsLoadTest, EmptyAddressBecomesTheHostName) {
+  Store("Address", "");
+  Store("Name", "");
+  LoadAddressSettings();
+  EXPECT_EQ(Settings().LocalAddress.Get(), Settings().HostName.Get());
+  EXPECT_EQ(Settings().DisplayName.Get(), "");  // an empty display name stays empty
+}
+
+TEST_F(SettingsLoadTest, RegisterOfOneOneKeepsTheExpiration) {
+  Store("Register", "1,1");
+  LoadRegisterSettings();
+  EXPECT_EQ(Settings().EnableRegistrations, 1u);
+  EXPECT_EQ(Settings().AuthenticateRegistrations, 1u);
+  EXPECT_EQ(Settings().AuthenticateInvites, 0u);
+  EXPECT_EQ(Settings().DefaultExpiration, 3600);
+}
+
+TEST_F(SettingsLoadTest, RegisterExpirationKeepsItsLowSixteenBits) {
+  Store("Register", "0,0,1,65596");
+  LoadRegisterSettings();
+  EXPECT_EQ(Settings().AuthenticateInvites, 1u);
+  EXPECT_EQ(Settings().DefaultExpiration, 60);
+}
+
+TEST_F(SettingsLoadTest, VoipWithTheG729Library) {
+  Settings().G729Available = 1;
+  Store("VoIP", "1,0,1,1,200,9001");
+  LoadVoipSettings();
+  ModuleSettings& s = Settings();
+  EXPECT_EQ(s.EnabledPayloadTypes[0], 1);
+  EXPECT_EQ(s.EnabledPayloadTypes[8], 0);
+  EXPECT_EQ(s.EnabledPayloadTypes[3], 1);
+  EXPECT_EQ(s.EnabledPayloadTypes[18], 1);
+  EXPECT_EQ(s.SilenceThreshold, 200u);
+  EXPECT_EQ(s.RtpBasePort, 8000);  // 9001 is odd
+}
+
+TEST_F(SettingsLoadTest, VoipWithoutTheG729Library) {
+  Store("VoIP", "1,0,1,1,200,9001");
+  LoadVoipSettings();
+  EXPECT_EQ(Settings().EnabledPayloadTypes[18], 0);
+  EXPECT_EQ(Settings().EnabledPayloadTypes[3], 1);
+}
+
+TEST_F(SettingsLoadTest, VoipBasePortLimits) {
+  Store("VoIP", "1,1,1,0,0,65400");
+  LoadVoipSettings();
+  EXPECT_EQ(Settings().RtpBasePort, 65400);
+  Store("VoIP", "1,1,1,0,0,65402");
+  LoadVoipSettings();
+  EXPECT_EQ(Settings().RtpBasePort, 8000);
+  Store("VoIP", "0,1");  // missing values keep theirs
+  Settings().RtpBasePort = 9002;
+  LoadVoipSettings();
+  EXPECT_EQ(Settings().EnabledPayloadTypes[0], 0);
+  EXPECT_EQ(Settings().EnabledPayloadTypes[8], 1);
+  EXPECT_EQ(Settings().EnabledPayloadTypes[3], 1);
+  EXPECT_EQ(Settings().RtpBasePort, 9002);
+}
+
+TEST_F(SettingsLoadTest, SavesWriteTheEntriesInTheirFormats) {
+  Settings().LogEnabled = 1;
+  Settings().SipPort = 5070;
+  Settings().DisplayName.Set("Desk");
+  Settings().LocalAddress.Set("10.0.0.2");
+  Settings().EnableRegistrations = 1;
+  Settings().SilenceThreshold = 1036;
+  SaveAddressSettings();
+  SaveRegisterSettings();
+  SaveVoipSettings();
+  EXPECT_EQ(testhelp::ReadFile(ModuleProfile().Path()),
+            "[Settings]\nPort=1,0,5070\nName=Desk\nAddress=10.0.0.2\nRegister=1,0,0,3600\nVoIP=1,1,1,0,1036,8000\n");
+}
+
+TEST(ProfileValues, ScansAsFarAsTheNumbersParse) {
+  EXPECT_EQ(ScanUnsignedList("1,2,3", 3), (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(ScanUnsignedList("1,2,3,4", 2), (std::vector<uint32_t>{1, 2}));
+  EXPECT_EQ(ScanUnsignedList("1,x,3", 3), (std::vector<uint32_t>{1}));
+  EXPECT_EQ(ScanUnsignedList("1;2", 3), (std::vector<uint32_t>{1}));
+  EXPECT_EQ(ScanUnsignedList(" 7, 8", 3), (std::vector<uint32_t>{7, 8}));
+  EXPECT_TRUE(ScanUnsignedList("", 3).empty());
+}
+
+}  // namespace
+}  // namespace talvenor

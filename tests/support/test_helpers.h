@@ -1,0 +1,111 @@
+// Shared pieces for the tests: temporary folders, environment, a recording
+// message box, UDP peers on 127.0.0.1 and a module started on a free port.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/endpoint.h"
+#include "platform/message_box.h"
+
+class CCom;
+
+namespace testhelp {
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+  std::string path_;
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+
+private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+// Records every message box instead of showing it.
+class MessageRecorder {
+public:
+  MessageRecorder();
+  ~MessageRecorder();
+  // Message ids shown so far (waits for detached message threads first).
+  std::vector<int> Ids();
+  std::vector<std::string> Texts();
+
+private:
+  struct Shown {
+    int id;
+    std::string text;
+  };
+  std::mutex mutex_;
+  std::vector<Shown> shown_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+
+// A UDP port on 127.0.0.1 that was free a moment ago (host order).
+uint16_t FreeUdpPort();
+
+// A UDP socket on 127.0.0.1 for talking to the module.
+class UdpPeer {
+public:
+  UdpPeer();
+  ~UdpPeer();
+  UdpPeer(const UdpPeer&) = delete;
+  UdpPeer& operator=(const UdpPeer&) = delete;
+  uint16_t Port() const;  // host order
+  void SendTo(uint16_t port, const std::string& datagram) const;
+  // The next datagram within the timeout, or nothing.
+  std::optional<std::string> Receive(std::chrono::milliseconds timeout) const;
+  // Every datagram that arrives within the window.
+  std::vector<std::string> ReceiveAll(std::chrono::milliseconds window) const;
+
+private:
+  int fd_ = -1;
+};
+
+// Pads a SIP message with a header so that it is at least `size` bytes long.
+std::string PadTo(std::string message, size_t size);
+
+// Starts the module with a profile in a temporary folder and the test host's
+// lists in another, on a free SIP port; shuts it down at the end.
+class RunningModule {
+public:
+  explicit RunningModule(const std::vector<std::pair<std::string, std::string>>& profileEntries = {});
+  ~RunningModule();
+  bool Started() const { return started_; }
+  uint16_t SipPort() const { return sipPort_; }
+  const TempDir& Config() const { return config_; }
+  const TempDir& Data() const { return data_; }
+  void Shutdown();
+
+private:
+  TempDir config_;
+  TempDir data_;
+  std::optional<ScopedEnv> xdg_;
+  uint16_t sipPort_ = 0;
+  bool started_ = false;
+  CCom* module_ = nullptr;
+};
+
+}  // namespace testhelp

@@ -1,0 +1,36 @@
+#include "transport/receive_loop.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "module/sip_module.h"
+
+namespace talvenor {
+
+bool DatagramScreen::Accept(std::string_view text) {
+  // Compared as text up to a first NUL, as the datagram is used from here on.
+  std::string_view current = text.substr(0, std::min(text.find('\0'), text.size()));
+  std::string_view previous(previous_.data(), previousLength_);
+  previous = previous.substr(0, std::min(previous.find('\0'), previous.size()));
+  if (text.size() == previousLength_ && current == previous) return false;
+  size_t length = std::min(text.size(), previous_.size());
+  std::memcpy(previous_.data(), text.data(), length);
+  previousLength_ = length;
+  return true;
+}
+
+void ReceiveLoop::Run() {
+  while (module_.IsRunning()) {
+    // One byte stays free for the terminating NUL the text handling expects.
+    auto received = module_.Socket().Receive(std::span<char>(buffer_.data(), buffer_.size() - 1));
+    if (received.status == UdpSocket::ReceiveStatus::Closed) break;
+    if (received.status != UdpSocket::ReceiveStatus::Datagram) continue;
+    if (!DatagramScreen::LengthAccepted(received.realLength)) continue;
+    buffer_[received.copied] = '\0';
+    std::string_view text(buffer_.data(), received.copied);
+    if (!screen_.Accept(text)) continue;
+    module_.HandleDatagram(text, received.source);
+  }
+}
+
+}  // namespace talvenor

@@ -1,0 +1,40 @@
+// The SIP receive thread: receives each datagram, drops the ones that are too
+// short, too long or an immediate repeat, and hands the rest to the module.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace talvenor {
+
+class SipModule;
+
+// Length and repeat checks of the receive path. Only the receive thread uses it.
+class DatagramScreen {
+public:
+  static constexpr size_t kBufferSize = 1500;
+  // Datagrams of 150 bytes or less, or of 1500 or more, are ignored.
+  static bool LengthAccepted(size_t length) { return length > 150 && length < kBufferSize; }
+  // True when the datagram is new; false when it equals the previous accepted
+  // one (whoever sent it). An accepted datagram becomes the previous one.
+  bool Accept(std::string_view text);
+
+private:
+  std::array<char, kBufferSize> previous_{};
+  size_t previousLength_ = 0;
+};
+
+class ReceiveLoop {
+public:
+  explicit ReceiveLoop(SipModule& module) : module_(module) {}
+  // Runs until the module's running flag is cleared and the socket is woken.
+  void Run();
+
+private:
+  SipModule& module_;
+  std::array<char, DatagramScreen::kBufferSize> buffer_{};
+  DatagramScreen screen_;
+};
+
+}  // namespace talvenor
