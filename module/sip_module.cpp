@@ -1,7 +1,9 @@
 #include "module/sip_module.h"
 
+#include <algorithm>
 #include <chrono>
 
+#include "calls/call_line.h"
 #include "module/g729_library.h"
 #include "module/module_settings.h"
 #include "module/no_throw.h"
@@ -9,6 +11,7 @@
 #include "settings/address_settings.h"
 #include "settings/register_settings.h"
 #include "settings/voip_settings.h"
+#include "sip/sip_message.h"
 #include "transport/receive_loop.h"
 
 namespace talvenor {
@@ -97,19 +100,33 @@ void SipModule::StopReceiveThread() {
 
 void SipModule::TimerProcedure() {
   std::scoped_lock lock(moduleLock_);
-  TickCallLinesNoneExistYet();
+  TickCallLines();
   SendDueRegistersNoAccountsYet();
 }
 
 void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source) {
-  DispatchNotBuiltYetDropsMessage(text, source);
+  SipMessage message(text, source.address, source.port);
+  Dispatch(message);
 }
 
-void SipModule::TickCallLinesNoneExistYet() {}
+void SipModule::TickCallLines() {
+  for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
+    // The line may be released from inside its own tick; keep it alive.
+    if (std::shared_ptr<CallLine> line = lines_[index]) line->Tick();
+  }
+}
+
+bool SipModule::AttachLine(int index, std::shared_ptr<CallLine> line) {
+  std::scoped_lock lock(moduleLock_);
+  if (index < 0 || index >= Settings().LineCount || lines_[index]) return false;
+  lines_[index] = std::move(line);
+  highestLine_ = std::max(highestLine_, index);
+  return true;
+}
 void SipModule::SendDueRegistersNoAccountsYet() {}
 void SipModule::LoadGatewaySettingsNotKeptYet() {}
 void SipModule::SaveGatewaySettingsNotKeptYet() {}
-void SipModule::DispatchNotBuiltYetDropsMessage(std::string_view, const Ipv4Endpoint&) {}
+
 
 long SipModule::Send(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
   return socket_.SendTo(bytes, destination);

@@ -19,6 +19,7 @@
 namespace talvenor {
 
 class CallLine;
+class SipMessage;
 
 inline constexpr int kMaxLines = 4;
 
@@ -47,6 +48,20 @@ public:
   // a message and dispatches it under ModuleLock.
   void HandleDatagram(std::string_view text, const Ipv4Endpoint& source);
 
+  // Decides where one received message goes, under ModuleLock.
+  void Dispatch(const SipMessage& message);
+  // The line whose stored Call-ID line equals the key exactly, or null.
+  // Runs under ModuleLock.
+  CallLine* FindCallByCallId(std::string_view key) const;
+  // A response built from the request's own lines, sent back to its source.
+  void SendStatelessResponse(int kind, const SipMessage& request, std::string_view extraLines) const;
+  // A request (CSeq 1) built from a response's lines, sent back to its source.
+  void SendRequestFromMessage(int kind, const SipMessage& response) const;
+
+  // Puts a call line into a slot (under ModuleLock); false when the index is
+  // outside the first LineCount slots or the slot is taken.
+  bool AttachLine(int index, std::shared_ptr<CallLine> line);
+
   // Called every 888 ms by the timer thread.
   void TimerProcedure();
 
@@ -62,11 +77,13 @@ private:
   void ReceiveThreadProcedure();
   void StopReceiveThread();
   // Seams for the subsystems that come later; each does nothing until then.
-  void TickCallLinesNoneExistYet();
+  void TickCallLines();
+  void NewInviteNotBuiltYet(const SipMessage& message);
   void SendDueRegistersNoAccountsYet();
   void LoadGatewaySettingsNotKeptYet();
   void SaveGatewaySettingsNotKeptYet();
-  void DispatchNotBuiltYetDropsMessage(std::string_view text, const Ipv4Endpoint& source);
+  void HandleRegisterNotBuiltYet(const SipMessage& message);
+  void OnGatewayResponseNotBuiltYet(const SipMessage& message);
 
   std::atomic<int> running_{0};
   unsigned timerId_ = 0;

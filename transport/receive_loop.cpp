@@ -29,6 +29,7 @@ void ReceiveLoop::Run() {
     buffer_[received.copied] = '\0';
     std::string_view text(buffer_.data(), received.copied);
     if (!screen_.Accept(text)) continue;
+    if (!guard_.Screen(text, received.source).empty()) continue;  // banned: no answer
     module_.HandleDatagram(text, received.source);
   }
 }

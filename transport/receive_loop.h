@@ -1,10 +1,13 @@
 // The SIP receive thread: receives each datagram, drops the ones that are too
-// short, too long or an immediate repeat, and hands the rest to the module.
+// short, too long or an immediate repeat, holds the rest against the ban list,
+// flood detector and log, and hands what passes to the module's dispatch.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string_view>
+
+#include "transport/traffic_guard.h"
 
 namespace talvenor {
 
@@ -35,6 +38,7 @@ private:
   SipModule& module_;
   std::array<char, DatagramScreen::kBufferSize> buffer_{};
   DatagramScreen screen_;
+  TrafficGuard guard_;
 };
 
 }  // namespace talvenor

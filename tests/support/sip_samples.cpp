@@ -1,0 +1,27 @@
+#include "tests/support/sip_samples.h"
+
+namespace testhelp {
+
+std::string Request(const std::string& method, const std::string& callId, const std::string& extra, int cseq) {
+  return method + " sip:lab@127.0.0.1 SIP/2.0\r\n"
+         "Via: SIP/2.0/UDP 127.0.0.1:5099;branch=z9hG4bK-" + callId + "\r\n"
+         "Max-Forwards: 70\r\n"
+         "To: <sip:lab@127.0.0.1>\r\n"
+         "From: \"Desk\" <sip:desk@127.0.0.1>;tag=7781\r\n"
+         "Call-ID: " + callId + "\r\n"
+         "CSeq: " + std::to_string(cseq) + " " + method + "\r\n" + extra +
+         "Content-Length: 0\r\n\r\n";
+}
+
+std::string Response(const std::string& status, const std::string& callId, const std::string& cseqMethod, int cseq,
+                     const std::string& extra) {
+  return "SIP/2.0 " + status + "\r\n"
+         "Via: SIP/2.0/UDP 127.0.0.1:5099;branch=z9hG4bK-" + callId + "\r\n"
+         "To: <sip:lab@127.0.0.1:5062>;tag=99\r\n"
+         "From: \"Desk\" <sip:desk@127.0.0.1>;tag=7781\r\n"
+         "Call-ID: " + callId + "\r\n"
+         "CSeq: " + std::to_string(cseq) + " " + cseqMethod + "\r\n" + extra +
+         "Content-Length: 0\r\n\r\n";
+}
+
+}  // namespace testhelp

@@ -1,0 +1,166 @@
+// Dispatch row by row, through the module's real socket.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+#include "calls/call_line.h"
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "sip/sip_message.h"
+#include "tests/support/sip_samples.h"
+#include "tests/support/test_helpers.h"
+
+namespace talvenor {
+namespace {
+
+using namespace std::chrono_literals;
+using testhelp::Request;
+using testhelp::Response;
+
+// A call line that records what dispatch hands it.
+class RecordingLine final : public CallLine {
+public:
+  explicit RecordingLine(std::string callIdLine) : callIdLine_(std::move(callIdLine)) {}
+  std::string CallIdLine() const override { return callIdLine_; }
+  void HandleInDialog(const SipMessage& message) override {
+    std::scoped_lock lock(mutex_);
+    seen_.emplace_back(message.LineAt(0));
+  }
+  void Tick() override {}
+  std::vector<std::string> Seen() {
+    std::scoped_lock lock(mutex_);
+    return seen_;
+  }
+
+private:
+  std::string callIdLine_;
+  std::mutex mutex_;
+  std::vector<std::string> seen_;
+};
+
+class DispatchTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(module_.Started());
+    line_ = std::make_shared<RecordingLine>("Call-ID: line-1@127.0.0.1");
+    ASSERT_TRUE(TheModule().AttachLine(1, line_));
+  }
+  void Send(const std::string& text) { peer_.SendTo(module_.SipPort(), text); }
+  std::vector<std::string> Answers() { return peer_.ReceiveAll(400ms); }
+  // Waits until dispatch has finished with everything sent so far.
+  std::vector<std::string> LineSaw() {
+    Send(Request("OPTIONS", "sync-" + std::to_string(++syncs_)));
+    peer_.Receive(2s);
+    return line_->Seen();
+  }
+
+  testhelp::RunningModule module_;
+  testhelp::UdpPeer peer_;
+  std::shared_ptr<RecordingLine> line_;
+  int syncs_ = 0;
+};
+
+TEST_F(DispatchTest, InviteGoesToItsLineOrToTheNewCallHandler) {
+  Send(Request("INVITE", "line-1@127.0.0.1"));
+  Send(Request("INVITE", "other@127.0.0.1"));
+  EXPECT_TRUE(Answers().empty());
+  EXPECT_EQ(LineSaw(), std::vector<std::string>{"INVITE sip:lab@127.0.0.1 SIP/2.0"});
+}
+
+TEST_F(DispatchTest, ByeOfAKnownCallIsAnswered200BeforeTheLineSeesIt) {
+  Send(Request("BYE", "line-1@127.0.0.1"));
+  auto answers = Answers();
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 200 OK");
+  EXPECT_EQ(LineSaw(), std::vector<std::string>{"BYE sip:lab@127.0.0.1 SIP/2.0"});
+}
+
+TEST_F(DispatchTest, ByeAndCancelWithoutACallGet481AndNoLineIsTouched) {
+  for (const char* method : {"BYE", "CANCEL"}) {
+    Send(Request(method, std::string("nocall-") + method));
+    auto answers = Answers();
+    ASSERT_EQ(answers.size(), 1u) << method;
+    EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 481 Call Leg/Transaction Does Not Exist");
+    EXPECT_NE(answers[0].find("CSeq: 1 " + std::string(method) + "\r\n"), std::string::npos);
+  }
+  EXPECT_TRUE(LineSaw().empty());
+}
+
+TEST_F(DispatchTest, AckGoesToItsLineAndAStrayAckIsDropped) {
+  Send(Request("ACK", "stray@127.0.0.1"));
+  EXPECT_TRUE(Answers().empty());
+  Send(Request("ACK", "line-1@127.0.0.1"));
+  EXPECT_EQ(LineSaw(), std::vector<std::string>{"ACK sip:lab@127.0.0.1 SIP/2.0"});
+}
+
+TEST_F(DispatchTest, UnsupportedMethodsGet405WithTheAllowLine) {
+  for (const char* method : {"SUBSCRIBE", "NOTIFY", "PRACK", "UPDATE", "INFO", "OPTIONS", "REFER", "PUBLISH",
+                             "MESSAGE"}) {
+    Send(Request(method, std::string("m-") + method));
+    auto answers = Answers();
+    ASSERT_EQ(answers.size(), 1u) << method;
+    EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 405 Method Not Allowed");
+    EXPECT_NE(answers[0].find("\r\nCSeq: 1 " + std::string(method) +
+                              "\r\nAllow: INVITE, ACK, CANCEL, BYE\r\nContent-Length: 0\r\n\r\n"),
+              std::string::npos)
+        << answers[0];
+  }
+  // Even one that matches a line's Call-ID.
+  Send(Request("INFO", "line-1@127.0.0.1"));
+  EXPECT_EQ(Answers().size(), 1u);
+  EXPECT_TRUE(LineSaw().empty());
+}
+
+TEST_F(DispatchTest, RegisterGets405WhileRegistrationsAreOff) {
+  Settings().EnableRegistrations = 0;
+  Send(Request("REGISTER", "reg-off"));
+  auto answers = Answers();
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 405 Method Not Allowed");
+}
+
+TEST_F(DispatchTest, RegisterReachesTheRegistrarEvenWhenItsCallIdMatchesALine) {
+  Settings().EnableRegistrations = 1;
+  Send(Request("REGISTER", "line-1@127.0.0.1"));
+  for (const std::string& answer : Answers()) EXPECT_EQ(answer.find("405"), std::string::npos) << answer;
+  Settings().EnableRegistrations = 0;
+  EXPECT_TRUE(LineSaw().empty());
+}
+
+TEST_F(DispatchTest, Stray487IsAcknowledgedExactlyOnceWithCSeqOne) {
+  Send(Response("487 Request Terminated", "stray-487", "INVITE", 17));
+  auto answers = Answers();
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "ACK sip:lab@127.0.0.1 SIP/2.0");
+  EXPECT_NE(answers[0].find("\r\nCSeq: 1 ACK\r\nContent-Length: 0\r\n\r\n"), std::string::npos) << answers[0];
+  Send(Response("487 Request Terminated", "line-1@127.0.0.1"));
+  EXPECT_TRUE(Answers().empty());
+  EXPECT_EQ(LineSaw(), std::vector<std::string>{"SIP/2.0 487 Request Terminated"});
+}
+
+TEST_F(DispatchTest, OtherResponsesGoToTheirLineIncludingCodesOutsideTheTable) {
+  Send(Response("180 Ringing", "line-1@127.0.0.1"));
+  Send(Response("202 Accepted", "line-1@127.0.0.1", "REFER"));
+  Send(Response("200 OK", "no-line", "REGISTER"));
+  EXPECT_TRUE(Answers().empty());
+  EXPECT_EQ(LineSaw(), (std::vector<std::string>{"SIP/2.0 180 Ringing", "SIP/2.0 202 Accepted"}));
+}
+
+TEST_F(DispatchTest, CallIdMatchesOnlyTheExactLine) {
+  Send(Request("BYE", "LINE-1@127.0.0.1"));
+  std::string spaced = Request("BYE", "line-1@127.0.0.1");
+  spaced.replace(spaced.find("Call-ID: "), 9, "Call-ID:  ");
+  Send(spaced);
+  std::string lower = Request("BYE", "line-1@127.0.0.1", {}, 2);
+  lower.replace(lower.find("Call-ID"), 7, "Call-Id");
+  Send(lower);
+  auto answers = Answers();
+  ASSERT_EQ(answers.size(), 3u);
+  for (auto& answer : answers) EXPECT_EQ(answer.substr(0, 11), "SIP/2.0 481");
+  EXPECT_TRUE(LineSaw().empty());
+}
+
+}  // namespace
+}  // namespace talvenor

@@ -1,0 +1,78 @@
+// Dispatch: the one place where received messages enter the rest of the
+// module. It reads the message's kind and Call-ID line and decides, row by
+// row, who handles it.
+#include "calls/call_line.h"
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "sip/header_names.h"
+#include "sip/kind_table.h"
+#include "sip/sip_message.h"
+
+namespace talvenor {
+
+namespace {
+constexpr std::string_view kAllowLine = "\r\nAllow: INVITE, ACK, CANCEL, BYE";
+}  // namespace
+
+void SipModule::Dispatch(const SipMessage& message) {
+  std::scoped_lock lock(moduleLock_);
+  // A message without a Call-ID line looks for the empty line.
+  CallLine* line = FindCallByCallId(message.FindLine(kCallIdHeader));
+  SipKind kind = message.Kind();
+  if (kind == kRegister && Settings().EnableRegistrations) {
+    HandleRegisterNotBuiltYet(message);  // whatever line matches
+    return;
+  }
+  switch (kind) {
+    case kInvite:
+      if (line) line->HandleInDialog(message);
+      else NewInviteNotBuiltYet(message);
+      return;
+    case kCancel:
+    case kBye:
+      if (line) {
+        SendStatelessResponse(kStatus200, message, {});
+        line->HandleInDialog(message);
+      } else {
+        SendStatelessResponse(kStatus481, message, {});
+      }
+      return;
+    case kAck:
+      if (line) line->HandleInDialog(message);
+      return;  // a stray ACK is dropped
+    case kStatus487:
+      if (line) {
+        line->HandleInDialog(message);
+      } else {
+        SendRequestFromMessage(kAck, message);
+        OnGatewayResponseNotBuiltYet(message);
+      }
+      return;
+    default:
+      break;
+  }
+  if (kind >= kRegister && kind <= kLastMethod) {
+    // REGISTER while registrations are off, and SUBSCRIBE to MESSAGE.
+    SendStatelessResponse(kStatus405, message, kAllowLine);
+  } else if (line) {
+    line->HandleInDialog(message);  // other responses and unknown start lines
+  } else {
+    OnGatewayResponseNotBuiltYet(message);
+  }
+}
+
+CallLine* SipModule::FindCallByCallId(std::string_view key) const {
+  for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
+    if (lines_[index] && lines_[index]->CallIdLine() == key) return lines_[index].get();
+  }
+  return nullptr;
+}
+
+// Registrar and gateway accounts come with registration; until then a
+// REGISTER reaching the registrar and an unclaimed response go nowhere.
+void SipModule::HandleRegisterNotBuiltYet(const SipMessage&) {}
+void SipModule::OnGatewayResponseNotBuiltYet(const SipMessage&) {}
+// New incoming calls come with the call flows.
+void SipModule::NewInviteNotBuiltYet(const SipMessage&) {}
+
+}  // namespace talvenor

@@ -1,0 +1,40 @@
+#include "transport/traffic_guard.h"
+
+#include "host/ccon.h"
+#include "module/module_settings.h"
+#include "platform/clock.h"
+#include "transport/ban_list.h"
+#include "transport/message_log.h"
+
+namespace talvenor {
+
+namespace {
+constexpr const char* kBanned = "BANNED";
+}  // namespace
+
+std::string TrafficGuard::Screen(std::string_view datagram, const Ipv4Endpoint& source) {
+  const ModuleSettings& settings = Settings();
+  bool banEnabled = settings.BanEnabled != 0;
+  bool logEnabled = settings.LogEnabled != 0;
+  if (!banEnabled && !logEnabled) return {};
+
+  // The arrival time is taken once, before the ban check.
+  std::string dateText = LocalDateText(CalendarSeconds());
+  std::string dotted = DottedAddress(source.address);
+  std::string mark;
+  if (banEnabled) {
+    std::string banPath = CCon::AddSystemPath("SIP-BAN", ".txt");
+    mark = BanListMark(banPath, dotted);
+    if (mark.empty() && flood_.Count(source.address, TickMilliseconds()) &&
+        AppendBanEntry(banPath, dotted, dateText)) {
+      mark = kBanned;
+    }
+  }
+  if (logEnabled && (mark.empty() || mark == kBanned)) {
+    AppendLogRecord(CCon::AddSystemPath("SIP-LOG", ".txt"), dateText, dotted, HostPort(source.port), mark,
+                    datagram);
+  }
+  return mark;
+}
+
+}  // namespace talvenor
