@@ -8,7 +8,9 @@
 #include "module/module_settings.h"
 #include "module/no_throw.h"
 #include "platform/message_box.h"
+#include "registration/gateway_accounts.h"
 #include "settings/address_settings.h"
+#include "settings/gateway_settings.h"
 #include "settings/register_settings.h"
 #include "settings/voip_settings.h"
 #include "sip/sip_message.h"
@@ -50,7 +52,7 @@ CCom* SipModule::Start() {
     return nullptr;
   }
   LoadRegisterSettings();
-  LoadGatewaySettingsNotKeptYet();
+  LoadGatewaySettings();
   LoadVoipSettings();
   timerId_ = timer_.Start(kTimerInterval, [this] { TimerProcedure(); });
   receiveThreadActive_ = true;
@@ -82,7 +84,7 @@ void SipModule::Shutdown() {
     timerId_ = 0;
     running_ = 0;
     StopReceiveThread();
-    SaveGatewaySettingsNotKeptYet();
+    SaveGatewaySettings();
     SaveAddressSettings();
     SaveRegisterSettings();
     SaveVoipSettings();
@@ -101,7 +103,7 @@ void SipModule::StopReceiveThread() {
 void SipModule::TimerProcedure() {
   std::scoped_lock lock(moduleLock_);
   TickCallLines();
-  SendDueRegistersNoAccountsYet();
+  SendDueRegisters();
 }
 
 void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source) {
@@ -123,9 +125,11 @@ bool SipModule::AttachLine(int index, std::shared_ptr<CallLine> line) {
   highestLine_ = std::max(highestLine_, index);
   return true;
 }
-void SipModule::SendDueRegistersNoAccountsYet() {}
-void SipModule::LoadGatewaySettingsNotKeptYet() {}
-void SipModule::SaveGatewaySettingsNotKeptYet() {}
+void SipModule::SendDueRegisters() {
+  for (auto& account : GatewayAccounts()) {
+    if (account) account->SendRegister();
+  }
+}
 
 
 long SipModule::Send(std::span<const char> bytes, const Ipv4Endpoint& destination) const {

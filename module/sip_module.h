@@ -79,11 +79,8 @@ private:
   // Seams for the subsystems that come later; each does nothing until then.
   void TickCallLines();
   void NewInviteNotBuiltYet(const SipMessage& message);
-  void SendDueRegistersNoAccountsYet();
-  void LoadGatewaySettingsNotKeptYet();
-  void SaveGatewaySettingsNotKeptYet();
-  void HandleRegisterNotBuiltYet(const SipMessage& message);
-  void OnGatewayResponseNotBuiltYet(const SipMessage& message);
+  void SendDueRegisters();
+  void OfferToGatewayAccounts(const SipMessage& response);
 
   std::atomic<int> running_{0};
   unsigned timerId_ = 0;

@@ -4,6 +4,8 @@
 #include "calls/call_line.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
+#include "registration/gateway_accounts.h"
+#include "registration/registrar.h"
 #include "sip/header_names.h"
 #include "sip/kind_table.h"
 #include "sip/sip_message.h"
@@ -20,7 +22,7 @@ void SipModule::Dispatch(const SipMessage& message) {
   CallLine* line = FindCallByCallId(message.FindLine(kCallIdHeader));
   SipKind kind = message.Kind();
   if (kind == kRegister && Settings().EnableRegistrations) {
-    HandleRegisterNotBuiltYet(message);  // whatever line matches
+    HandleRegister(*this, message);  // whatever line matches
     return;
   }
   switch (kind) {
@@ -45,7 +47,7 @@ void SipModule::Dispatch(const SipMessage& message) {
         line->HandleInDialog(message);
       } else {
         SendRequestFromMessage(kAck, message);
-        OnGatewayResponseNotBuiltYet(message);
+        OfferToGatewayAccounts(message);
       }
       return;
     default:
@@ -57,7 +59,7 @@ void SipModule::Dispatch(const SipMessage& message) {
   } else if (line) {
     line->HandleInDialog(message);  // other responses and unknown start lines
   } else {
-    OnGatewayResponseNotBuiltYet(message);
+    OfferToGatewayAccounts(message);
   }
 }
 
@@ -68,10 +70,13 @@ CallLine* SipModule::FindCallByCallId(std::string_view key) const {
   return nullptr;
 }
 
-// Registrar and gateway accounts come with registration; until then a
-// REGISTER reaching the registrar and an unclaimed response go nowhere.
-void SipModule::HandleRegisterNotBuiltYet(const SipMessage&) {}
-void SipModule::OnGatewayResponseNotBuiltYet(const SipMessage&) {}
+// Each account decides for itself whether the response is its own.
+void SipModule::OfferToGatewayAccounts(const SipMessage& response) {
+  for (auto& account : GatewayAccounts()) {
+    if (account) account->OnGatewayResponse(response);
+  }
+}
+
 // New incoming calls come with the call flows.
 void SipModule::NewInviteNotBuiltYet(const SipMessage&) {}
 

@@ -1,0 +1,80 @@
+#include "registration/digest.h"
+
+#include <fmt/printf.h>
+
+#include "platform/clock.h"
+#include "registration/md5_digest.h"
+#include "sip/header_names.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+std::string DigestResponse(std::string_view user, std::string_view realm, std::string_view password,
+                           std::string_view method, std::string_view uri, std::string_view nonce) {
+  Md5Digest md5;
+  std::string ha1(md5.Hex(fmt::sprintf("%s:%s:%s", user, realm, password)));
+  std::string ha2(md5.Hex(fmt::sprintf("%s:%s", method, uri)));
+  return std::string(md5.Hex(fmt::sprintf("%s:%s:%s", ha1, nonce, ha2)));
+}
+
+std::string CredentialsLine(const SipMessage& challenge, std::string_view headerName, std::string_view userId,
+                            std::string_view password, std::string_view gatewayAddress) {
+  // No fallback to the other header: a 407 without Proxy-Authenticate answers
+  // an empty challenge.
+  std::string_view challengeLine = challenge.Kind() == kStatus407 ? challenge.FindLine(kProxyAuthenticateHeader)
+                                                                  : challenge.FindLine(kWwwAuthenticateHeader);
+  std::string_view realm = QuotedParameter(challengeLine, "realm");
+  std::string_view nonce = QuotedParameter(challengeLine, "nonce");
+  std::string_view opaque = QuotedParameter(challengeLine, "opaque");
+  std::string uri = fmt::sprintf("sip:%s", gatewayAddress);
+  std::string response = DigestResponse(userId, realm, password, CseqMethod(challenge), uri, nonce);
+  std::string line = fmt::sprintf("\r\n%s: %s %s=\"%s\", %s=\"%s\", %s=\"%s\", %s=\"%s\", %s=\"%s\"", headerName,
+                                  "Digest", "username", userId, "realm", realm, "nonce", nonce, "uri", uri,
+                                  "response", response);
+  if (!opaque.empty()) line += fmt::sprintf(", %s=\"%s\"", "opaque", opaque);
+  return line;
+}
+
+std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine) {
+  const auto* addressBytes = reinterpret_cast<const uint8_t*>(&sourceAddress);
+  const auto* portBytes = reinterpret_cast<const uint8_t*>(&sourcePort);
+  // The network-order bytes taken least significant first, whatever the host's order.
+  uint32_t address = addressBytes[0] | (addressBytes[1] << 8) | (addressBytes[2] << 16) |
+                     (static_cast<uint32_t>(addressBytes[3]) << 24);
+  uint32_t port = portBytes[0] | (portBytes[1] << 8);
+  uint64_t window = static_cast<uint64_t>(now) & ~uint64_t{3};  // changes every 4 seconds
+  Md5Digest md5;
+  return std::string(md5.Hex(fmt::sprintf("Time:%llx:%x:%x:%s", static_cast<unsigned long long>(window), address,
+                                          port, fromLine)));
+}
+
+std::string MakeNonce(const SipMessage& request) {
+  return MakeNonceAt(CalendarSeconds(), request.SourceAddress(), request.SourcePort(),
+                     request.FindLine(kFromHeader));
+}
+
+std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce) {
+  return fmt::sprintf("\r\n%s: %s %s=\"%s@%s\", %s=\"%s\"", "WWW-Authenticate", "Digest", "realm", user,
+                      localAddress, "nonce", nonce);
+}
+
+SipKind VerifyDigest(SipKind method, std::string& user, std::string_view authorizationLine,
+                     const PasswordLookup& lookupPassword) {
+  user = std::string(QuotedParameter(authorizationLine, "username"));
+  std::string_view values[4];
+  const char* names[4] = {"realm", "nonce", "uri", "response"};
+  bool complete = !user.empty();
+  for (int index = 0; complete && index < 4; ++index) {
+    values[index] = QuotedParameter(authorizationLine, names[index]);
+    complete = !values[index].empty();
+  }
+  if (!complete) return kStatus400;
+  std::string password = lookupPassword(user);
+  if (password.empty()) return kStatus404;
+  std::string expected = DigestResponse(user, values[0], password, KindText(method), values[2], values[1]);
+  return EqualsIgnoreCase(expected, values[3]) ? 0 : kStatus403;
+}
+
+}  // namespace talvenor

@@ -1,0 +1,199 @@
+#include "registration/gateway_account.h"
+
+#include <fmt/printf.h>
+
+#include <mutex>
+
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "platform/clock.h"
+#include "platform/endpoint.h"
+#include "platform/message_box.h"
+#include "platform/resolver.h"
+#include "registration/digest.h"
+#include "sip/compose.h"
+#include "sip/header_names.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+namespace {
+
+constexpr int32_t kAttempts = 6;
+
+struct DialogSlot {
+  std::mutex mutex;
+  CredentialsDialog dialog;
+};
+
+DialogSlot& Dialog() {
+  static DialogSlot slot;
+  return slot;
+}
+
+bool SameNetwork(uint32_t a, uint32_t b) {
+  // First three octets; the addresses are in network order.
+  return (HostAddress(a) >> 8) == (HostAddress(b) >> 8);
+}
+
+// Message ids for the statuses that stop an account.
+int FailureMessage(SipKind kind) {
+  switch (kind) {
+    case kStatus400: return 1017;
+    case kStatus402: return 1018;
+    case kStatus403: return 1019;
+    case kStatus404: return 1020;
+    case kStatus405: return 1021;
+    case kStatus406: return 1022;
+    default: return 1016;
+  }
+}
+
+}  // namespace
+
+void SetCredentialsDialog(CredentialsDialog dialog) {
+  std::scoped_lock lock(Dialog().mutex);
+  Dialog().dialog = std::move(dialog);
+}
+
+GatewayAccount::GatewayAccount(const GatewayFields& fields)
+    : expires(Settings().DefaultExpiration),
+      attemptsLeft(fields.registering ? kAttempts : 0),
+      address(fields.address),
+      prefix(fields.prefix),
+      callerId(fields.callerId),
+      userId(fields.userId),
+      password(fields.password),
+      nextSend(CalendarSeconds()) {}
+
+void GatewayAccount::Stop(int messageId) {
+  attemptsLeft = 0;
+  ShowMessageDetached(messageId, MessageIcon::Warning);
+}
+
+void GatewayAccount::SendRegister() {
+  if (attemptsLeft == 0 || CalendarSeconds() <= nextSend) return;
+  if (--attemptsLeft == 0) {
+    ShowMessageDetached(1014, MessageIcon::Warning);
+    return;
+  }
+  if (!ChooseGateway()) return Stop(1010);
+  std::string local;
+  if (!ChooseLocalAddress(local)) return Stop(1011);
+  std::string text = ComposeRegister(local);
+  TheModule().Send(std::string_view(text), Ipv4Endpoint{gatewayIp, gatewayPort});
+}
+
+// "host" or "host:port"; a missing or zero port is 5060.
+bool GatewayAccount::ChooseGateway() {
+  size_t colon = address.find(':');
+  std::string host = address.substr(0, colon);
+  int32_t port = colon == std::string::npos ? 0 : DecimalValue(std::string_view(address).substr(colon + 1));
+  gatewayPort = NetworkPort(port == 0 ? kDefaultSipPort : static_cast<uint16_t>(port));
+  gatewayIp = ResolveIpv4(host);
+  return gatewayIp != 0;
+}
+
+// The interface toward the gateway when it sits in the gateway's /24,
+// otherwise the LocalAddress setting, otherwise the interface after all.
+bool GatewayAccount::ChooseLocalAddress(std::string& local) {
+  uint32_t interface = LocalAddressToward(gatewayIp, gatewayPort);
+  uint32_t chosen = 0;
+  if (interface != 0 && SameNetwork(interface, gatewayIp)) {
+    chosen = interface;
+  } else if (uint32_t configured = ResolveIpv4(Settings().LocalAddress.Get()); configured != 0) {
+    chosen = configured;
+  } else {
+    chosen = interface;
+  }
+  if (chosen == 0) return false;
+  local = DottedAddress(chosen);
+  return true;
+}
+
+std::string GatewayAccount::ComposeRegister(const std::string& local) {
+  std::string suffix = PortSuffix(Settings().SipPort);
+  std::string displayName = Settings().DisplayName.Get();
+  std::string host = address.substr(0, address.find(':'));
+  if (callIdLine.empty()) callIdLine = CallIdLine(TickMilliseconds(), local);
+  cseqLine = CseqLine(cseq, "REGISTER");
+  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s: %s%s\r\n%s: 0\r\n\r\n",
+                      "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, Tag()),
+                      RegisterToLine(displayName, userId, host), RegisterFromLine(displayName, userId, host, Tag()),
+                      callIdLine, cseqLine, RegisterContactLine(userId, local, suffix, expires), authorizationLine,
+                      proxyAuthorizationLine, "User-Agent", "Talvenor", " 7.2", "Content-Length");
+}
+
+void GatewayAccount::OnGatewayResponse(const SipMessage& response) {
+  if (attemptsLeft == 0 || !RegistrationResponseMatches(response, callIdLine, cseqLine)) return;
+  SipKind kind = response.Kind();
+  switch (kind) {
+    case kStatus200: return OnRegistered(response);
+    case kStatus401: return AnswerChallenge(response, kAuthorizationHeader, authorizationLine, cseq);
+    case kStatus407: return AnswerChallenge(response, kProxyAuthorizationHeader, proxyAuthorizationLine, cseq);
+    case kStatus423: return OnIntervalTooBrief(response);
+    default: break;
+  }
+  // Table statuses from 300 to 513 stop the account; 1xx, 6xx and codes
+  // outside the table leave it retransmitting.
+  bool failure = IsStatusKind(kind) && KindText(kind) >= "300" && KindText(kind) <= "513";
+  if (failure) Stop(FailureMessage(kind));
+}
+
+void GatewayAccount::AnswerChallenge(const SipMessage& response, std::string_view headerName, std::string& slot,
+                                     uint16_t& cseqCounter) const {
+  slot = CredentialsLine(response, headerName, userId, password, address);
+  ++cseqCounter;
+}
+
+void GatewayAccount::OnRegistered(const SipMessage& response) {
+  if (expires != 0) {
+    uint16_t granted = static_cast<uint16_t>(RegistrationExpiry(response));
+    nextSend = CalendarSeconds() + granted - 6;
+    attemptsLeft = kAttempts;
+  } else {
+    attemptsLeft = 0;  // the unregistration went through
+  }
+  ++cseq;
+}
+
+void GatewayAccount::OnIntervalTooBrief(const SipMessage& response) {
+  expires = static_cast<uint16_t>(MinExpires(response));
+  if (expires != 0) {
+    ++cseq;
+  } else {
+    Stop(1015);
+  }
+}
+
+void GatewayAccount::ToggleRegistration() {
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    if (attemptsLeft != 0) {
+      expires = 0;  // the next tick unregisters
+      nextSend = 0;
+      return;
+    }
+  }
+  if (address.empty()) {
+    ShowMessage(1010, MessageIcon::Warning);
+    return;
+  }
+  CredentialsDialog dialog;
+  {
+    std::scoped_lock lock(Dialog().mutex);
+    dialog = Dialog().dialog;
+  }
+  if (!dialog || !dialog(*this)) return;
+  std::scoped_lock lock(TheModule().ModuleLock());
+  nextSend = 0;
+  attemptsLeft = kAttempts;
+  expires = Settings().DefaultExpiration;
+  proxyAuthorizationLine.clear();
+  authorizationLine.clear();
+  callIdLine.clear();
+}
+
+}  // namespace talvenor

@@ -1,0 +1,79 @@
+// One of the three gateway accounts: the gateway's address, prefix and caller
+// id for calls, and the account's registration with its gateway, driven by
+// the 888 ms timer.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "sip/object_tag.h"
+
+namespace talvenor {
+
+class SipMessage;
+
+struct GatewayFields {
+  bool registering = false;
+  std::string address;  // host or dotted address, optionally ":port"
+  std::string prefix;
+  std::string callerId;
+  std::string userId;
+  std::string password;
+};
+
+class GatewayAccount {
+public:
+  explicit GatewayAccount(const GatewayFields& fields);
+
+  // Sends the due REGISTER, if any; called on every tick under ModuleLock.
+  void SendRegister();
+  // Takes a response that matches this account's last REGISTER; ignores
+  // every other one. Under ModuleLock, on the receive thread.
+  void OnGatewayResponse(const SipMessage& response);
+  // The R check box: stops a running registration (unregisters), or starts
+  // one after the credentials dialog was confirmed.
+  void ToggleRegistration();
+  // Fills a credentials slot from a 401 or 407 and counts the CSeq up.
+  void AnswerChallenge(const SipMessage& response, std::string_view headerName, std::string& slot,
+                       uint16_t& cseqCounter) const;
+
+  // Shown as registered on the Gateways page.
+  bool ShowsRegistered() const { return attemptsLeft != 0 && expires != 0; }
+  uint32_t Tag() const { return tag_.Value(); }
+
+  uint16_t expires;
+  int32_t attemptsLeft;  // 0 idle; otherwise transmissions left, plus one
+  std::string address;
+  std::string prefix;
+  std::string callerId;
+  std::string userId;
+  std::string password;
+  int64_t nextSend;       // calendar seconds; a REGISTER is due after it
+  uint32_t gatewayIp = 0;     // network order
+  uint16_t gatewayPort = 0;   // network order
+  uint16_t cseq = 1;
+  std::string callIdLine;
+  std::string cseqLine;
+  std::string authorizationLine;       // empty or "\r\nAuthorization: ..."
+  std::string proxyAuthorizationLine;  // empty or "\r\nProxy-Authorization: ..."
+
+private:
+  void Stop(int messageId);
+  bool ChooseGateway();
+  bool ChooseLocalAddress(std::string& local);
+  std::string ComposeRegister(const std::string& local);
+  void OnRegistered(const SipMessage& response);
+  void OnIntervalTooBrief(const SipMessage& response);
+
+  ObjectTag tag_;
+};
+
+// The "SIP Credentials" dialog: shows the account's user id (or caller id)
+// and password, stores what the user confirms, and returns true for
+// "Register". The dialogs provide it; until one is installed none is shown
+// and every start counts as cancelled.
+using CredentialsDialog = std::function<bool(GatewayAccount& account)>;
+void SetCredentialsDialog(CredentialsDialog dialog);
+
+}  // namespace talvenor

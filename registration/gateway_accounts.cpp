@@ -1,0 +1,30 @@
+#include "registration/gateway_accounts.h"
+
+#include "module/module_settings.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+std::array<std::unique_ptr<GatewayAccount>, kGatewayCount>& GatewayAccounts() {
+  static std::array<std::unique_ptr<GatewayAccount>, kGatewayCount> accounts;
+  return accounts;
+}
+
+GatewayAccount* CurrentGateway() {
+  int selected = Settings().SelectedGateway;
+  if (selected < 0 || selected >= kGatewayCount) selected = 0;
+  return GatewayAccounts()[selected].get();
+}
+
+GatewayAccount* FindGatewayByAddress(std::string_view address) {
+  auto matches = [&](GatewayAccount* account) {
+    return account != nullptr && EqualsIgnoreCase(account->address, address);
+  };
+  if (GatewayAccount* current = CurrentGateway(); matches(current)) return current;
+  for (auto& account : GatewayAccounts()) {
+    if (matches(account.get())) return account.get();
+  }
+  return nullptr;
+}
+
+}  // namespace talvenor

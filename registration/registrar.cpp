@@ -1,0 +1,93 @@
+#include "registration/registrar.h"
+
+#include <optional>
+
+#include <fmt/printf.h>
+
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "platform/clock.h"
+#include "platform/endpoint.h"
+#include "registration/digest.h"
+#include "registration/registration_list.h"
+#include "sip/header_names.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+namespace {
+
+constexpr int32_t kMinimumLifetime = 60;
+
+std::string ContactLines(std::string_view key, uint32_t lifetime) {
+  return fmt::sprintf("\r\nContact: <sip:%s>;expires=%u", key, lifetime);
+}
+
+// A REGISTER without Contact asks for the user's last binding.
+void AnswerQuery(const SipModule& module, const SipMessage& request, std::string user) {
+  uint32_t lifetime = FindRegistrationByUser(user, '@');
+  module.SendStatelessResponse(kStatus200, request, lifetime != 0 ? ContactLines(user, lifetime) : std::string());
+}
+
+// The lifetime asked for: DefaultExpiration when none is given, capped at it;
+// nothing when it is too short (answered 423).
+std::optional<uint32_t> GrantedLifetime(const SipModule& module, const SipMessage& request) {
+  uint32_t defaultExpiration = Settings().DefaultExpiration;
+  if (RegistrationExpiryText(request).empty()) return defaultExpiration;
+  int32_t asked = RegistrationExpiry(request);
+  if (asked == 0) return 0u;  // an unregistration
+  if (asked < kMinimumLifetime) {
+    module.SendStatelessResponse(kStatus423, request, fmt::sprintf("\r\n%s: %u", "Min-Expires", kMinimumLifetime));
+    return std::nullopt;
+  }
+  return std::min(static_cast<uint32_t>(asked), defaultExpiration);
+}
+
+// With authentication on: true when the request carries valid credentials
+// for the current nonce; otherwise the challenge or refusal has been sent.
+// `user` becomes the username the client authenticated as.
+bool Authenticated(const SipModule& module, const SipMessage& request, std::string& user) {
+  std::string nonce = MakeNonce(request);
+  std::string_view authorization = request.FindLine(kAuthorizationHeader);
+  if (authorization.find(nonce) == std::string_view::npos) {
+    module.SendStatelessResponse(kStatus401, request, ChallengeLines(user, Settings().LocalAddress.Get(), nonce));
+    return false;
+  }
+  SipKind status = VerifyDigest(kRegister, user, authorization, LookupPassword);
+  if (status != 0) module.SendStatelessResponse(status, request, {});
+  return status == 0;
+}
+
+}  // namespace
+
+void HandleRegister(const SipModule& module, const SipMessage& request) {
+  std::string user(RegistrationUser(request));
+  if (user.empty() || request.FindLine(kFromHeader).empty() || request.FindLine(kCseqHeader).empty() ||
+      request.FindLine(kCallIdHeader).empty()) {
+    module.SendStatelessResponse(kStatus400, request, {});
+    return;
+  }
+  int64_t now = CalendarSeconds();
+  if (Settings().AuthenticateRegistrations && !Authenticated(module, request, user)) return;
+  if (request.FindLine(kContactHeader).empty()) {
+    AnswerQuery(module, request, user);
+    return;
+  }
+  std::optional<uint32_t> lifetime = GrantedLifetime(module, request);
+  if (!lifetime) return;
+  // The key records where the request came from, not the Contact it names.
+  std::string key = fmt::sprintf("%s@%s:%u", user, DottedAddress(request.SourceAddress()),
+                                 HostPort(request.SourcePort()));
+  std::string line = fmt::sprintf("%s\t%s\t%u\t%u\t%s\t%s\t%s\n", key, "PIN", static_cast<uint32_t>(now), *lifetime,
+                                  LocalDateText(now), RegistrationDisplayName(request), UserAgentText(request));
+  if (!UpdateRegistrationList(ToLower(key), line, now, *lifetime)) {
+    // Not recorded: the phone must not believe it is registered.
+    module.SendStatelessResponse(kStatus500, request, {});
+    return;
+  }
+  module.SendStatelessResponse(kStatus200, request, ContactLines(key, *lifetime));
+}
+
+}  // namespace talvenor

@@ -1,0 +1,107 @@
+#include "registration/registration_list.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "host/ccon.h"
+#include "module/module_settings.h"
+#include "registration/list_file.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+namespace {
+
+std::string RegistrationListPath() { return CCon::AddSystemPath("SIP-REG", ".txt"); }
+
+// A line with a fourth field whose lifetime, capped at the current default
+// expiration, has run out.
+bool Expired(std::string_view line, int64_t now) {
+  std::string_view expiresField = ListField(line, 3);
+  if (expiresField.empty()) return false;
+  uint32_t lifetime = std::min<uint32_t>(ListNumber(expiresField), Settings().DefaultExpiration);
+  return now > static_cast<int64_t>(ListNumber(ListField(line, 2))) + lifetime;
+}
+
+bool Keep(std::string_view line, std::string_view key, int64_t now) {
+  std::string_view first = ListField(line, 0);
+  return !first.empty() && !Expired(line, now) && !EqualsIgnoreCase(first, key);
+}
+
+bool WriteAll(FILE* file, std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+// Writes the whole file and makes it durable before anyone renames it.
+bool WriteDurably(const std::string& path, const std::vector<std::string>& lines) {
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) return false;
+  bool ok = true;
+  for (const std::string& line : lines) ok = ok && WriteAll(file, line);
+  ok = ok && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+  ok = (std::fclose(file) == 0) && ok;
+  return ok;
+}
+
+}  // namespace
+
+bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires) {
+  std::string listPath = RegistrationListPath();
+  std::optional<std::vector<std::string>> current = ReadListLines(listPath);
+  if (!current) {
+    // No list yet: appending creates it.
+    FILE* created = std::fopen(listPath.c_str(), "a");
+    if (created == nullptr) return false;
+    bool ok = expires == 0 || WriteAll(created, line);
+    return (std::fclose(created) == 0) && ok;
+  }
+  std::vector<std::string> kept;
+  for (const std::string& existing : *current) {
+    if (Keep(existing, key, now)) kept.push_back(existing);
+  }
+  if (expires != 0) kept.emplace_back(line);
+  std::string backupPath = CCon::AddSystemPath("SIP-REG", ".bak");
+  if (!WriteDurably(backupPath, kept)) {
+    std::remove(backupPath.c_str());
+    return false;
+  }
+  return std::rename(backupPath.c_str(), listPath.c_str()) == 0;
+}
+
+uint32_t FindRegistrationByUser(std::string& user, char separator) {
+  std::string prefix = ToLower(user);
+  if (separator != '\0') prefix += separator;
+  uint32_t lifetime = 0;
+  std::string key;
+  for (const std::string& line : ReadListLines(RegistrationListPath()).value_or(std::vector<std::string>{})) {
+    std::string first = ToLower(ListField(line, 0));
+    if (first.empty() || !first.starts_with(prefix)) continue;
+    key = first;
+    std::string_view expiresField = ListField(line, 3);
+    lifetime = expiresField.empty() ? 1 : ListNumber(expiresField);
+  }
+  if (lifetime != 0) user = key;
+  return lifetime;
+}
+
+std::string FindRegistrationByAddress(std::string_view addressAndPort) {
+  if (addressAndPort.empty()) return {};
+  for (const std::string& line : ReadListLines(RegistrationListPath()).value_or(std::vector<std::string>{})) {
+    // Cut at "@" too: the second field is the key's "address:port".
+    if (NthToken(line, "@\t\n", 1) == addressAndPort) return std::string(NthToken(line, "@\t\n", 2));
+  }
+  return {};
+}
+
+std::string LookupPassword(std::string_view userId) {
+  std::string path = CCon::AddSystemPath("SIP-PIN", ".txt");
+  for (const std::string& line : ReadListLines(path).value_or(std::vector<std::string>{})) {
+    std::string_view password = ListField(line, 1);
+    if (!password.empty() && EqualsIgnoreCase(ListField(line, 0), userId)) return std::string(password);
+  }
+  return {};
+}
+
+}  // namespace talvenor

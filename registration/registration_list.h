@@ -1,0 +1,36 @@
+// The SIP-REG list of live registrations and the SIP-PIN list of passwords,
+// both located through the host at every use.
+//
+// SIP-REG, one registration a line, TAB-separated:
+//   user@address:port  PIN  RegTime  Expires  DateTime  Name  User-Agent
+// SIP-PIN: user id TAB password.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace talvenor {
+
+// Rewrites SIP-REG: drops the sender's previous registration (first field
+// equal to `key`, ignoring case), empty lines and expired lines of every
+// user, then appends `line` unless `expires` is 0. The new list is written
+// in full to the ".bak" file and renamed over the list in one step, so a
+// failure leaves the old list whole. False when the registration could not
+// be recorded.
+bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires);
+
+// Looks up a registered user: the last line whose key begins with the user
+// id and the separator ('\0' for none), ignoring case. Returns its Expires
+// field (1 when the line has none), 0 when nothing matched; on a match
+// `user` becomes the stored key in lower case.
+uint32_t FindRegistrationByUser(std::string& user, char separator);
+
+// The PIN field of the first registration whose "address:port" equals the
+// given text, or empty.
+std::string FindRegistrationByAddress(std::string_view addressAndPort);
+
+// The password of the user id in SIP-PIN (first match ignoring case), or empty.
+std::string LookupPassword(std::string_view userId);
+
+}  // namespace talvenor

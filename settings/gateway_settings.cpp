@@ -1,0 +1,70 @@
+#include "settings/gateway_settings.h"
+
+#include <fmt/printf.h>
+
+#include <array>
+
+#include "module/module_settings.h"
+#include "platform/profile_store.h"
+#include "registration/gateway_accounts.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+namespace {
+
+const std::array<const char*, kGatewayCount> kEntries = {"GW0", "GW1", "GW2"};
+
+std::string WithoutBlanks(std::string_view text) {
+  std::string clean;
+  for (char c : text) {
+    if (c != ' ' && c != '\t') clean += c;
+  }
+  return clean;
+}
+
+}  // namespace
+
+GatewayFields ParseGatewayEntry(const std::string& text) {
+  std::array<std::string, 6> fields;
+  size_t start = 0;
+  for (size_t index = 0; index < fields.size() && start <= text.size(); ++index) {
+    size_t comma = text.find(',', start);
+    fields[index] = WithoutBlanks(std::string_view(text).substr(start, comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return {DecimalValue(fields[0]) != 0, fields[1], fields[2], fields[3], fields[4], fields[5]};
+}
+
+void LoadGatewaySettings() {
+  const ProfileStore& profile = ModuleProfile();
+  int selected = profile.GetInt("GW", 0);
+  Settings().SelectedGateway = (selected < 0 || selected > 2) ? 0 : selected;
+  for (int index = 0; index < kGatewayCount; ++index) {
+    std::string stored = profile.GetString(kEntries[index]);
+    GatewayFields fields = ParseGatewayEntry(stored);
+    if (index == 0 && stored.empty()) fields = {false, kDefaultGatewayHost, "", "", "test", "ZOK8MUVA"};
+    GatewayAccounts()[index] = std::make_unique<GatewayAccount>(fields);
+  }
+}
+
+void SaveGatewaySettings() {
+  const ProfileStore& profile = ModuleProfile();
+  profile.WriteInt("GW", Settings().SelectedGateway);
+  for (int index = 0; index < kGatewayCount; ++index) {
+    std::unique_ptr<GatewayAccount>& account = GatewayAccounts()[index];
+    if (!account) continue;
+    // The attempts count stands for the register flag: an account that is
+    // registered or still trying starts registering at the next start-up.
+    // One the user was unregistering stays off.
+    uint32_t flag = account->expires != 0 ? static_cast<uint32_t>(account->attemptsLeft) : 0;
+    profile.WriteString(kEntries[index],
+                        fmt::sprintf("%u, %s, %s, %s, %s, %s", flag,
+                                     account->address, account->prefix, account->callerId, account->userId,
+                                     account->password));
+    account.reset();
+  }
+}
+
+}  // namespace talvenor

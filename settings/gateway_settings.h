@@ -1,0 +1,25 @@
+// Profile entries of the Gateways page: "GW" (the selected gateway) and
+// "GW0" to "GW2", each "%u, %s, %s, %s, %s, %s": register flag, address,
+// prefix, caller id, user id and password (stored as plain text).
+#pragma once
+
+#include <string>
+
+#include "registration/gateway_account.h"
+
+namespace talvenor {
+
+// Splits a stored account at its commas into at most six fields, every
+// space and TAB removed; missing fields are empty.
+GatewayFields ParseGatewayEntry(const std::string& text);
+
+// Creates the three accounts from the profile. Needs DefaultExpiration
+// loaded first.
+void LoadGatewaySettings();
+// Writes "GW" and the three accounts, then destroys them.
+void SaveGatewaySettings();
+
+// Gateway of account 0 when the profile holds none.
+inline constexpr const char* kDefaultGatewayHost = "sip.example.net";
+
+}  // namespace talvenor

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include "registration/digest.h"
+#include "registration/md5_digest.h"
+#include "sip/sip_message.h"
+
+#include <cstring>
+
+namespace talvenor {
+namespace {
+
+TEST(Md5Digest, Rfc1321TestSuite) {
+  const std::pair<const char*, const char*> suite[] = {
+      {"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"a", "0cc175b9c0f1b6a831c399e269772661"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+      {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+  };
+  Md5Digest md5;  // one object reused, as the digest code does
+  for (const auto& [text, hex] : suite) EXPECT_EQ(md5.Hex(text), hex) << '"' << text << '"';
+}
+
+TEST(DigestResponse, MatchesAnIndependentComputationWithoutQop) {
+  // alice / example.com / secret, REGISTER sip:example.com (checked with md5sum).
+  EXPECT_EQ(DigestResponse("alice", "example.com", "secret", "REGISTER", "sip:example.com",
+                           "dcd98b7102dd2f0e8b11d0f600bfb0c093"),
+            "b75dc11e0cde1fc2f921ce28378036bb");
+  // RFC 2617's user and realm: HA1 of "Mufasa:testrealm@host.com:Circle Of Life".
+  Md5Digest md5;
+  EXPECT_EQ(md5.Hex("Mufasa:testrealm@host.com:Circle Of Life"), "939e7578ed9e3c518a452acee763bce9");
+}
+
+SipMessage Challenge(const std::string& status, const std::string& challengeLine, const std::string& cseq) {
+  std::string text = "SIP/2.0 " + status + "\r\nVia: SIP/2.0/UDP 10.0.0.2;branch=z9hG4bK1\r\nCall-ID: call-1@10.0.0.2\r\n" +
+                     "CSeq: " + cseq + "\r\n" + challengeLine + "Content-Length: 0\r\n\r\n";
+  return SipMessage(text, 0, 0);
+}
+
+TEST(CredentialsLine, AnswersA401WithTheConfiguredAddressAsUri) {
+  SipMessage challenge = Challenge(
+      "401 Unauthorized", "WWW-Authenticate: Digest realm=\"example.com\", nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\"\r\n",
+      "2 REGISTER");
+  std::string line = CredentialsLine(challenge, "Authorization", "alice", "secret", "example.com");
+  EXPECT_EQ(line,
+            "\r\nAuthorization: Digest username=\"alice\", realm=\"example.com\", "
+            "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", uri=\"sip:example.com\", "
+            "response=\"b75dc11e0cde1fc2f921ce28378036bb\"");
+  // A configured port stays in the uri.
+  EXPECT_NE(CredentialsLine(challenge, "Authorization", "alice", "secret", "example.com:5070")
+                .find("uri=\"sip:example.com:5070\""),
+            std::string::npos);
+}
+
+TEST(CredentialsLine, OpaqueOnlyWhenNotEmpty) {
+  SipMessage withOpaque = Challenge(
+      "401 Unauthorized", "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\", opaque=\"5ccc\"\r\n", "1 REGISTER");
+  EXPECT_TRUE(CredentialsLine(withOpaque, "Authorization", "u", "p", "h").ends_with("\", opaque=\"5ccc\""));
+  SipMessage emptyOpaque = Challenge(
+      "401 Unauthorized", "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\", opaque=\"\"\r\n", "1 REGISTER");
+  EXPECT_EQ(CredentialsLine(emptyOpaque, "Authorization", "u", "p", "h").find("opaque"), std::string::npos);
+}
+
+TEST(CredentialsLine, A407WithoutProxyAuthenticateGivesEmptyRealmAndNonce) {
+  SipMessage challenge = Challenge("407 Proxy Authentication Required",
+                                   "WWW-Authenticate: Digest realm=\"wrong\", nonce=\"wrong\"\r\n", "3 INVITE");
+  std::string line = CredentialsLine(challenge, "Proxy-Authorization", "u", "p", "h");
+  EXPECT_EQ(line.find("\r\nProxy-Authorization: Digest username=\"u\", realm=\"\", nonce=\"\", "), 0u) << line;
+  EXPECT_NE(line.find(DigestResponse("u", "", "p", "INVITE", "sip:h", "")), std::string::npos);
+}
+
+TEST(MakeNonce, ChangesEveryFourSecondsAndWithTheSender) {
+  const std::string from = "From: <sip:desk@10.0.0.7>;tag=1";
+  uint32_t address = 0x0700000a;  // 10.0.0.7 in network order on this host
+  EXPECT_EQ(MakeNonceAt(1000, address, 0xc413, from), MakeNonceAt(1003, address, 0xc413, from));
+  EXPECT_NE(MakeNonceAt(1003, address, 0xc413, from), MakeNonceAt(1004, address, 0xc413, from));
+  EXPECT_NE(MakeNonceAt(1000, address, 0xc413, from), MakeNonceAt(1000, address + 1, 0xc413, from));
+  EXPECT_NE(MakeNonceAt(1000, address, 0xc413, from), MakeNonceAt(1000, address, 0xc414, from));
+  EXPECT_NE(MakeNonceAt(1000, address, 0xc413, from), MakeNonceAt(1000, address, 0xc413, from + "x"));
+  // The nonce hashes "Time:3e8:700000a:c413:<From line>" for 10.0.0.7:5060.
+  Md5Digest md5;
+  uint8_t bytes[4] = {10, 0, 0, 7};
+  uint8_t portBytes[2] = {0x13, 0xc4};
+  uint32_t networkAddress;
+  uint16_t networkPort;
+  std::memcpy(&networkAddress, bytes, 4);
+  std::memcpy(&networkPort, portBytes, 2);
+  EXPECT_EQ(MakeNonceAt(1001, networkAddress, networkPort, from), md5.Hex("Time:3e8:700000a:c413:" + from));
+}
+
+TEST(ChallengeLines, RealmIsUserAtLocalAddress) {
+  EXPECT_EQ(ChallengeLines("desk", "10.0.0.2", "abc"),
+            "\r\nWWW-Authenticate: Digest realm=\"desk@10.0.0.2\", nonce=\"abc\"");
+}
+
+class VerifyDigestTest : public ::testing::Test {
+protected:
+  std::string Line(const std::string& response, const std::string& user = "alice") {
+    return "Authorization: Digest username=\"" + user + "\", realm=\"desk@10.0.0.2\", nonce=\"n1\", uri=\"sip:10.0.0.2\", "
+           "response=\"" + response + "\"";
+  }
+  std::string Right() { return DigestResponse("alice", "desk@10.0.0.2", "secret", "REGISTER", "sip:10.0.0.2", "n1"); }
+  PasswordLookup passwords_ = [](std::string_view user) { return user == "alice" ? "secret" : ""; };
+};
+
+TEST_F(VerifyDigestTest, AcceptsTheRightAnswerInEitherCase) {
+  std::string user;
+  EXPECT_EQ(VerifyDigest(kRegister, user, Line(Right()), passwords_), 0);
+  std::string upper = Right();
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(VerifyDigest(kRegister, user, Line(upper), passwords_), 0);
+  EXPECT_EQ(user, "alice");
+}
+
+TEST_F(VerifyDigestTest, RefusalsKeepTheClientsUsername) {
+  std::string user;
+  EXPECT_EQ(VerifyDigest(kRegister, user, Line(std::string(32, '0')), passwords_), kStatus403);
+  EXPECT_EQ(user, "alice");
+  EXPECT_EQ(VerifyDigest(kRegister, user, Line(Right(), "bob"), passwords_), kStatus404);
+  EXPECT_EQ(user, "bob");
+  // The method is part of the digest.
+  EXPECT_EQ(VerifyDigest(kInvite, user, Line(Right()), passwords_), kStatus403);
+}
+
+TEST_F(VerifyDigestTest, MissingValuesGive400) {
+  std::string user;
+  EXPECT_EQ(VerifyDigest(kRegister, user, "Authorization: Digest username=\"alice\", realm=\"r\", nonce=\"n\"",
+                         passwords_),
+            kStatus400);
+  EXPECT_EQ(user, "alice");
+  EXPECT_EQ(VerifyDigest(kRegister, user, "", passwords_), kStatus400);
+  EXPECT_EQ(user, "");
+  // Unquoted values are not recognised.
+  EXPECT_EQ(VerifyDigest(kRegister, user,
+                         "Authorization: Digest username=alice, realm=r, nonce=n, uri=sip:h, response=abc",
+                         passwords_),
+            kStatus400);
+}
+
+}  // namespace
+}  // namespace talvenor
