@@ -1,0 +1,103 @@
+#include "sip/compose.h"
+
+#include <fmt/printf.h>
+
+#include "sip/header_names.h"
+#include "sip/recipes.h"
+
+namespace talvenor {
+namespace {
+
+constexpr std::string_view kProductName = "Talvenor";
+constexpr std::string_view kProductVersion = " 7.2";
+
+}  // namespace
+
+std::string PortSuffix(uint16_t sipPort) {
+  return sipPort == kDefaultSipPort ? std::string{} : fmt::sprintf(":%u", sipPort);
+}
+
+std::string ViaLine(std::string_view localAddress, std::string_view portSuffix, uint32_t tag) {
+  return fmt::sprintf("%s: SIP/2.0/UDP %s%s;branch=%s%u", kViaHeader, localAddress, portSuffix,
+                      kBranchPrefix, tag);
+}
+
+std::string DisplayPart(std::string_view displayName) {
+  return displayName.empty() ? std::string{} : fmt::sprintf("\"%s\" ", displayName);
+}
+
+std::string RegisterFromLine(std::string_view displayName, std::string_view user,
+                             std::string_view gatewayHost, uint32_t tag) {
+  return fmt::sprintf("%s: %s<sip:%s@%s>;tag=%u", kFromHeader, DisplayPart(displayName), user,
+                      gatewayHost, tag);
+}
+
+std::string RegisterToLine(std::string_view displayName, std::string_view user,
+                           std::string_view gatewayHost) {
+  return fmt::sprintf("%s: %s<sip:%s@%s>", kToHeader, DisplayPart(displayName), user,
+                      gatewayHost);
+}
+
+std::string InviteFromLine(std::string_view displayName, std::string_view user,
+                           std::string_view localAddress, uint32_t tag) {
+  std::string userPart = user.empty() ? std::string{} : std::string(user) + "@";
+  return fmt::sprintf("%s: %s<sip:%s%s>;tag=%u", kFromHeader, DisplayPart(displayName), userPart,
+                      localAddress, tag);
+}
+
+std::string InviteToLine(std::string_view target) {
+  return fmt::sprintf("%s: <sip:%s>", kToHeader, target);
+}
+
+std::string CallIdLine(uint32_t number, std::string_view localAddress) {
+  return fmt::sprintf("%s: call-%u@%s", kCallIdHeader, number, localAddress);
+}
+
+std::string CseqLine(uint32_t number, std::string_view method) {
+  return fmt::sprintf("%s: %u %s", kCseqHeader, number, method);
+}
+
+std::string InviteContactLine(std::string_view localAddress, std::string_view portSuffix) {
+  return fmt::sprintf("%s: <sip:%s%s>", kContactHeader, localAddress, portSuffix);
+}
+
+std::string RegisterContactLine(std::string_view user, std::string_view localAddress,
+                                std::string_view portSuffix, uint32_t expires) {
+  return fmt::sprintf("%s: <sip:%s@%s%s>;%s=%u", kContactHeader, user, localAddress, portSuffix,
+                      kExpiresName, expires);
+}
+
+std::string UserAgentLine() {
+  return fmt::sprintf("%s: %s%s", kUserAgentHeader, kProductName, kProductVersion);
+}
+
+std::string ContentTypeLine() {
+  return fmt::sprintf("%s: application/sdp\r\n", kContentTypeHeader);
+}
+
+std::string ContentLengthAndBody(std::string_view body) {
+  if (body.empty()) {
+    return fmt::sprintf("%s: 0\r\n\r\n", kContentLengthHeader);
+  }
+  return fmt::sprintf("%s: %u\r\n\r\n%s", kContentLengthHeader,
+                      static_cast<uint32_t>(body.size()), body);
+}
+
+std::string ComposeStatelessResponse(SipKind kind, const SipMessage& request,
+                                     std::string_view extraLines) {
+  return fmt::sprintf("%s %s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s\r\n%s: 0\r\n\r\n",
+                      kSipVersionText, KindText(kind), ReasonPhrase(kind),
+                      request.FindLine(kViaHeader), request.FindLine(kToHeader),
+                      request.FindLine(kFromHeader), request.FindLine(kCallIdHeader),
+                      request.FindLine(kCseqHeader), extraLines, kContentLengthHeader);
+}
+
+std::string ComposeRequestFromMessage(SipKind method, const SipMessage& response) {
+  std::string_view name = KindText(method);
+  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: 1 %s\r\n%s: 0\r\n\r\n", name,
+                      StatelessAckTarget(response), kSipVersionText, response.FindLine(kViaHeader),
+                      response.FindLine(kToHeader), response.FindLine(kFromHeader),
+                      response.FindLine(kCallIdHeader), kCseqHeader, name, kContentLengthHeader);
+}
+
+}  // namespace talvenor

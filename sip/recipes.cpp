@@ -1,0 +1,117 @@
+#include "sip/recipes.h"
+
+#include "sip/header_names.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+std::string_view CseqMethod(const SipMessage& message) {
+  return NthToken(message.FindLine(kCseqHeader), ": ", 2);
+}
+
+int32_t MinExpires(const SipMessage& message) {
+  return DecimalValue(NthToken(message.FindLine(kMinExpiresHeader), ": ", 1));
+}
+
+std::string_view RegistrationExpiryText(const SipMessage& message) {
+  std::string_view contact = message.FindLine(kContactHeader);
+  size_t at = contact.find(kExpiresName);
+  if (at != std::string_view::npos) {
+    return contact.substr(at);
+  }
+  return message.FindLine(kExpiresName);
+}
+
+int32_t RegistrationExpiry(const SipMessage& message) {
+  return DecimalValue(NthToken(RegistrationExpiryText(message), ": =;", 1));
+}
+
+std::string_view QuotedParameter(std::string_view line, std::string_view name) {
+  size_t at = line.find(name);
+  if (at == std::string_view::npos) {
+    return {};
+  }
+  return NthToken(line.substr(at), "\"", 1);
+}
+
+std::string_view SdpConnectionAddress(const SipMessage& message) {
+  return NthToken(message.FindLine(kSdpConnectionPrefix), " ", 2);
+}
+
+std::string_view SdpMediaLine(const SipMessage& message) {
+  return message.FindLine(kSdpAudioMediaPrefix);
+}
+
+int32_t SdpMediaPort(const SipMessage& message) {
+  return DecimalValue(NthToken(SdpMediaLine(message), " ", 1));
+}
+
+// m=audio <port> <profile> <fmt> <fmt> ...: the formats start at token 3.
+std::string_view SdpPayloadTypeToken(std::string_view mediaLine, int index) {
+  constexpr int kFirstFormatToken = 3;
+  return index < 0 ? std::string_view{} : NthToken(mediaLine, " ", kFirstFormatToken + index);
+}
+
+std::vector<int32_t> SdpPayloadTypes(const SipMessage& message) {
+  std::string_view mediaLine = SdpMediaLine(message);
+  std::vector<int32_t> types;
+  for (int i = 0;; ++i) {
+    std::string_view token = SdpPayloadTypeToken(mediaLine, i);
+    if (token.empty()) {
+      return types;
+    }
+    types.push_back(DecimalValue(token));
+  }
+}
+
+std::string_view StatelessAckTarget(const SipMessage& message) {
+  return NthToken(message.FindLine(kToHeader), ":>;", 2);
+}
+
+std::string_view RemoteTarget(const SipMessage& message) {
+  return NthToken(message.FindLine(kContactHeader), "<: >", 2);
+}
+
+std::string_view CallerUser(const SipMessage& message) {
+  return NthToken(message.FindLine(kFromHeader), ":@>", 2);
+}
+
+std::string_view CalledUserAndHost(const SipMessage& message) {
+  return NthToken(message.LineAt(0), ": ", 2);
+}
+
+std::string_view DisplayNameToken(std::string_view line) {
+  return NthToken(line, ": \"<", 1);
+}
+
+std::string_view CallerDisplayName(const SipMessage& message) {
+  std::string_view name = DisplayNameToken(message.FindLine(kFromHeader));
+  return EqualsIgnoreCase(name, "sip") ? std::string_view{} : name;
+}
+
+std::string_view RegistrationDisplayName(const SipMessage& message) {
+  return DisplayNameToken(message.FindLine(kToHeader));
+}
+
+std::string_view RegistrationUser(const SipMessage& message) {
+  std::string_view to = message.FindLine(kToHeader);
+  size_t at = to.find("sip:");
+  if (at == std::string_view::npos) {
+    return {};
+  }
+  return NthToken(to.substr(at), ": @;>", 1);
+}
+
+std::string_view UserAgentText(const SipMessage& message) {
+  return TrimWhitespace(NthToken(message.FindLine(kUserAgentHeader), ":", 1));
+}
+
+bool CallIdMatches(std::string_view key, std::string_view stored) { return key == stored; }
+
+bool RegistrationResponseMatches(const SipMessage& response, std::string_view callIdLine,
+                                 std::string_view cseqLine) {
+  return EqualsIgnoreCase(response.FindLine(kCallIdHeader), callIdLine) &&
+         EqualsIgnoreCase(response.FindLine(kCseqHeader), cseqLine);
+}
+
+}  // namespace talvenor

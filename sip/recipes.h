@@ -1,0 +1,74 @@
+// The fixed ways in which handlers read values out of a received message.
+// Each recipe finds one line and cuts one token out of it; a missing line or
+// token gives an empty view or 0, and the handler that asked decides. Views
+// point into the message (or the line passed in) and live as long as it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "sip/sip_message.h"
+
+namespace talvenor {
+
+// 'CSeq: 2 REGISTER' gives "REGISTER".
+std::string_view CseqMethod(const SipMessage& message);
+
+// 'Min-Expires: 60' gives 60.
+int32_t MinExpires(const SipMessage& message);
+
+// 'Contact: <sip:a@h>;expires=3600' gives "expires=3600", else the Expires
+// line 'Expires: 60'; empty when the message has neither.
+std::string_view RegistrationExpiryText(const SipMessage& message);
+// 'Contact: <sip:a@h>;expires=3600' gives 3600; 0 when neither is present.
+int32_t RegistrationExpiry(const SipMessage& message);
+
+// 'Digest realm="lab", nonce="5e1"' with "nonce" gives "5e1"; the first
+// occurrence of the name wins wherever it stands.
+std::string_view QuotedParameter(std::string_view line, std::string_view name);
+
+// 'c=IN IP4 10.0.0.5' gives "10.0.0.5".
+std::string_view SdpConnectionAddress(const SipMessage& message);
+// 'm=audio 49170 RTP/AVP 0 8' (the whole line).
+std::string_view SdpMediaLine(const SipMessage& message);
+// 'm=audio 49170 RTP/AVP 0 8' gives 49170.
+int32_t SdpMediaPort(const SipMessage& message);
+// 'm=audio 49170 RTP/AVP 0 8' gives "0" for index 0, "8" for 1, "" for 2.
+std::string_view SdpPayloadTypeToken(std::string_view mediaLine, int index);
+// 'm=audio 49170 RTP/AVP 0 8' gives {0, 8}: every token up to the first empty one.
+std::vector<int32_t> SdpPayloadTypes(const SipMessage& message);
+
+// 'To: <sip:lab@h:5070>;tag=9' gives "lab@h".
+std::string_view StatelessAckTarget(const SipMessage& message);
+// 'Contact: <sip:desk@10.0.0.7:5062>' gives "desk@10.0.0.7".
+std::string_view RemoteTarget(const SipMessage& message);
+// 'From: <sip:desk@h>;tag=1' gives "desk".
+std::string_view CallerUser(const SipMessage& message);
+// 'INVITE sip:lab@h SIP/2.0' gives "lab@h".
+std::string_view CalledUserAndHost(const SipMessage& message);
+
+// 'From: "Desk" <sip:a@h>' gives "Desk"; 'From: <sip:a@h>' gives "sip".
+std::string_view DisplayNameToken(std::string_view line);
+// 'From: "Desk" <sip:a@h>' gives "Desk"; 'From: <sip:a@h>' gives "" (a
+// token "sip" in any case means the caller sent no name).
+std::string_view CallerDisplayName(const SipMessage& message);
+
+// 'To: "Desk" <sip:desk@h>' gives "Desk"; 'To: <sip:desk@h>' gives "sip",
+// which the registrar keeps as it is.
+std::string_view RegistrationDisplayName(const SipMessage& message);
+
+// 'To: <sip:desk@h>' gives "desk"; empty when the To line has no "sip:".
+std::string_view RegistrationUser(const SipMessage& message);
+// 'User-Agent: Phone 1.0' gives "Phone 1.0".
+std::string_view UserAgentText(const SipMessage& message);
+
+// A call line owns a message whose Call-ID line equals its stored one
+// exactly: 'Call-Id: x' does not match 'Call-ID: x'.
+bool CallIdMatches(std::string_view key, std::string_view stored);
+// A response belongs to a registration when its Call-ID and CSeq lines equal
+// the stored ones ignoring case.
+bool RegistrationResponseMatches(const SipMessage& response, std::string_view callIdLine,
+                                 std::string_view cseqLine);
+
+}  // namespace talvenor

@@ -1,0 +1,161 @@
+// Every project and RFC 4475 datagram goes through the whole read path:
+// nothing may crash or read outside the datagram, whatever the message.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "sip/compose.h"
+#include "sip/recipes.h"
+#include "tests/sip/datagram_text.h"
+
+namespace talvenor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kTestData = TALVENOR_SOURCE_DIR "/../shared/testdata";
+
+std::string ReadBinary(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<fs::path> Datagrams() {
+  std::vector<fs::path> files;
+  for (const char* folder : {"sip-torture", "sip-edge"}) {
+    fs::path dir = kTestData / folder;
+    if (!fs::is_directory(dir)) {
+      continue;
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+      if (entry.path().extension() == ".dat") {
+        files.push_back(entry.path());
+      }
+    }
+  }
+  return files;
+}
+
+// True when view is empty or lies within one of the message's lines: no
+// value may reach past the line it was cut from.
+bool InsideALine(std::string_view view, const SipMessage& message) {
+  if (view.empty()) {
+    return true;
+  }
+  for (size_t i = 0; i < message.LineCount(); ++i) {
+    std::string_view line = message.LineAt(i);
+    if (view.data() >= line.data() && view.data() + view.size() <= line.data() + line.size()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ReadEverything(const SipMessage& message, const std::string& name) {
+  SipKind kind = message.Kind();
+  EXPECT_TRUE(kind == kNoKind || IsKnownKind(kind)) << name;
+  for (size_t i = 0; i < message.LineCount(); ++i) {
+    std::string_view line = message.LineAt(i);
+    EXPECT_FALSE(line.empty()) << name << " line " << i;
+    EXPECT_EQ(line.find_first_of(std::string_view("\r\n\0", 3)), std::string_view::npos)
+        << name << " line " << i;
+  }
+  std::string_view mediaLine = SdpMediaLine(message);
+  for (std::string_view view :
+       {CseqMethod(message), RegistrationExpiryText(message), SdpConnectionAddress(message),
+        mediaLine, SdpPayloadTypeToken(mediaLine, 0), StatelessAckTarget(message),
+        RemoteTarget(message), CallerUser(message), CalledUserAndHost(message),
+        CallerDisplayName(message), RegistrationDisplayName(message), RegistrationUser(message),
+        UserAgentText(message), QuotedParameter(message.FindLine("Authorization"), "nonce")}) {
+    EXPECT_TRUE(InsideALine(view, message)) << name << ": " << view;
+  }
+  EXPECT_EQ(SdpPayloadTypes(message).empty(), SdpPayloadTypeToken(mediaLine, 0).empty()) << name;
+  std::string response = ComposeStatelessResponse(kStatus400, message, "");
+  EXPECT_EQ(test::Message(response).Kind(), kStatus400) << name;
+  std::string ack = ComposeRequestFromMessage(kAck, message);
+  EXPECT_EQ(test::Message(ack).LineAt(0).substr(0, 8), "ACK sip:") << name;
+}
+
+TEST(TestDataMessagesTest, EveryDatagramReadsWithoutFault) {
+  std::vector<fs::path> files = Datagrams();
+  if (files.empty()) {
+    GTEST_SKIP() << "no datagrams under " << kTestData;
+  }
+  for (const fs::path& file : files) {
+    std::string text = ReadBinary(file);
+    SipMessage message = test::Message(text);
+    ReadEverything(message, file.filename().string());
+  }
+}
+
+}  // namespace
+}  // namespace talvenor
+
+namespace talvenor {
+namespace {
+
+// What the module's own rules make of the trap datagrams. Several differ on
+// purpose from what a general-purpose stack would do: the kind comes from
+// the fixed table, names match as line prefixes, compact forms and folded
+// lines are not read, and a NUL ends the text.
+TEST(TestDataMessagesTest, TrapDatagramsReadByTheModulesRules) {
+  const struct {
+    const char* file;
+    SipKind kind;
+    std::string_view header;
+    std::string_view line;
+  } cases[] = {
+      {"sip-edge/ack-uri-user-is-method.dat", kInvite, "CSeq", "CSeq: 1 ACK"},
+      {"sip-edge/lowercase-method.dat", kNoKind, "CSeq", "CSeq: 1 invite"},
+      {"sip-edge/resp-202-accepted.dat", kNoKind, "", ""},
+      {"sip-edge/resp-422-session-interval.dat", kNoKind, "", ""},
+      {"sip-edge/nul-in-header.dat", kOptions, "Call-ID", ""},
+      {"sip-edge/bare-cr-in-header.dat", kInvite, "Call-ID", "Call-ID: barecr-real@192.0.2.10"},
+      {"sip-edge/header-prefix-traps.dat", kOptions, "To", "Tox: WRONG <sip:WRONG@203.0.113.66>"},
+      {"sip-edge/header-prefix-traps.dat", kOptions, "Call-ID", "Call-ID-Old: WRONG@203.0.113.66"},
+      {"sip-edge/compact-forms.dat", kInvite, "To", ""},
+      {"sip-edge/compact-forms.dat", kInvite, "c=", "c=IN IP4 192.0.2.10"},
+      {"sip-edge/lf-only-line-endings.dat", kInvite, "", ""},
+      {"sip-torture/bigcode.dat", kNoKind, "", ""},
+      {"sip-torture/badvers.dat", kNoKind, "", ""},
+      {"sip-torture/test.dat", kNoKind, "", ""},
+      {"sip-torture/esc02.dat", kNoKind, "", ""},
+      {"sip-torture/noreason.dat", kStatus100, "", ""},
+      {"sip-torture/scalarlg.dat", kStatus503, "", ""},
+      {"sip-torture/ltgtruri.dat", kInvite, "", ""},
+  };
+  if (!fs::is_directory(kTestData)) {
+    GTEST_SKIP() << "no datagrams under " << kTestData;
+  }
+  for (const auto& c : cases) {
+    fs::path path = kTestData / c.file;
+    ASSERT_TRUE(fs::exists(path)) << path;
+    std::string text = ReadBinary(path);
+    SipMessage message = test::Message(text);
+    EXPECT_EQ(message.Kind(), c.kind) << c.file;
+    if (!c.header.empty()) {
+      EXPECT_EQ(message.FindLine(c.header), c.line) << c.file << ' ' << c.header;
+    }
+  }
+}
+
+TEST(TestDataMessagesTest, TrapDatagramValues) {
+  if (!fs::is_directory(kTestData)) {
+    GTEST_SKIP() << "no datagrams under " << kTestData;
+  }
+  // The first m=audio line is the declined one.
+  EXPECT_EQ(SdpMediaPort(test::Message(ReadBinary(kTestData / "sip-edge/sdp-m-port-0.dat"))), 0);
+  // The Contact's expires sits on a folded line that is never joined, so the
+  // Expires header's 100-digit value decides, saturated.
+  EXPECT_EQ(RegistrationExpiry(test::Message(ReadBinary(kTestData / "sip-torture/scalar02.dat"))),
+            std::numeric_limits<int32_t>::max());
+}
+
+}  // namespace
+}  // namespace talvenor
