@@ -1,0 +1,84 @@
+// Arbitrary datagrams through the whole read and answer path of a message:
+// construction, classification, every extraction and both composers.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sip/compose.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+#include "sip/tokens.h"
+
+namespace {
+
+// The receive thread never hands over more than this.
+constexpr size_t kLargestDatagram = 1500;
+
+// Fails loudly (for the fuzzer) when a value is not part of a line.
+void CheckInsideALine(std::string_view view, const talvenor::SipMessage& message) {
+  if (view.empty()) {
+    return;
+  }
+  for (size_t i = 0; i < message.LineCount(); ++i) {
+    std::string_view line = message.LineAt(i);
+    if (view.data() >= line.data() && view.data() + view.size() <= line.data() + line.size()) {
+      return;
+    }
+  }
+  __builtin_trap();
+}
+
+void ReadEverything(const talvenor::SipMessage& message) {
+  using namespace talvenor;
+  SipKind kind = message.Kind();
+  if (kind != kNoKind && !IsKnownKind(kind)) {
+    __builtin_trap();
+  }
+  std::string_view mediaLine = SdpMediaLine(message);
+  for (std::string_view view :
+       {CseqMethod(message), RegistrationExpiryText(message), SdpConnectionAddress(message),
+        mediaLine, SdpPayloadTypeToken(mediaLine, 0), StatelessAckTarget(message),
+        RemoteTarget(message), CallerUser(message), CalledUserAndHost(message),
+        CallerDisplayName(message), RegistrationDisplayName(message), RegistrationUser(message),
+        UserAgentText(message), DisplayNameToken(message.FindLine("From")),
+        QuotedParameter(message.FindLine("Authorization"), "nonce"),
+        QuotedParameter(message.FindLine("WWW-Authenticate"), "realm")}) {
+    CheckInsideALine(view, message);
+  }
+  volatile int64_t sink = int64_t{MinExpires(message)} + RegistrationExpiry(message) +
+                          SdpMediaPort(message) + static_cast<int64_t>(SdpPayloadTypes(message).size());
+  (void)sink;
+  volatile bool matched = RegistrationResponseMatches(message, "Call-ID: x", "CSeq: 1 REGISTER") ||
+                          CallIdMatches(message.FindLine("Call-ID"), "Call-ID: x");
+  (void)matched;
+}
+
+void ComposeAnswers(const talvenor::SipMessage& message) {
+  using namespace talvenor;
+  SipKind answer = IsStatusKind(message.Kind()) ? message.Kind() : kStatus405;
+  std::string response = ComposeStatelessResponse(answer, message, "\r\nAllow: INVITE");
+  if (SipMessage(response, 0, 0).Kind() != answer) {
+    __builtin_trap();
+  }
+  std::string ack = ComposeRequestFromMessage(kAck, message);
+  if (!ack.starts_with("ACK sip:")) {
+    __builtin_trap();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > kLargestDatagram) {
+    return -1;
+  }
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  talvenor::SipMessage message(text, 0x0100007f, 0xc413);
+  ReadEverything(message);
+  ComposeAnswers(message);
+  // The same cutting is used on other texts (settings, list files).
+  volatile int32_t value = talvenor::DecimalValue(talvenor::NthToken(text, ":, ;\t", 1));
+  (void)value;
+  return 0;
+}
