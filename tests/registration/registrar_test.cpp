@@ -1,0 +1,286 @@
+// The registrar through the module's socket, with real list files.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "module/module_settings.h"
+#include "platform/clock.h"
+#include "registration/digest.h"
+#include "registration/registration_list.h"
+#include "sip/tokens.h"
+#include "tests/support/test_helpers.h"
+
+namespace talvenor {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Register {
+  std::string user = "desk";
+  std::string contact = "Contact: <sip:desk@127.0.0.1:5062>\r\n";
+  std::string expires;  // an Expires header line, if any
+  std::string authorization;
+  std::string callId = "reg-1";
+  int cseq = 1;
+
+  std::string Text() const {
+    return "REGISTER sip:127.0.0.1 SIP/2.0\r\n"
+           "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=z9hG4bK-" + callId + std::to_string(cseq) + "\r\n"
+           "To: \"Front Desk\" <sip:" + user + "@127.0.0.1>\r\n"
+           "From: \"Front Desk\" <sip:" + user + "@127.0.0.1>;tag=55\r\n"
+           "Call-ID: " + callId + "\r\n"
+           "CSeq: " + std::to_string(cseq) + " REGISTER\r\n" + contact + expires + authorization +
+           "User-Agent:  Phone 1.0 \r\n"
+           "Content-Length: 0\r\n\r\n";
+  }
+};
+
+class RegistrarTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(module_.Started());
+    Settings().EnableRegistrations = 1;
+    Settings().LocalAddress.Set("127.0.0.1");
+  }
+  std::string Send(const Register& request, const testhelp::UdpPeer& from) {
+    from.SendTo(module_.SipPort(), request.Text());
+    auto answer = from.Receive(2s);
+    return answer.value_or("");
+  }
+  std::string Send(const Register& request) { return Send(request, peer_); }
+  static std::string StatusLine(const std::string& answer) { return answer.substr(0, answer.find('\r')); }
+  std::string List() const { return testhelp::ReadFile(module_.Data().File("SIP-REG.txt")); }
+  std::string Key(const testhelp::UdpPeer& peer, const std::string& user = "desk") const {
+    return user + "@127.0.0.1:" + std::to_string(peer.Port());
+  }
+
+  testhelp::RunningModule module_{{{"Register", "1,0,0,3600"}}};
+  testhelp::UdpPeer peer_;
+};
+
+TEST_F(RegistrarTest, GrantsTheDefaultWithoutExpiryAndWritesTheListLine) {
+  std::string answer = Send(Register{});
+  EXPECT_EQ(StatusLine(answer), "SIP/2.0 200 OK");
+  EXPECT_NE(answer.find("\r\nContact: <sip:" + Key(peer_) + ">;expires=3600\r\nContent-Length: 0\r\n"),
+            std::string::npos)
+      << answer;
+  std::string list = List();
+  EXPECT_EQ(NthToken(list, "\t\n", 0), Key(peer_));
+  EXPECT_EQ(NthToken(list, "\t\n", 1), "PIN");
+  EXPECT_NEAR(std::stoll(std::string(NthToken(list, "\t\n", 2))), CalendarSeconds(), 5);
+  EXPECT_EQ(NthToken(list, "\t\n", 3), "3600");
+  EXPECT_EQ(NthToken(list, "\t\n", 4), LocalDateText(std::stoll(std::string(NthToken(list, "\t\n", 2)))));
+  EXPECT_EQ(NthToken(list, "\t\n", 5), "Front");
+  EXPECT_EQ(NthToken(list, "\t\n", 6), "Phone 1.0");
+}
+
+TEST_F(RegistrarTest, LifetimeRules) {
+  Register tooShort;
+  tooShort.contact = "Contact: <sip:desk@127.0.0.1:5062>;expires=30\r\n";
+  std::string answer = Send(tooShort);
+  EXPECT_EQ(StatusLine(answer), "SIP/2.0 423 Interval Too Brief");
+  EXPECT_NE(answer.find("\r\nMin-Expires: 60\r\n"), std::string::npos);
+  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
+
+  Register tooLong;
+  tooLong.expires = "Expires: 7200\r\n";
+  tooLong.cseq = 2;
+  EXPECT_NE(Send(tooLong).find(">;expires=3600\r\n"), std::string::npos);
+  EXPECT_EQ(NthToken(List(), "\t\n", 3), "3600");
+
+  Register contactWins;
+  contactWins.contact = "Contact: <sip:desk@127.0.0.1:5062>;expires=120\r\n";
+  contactWins.expires = "Expires: 7200\r\n";
+  contactWins.cseq = 3;
+  EXPECT_NE(Send(contactWins).find(">;expires=120\r\n"), std::string::npos);
+
+  Register remove;
+  remove.expires = "Expires: 0\r\n";
+  remove.cseq = 4;
+  EXPECT_NE(Send(remove).find(">;expires=0\r\n"), std::string::npos);
+  EXPECT_EQ(List(), "");
+}
+
+TEST_F(RegistrarTest, QueryWithoutContactAnswersTheLastBindingAndChangesNothing) {
+  Register query;
+  query.contact.clear();
+  testhelp::UdpPeer second;
+  Register first;
+  ASSERT_EQ(StatusLine(Send(first)), "SIP/2.0 200 OK");
+  Register again = first;
+  again.cseq = 2;
+  ASSERT_EQ(StatusLine(Send(again, second)), "SIP/2.0 200 OK");
+  std::string before = List();
+  EXPECT_EQ(std::count(before.begin(), before.end(), '\n'), 2);  // one line per source port
+
+  query.cseq = 5;
+  std::string answer = Send(query);
+  EXPECT_EQ(StatusLine(answer), "SIP/2.0 200 OK");
+  EXPECT_NE(answer.find("\r\nContact: <sip:" + Key(second) + ">;expires=3600\r\n"), std::string::npos) << answer;
+  EXPECT_EQ(List(), before);
+
+  Register unknown;
+  unknown.user = "nobody";
+  unknown.contact.clear();
+  answer = Send(unknown);
+  EXPECT_EQ(StatusLine(answer), "SIP/2.0 200 OK");
+  EXPECT_EQ(answer.find("Contact"), std::string::npos);
+}
+
+TEST_F(RegistrarTest, UserCaseIsKeptButMatchedWithoutCase) {
+  Register upper;
+  upper.user = "DeSk";
+  ASSERT_EQ(StatusLine(Send(upper)), "SIP/2.0 200 OK");
+  EXPECT_EQ(List().substr(0, 5), "DeSk@");
+  Register lower;
+  lower.user = "desk";
+  lower.cseq = 2;
+  ASSERT_EQ(StatusLine(Send(lower)), "SIP/2.0 200 OK");
+  // The same user and source: the old line is replaced.
+  std::string list = List();
+  EXPECT_EQ(list.substr(0, 5), "desk@");
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1);
+  std::string user = "DESK";
+  EXPECT_EQ(FindRegistrationByUser(user, '@'), 3600u);
+  EXPECT_EQ(user, Key(peer_));
+}
+
+TEST_F(RegistrarTest, ExpiredLinesOfOtherUsersArePurged) {
+  std::string data = module_.Data().File("SIP-REG.txt");
+  testhelp::WriteFile(data,
+                      "user@address:port\t[PIN]\t[RegTime]\t[Expires]\t[DateTime]\t[Name]\t[User-Agent]\n"
+                      "old@10.0.0.9:5060\tPIN\t1000\t3600\tlong ago\tOld\tPhone\n"
+                      "live@10.0.0.8:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\tnow\tLive\tPhone\n"
+                      "\n");
+  ASSERT_EQ(StatusLine(Send(Register{})), "SIP/2.0 200 OK");
+  std::string list = List();
+  EXPECT_EQ(list.find("old@"), std::string::npos);
+  EXPECT_EQ(list.find("[PIN]"), std::string::npos);
+  EXPECT_EQ(list.find("live@10.0.0.8:5060"), 0u);
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2);
+}
+
+TEST_F(RegistrarTest, MissingValuesGive400) {
+  std::string noUser = Register{}.Text();
+  noUser.replace(noUser.find("To: \"Front Desk\" <sip:"), 24, "To: <tel:");
+  peer_.SendTo(module_.SipPort(), noUser);
+  EXPECT_EQ(StatusLine(peer_.Receive(2s).value_or("")), "SIP/2.0 400 Bad request");
+  std::string noCallId = Register{}.Text();
+  noCallId.erase(noCallId.find("Call-ID"), noCallId.find("CSeq") - noCallId.find("Call-ID"));
+  peer_.SendTo(module_.SipPort(), noCallId);
+  EXPECT_EQ(StatusLine(peer_.Receive(2s).value_or("")), "SIP/2.0 400 Bad request");
+}
+
+// With authentication on.
+class AuthenticatedRegistrarTest : public RegistrarTest {
+protected:
+  void SetUp() override {
+    RegistrarTest::SetUp();
+    Settings().AuthenticateRegistrations = 1;
+    testhelp::WriteFile(module_.Data().File("SIP-PIN.txt"), "UserID\tPassword\nDesk\tsecret\nempty\n");
+  }
+  // Answers the challenge in `answer` as a phone would.
+  static std::string Answer(const std::string& challenge, const std::string& user, const std::string& password) {
+    std::string realm = challenge.substr(challenge.find("realm=\"") + 7);
+    realm = realm.substr(0, realm.find('"'));
+    std::string nonce = challenge.substr(challenge.find("nonce=\"") + 7);
+    nonce = nonce.substr(0, nonce.find('"'));
+    return "Authorization: Digest username=\"" + user + "\", realm=\"" + realm + "\", nonce=\"" + nonce +
+           "\", uri=\"sip:127.0.0.1\", response=\"" +
+           DigestResponse(user, realm, password, "REGISTER", "sip:127.0.0.1", nonce) + "\"\r\n";
+  }
+};
+
+TEST_F(AuthenticatedRegistrarTest, ChallengeThenRegistrationUnderTheAuthenticatedName) {
+  std::string challenge = Send(Register{});
+  EXPECT_EQ(StatusLine(challenge), "SIP/2.0 401 Unauthorised");
+  EXPECT_NE(challenge.find("\r\nWWW-Authenticate: Digest realm=\"desk@127.0.0.1\", nonce=\""), std::string::npos);
+  Register answered;
+  answered.cseq = 2;
+  answered.authorization = Answer(challenge, "Desk", "secret");
+  std::string answer = Send(answered);
+  EXPECT_EQ(StatusLine(answer), "SIP/2.0 200 OK") << answer;
+  EXPECT_NE(answer.find("<sip:" + Key(peer_, "Desk") + ">;expires=3600"), std::string::npos);
+  EXPECT_EQ(List().substr(0, 5), "Desk@");
+}
+
+TEST_F(AuthenticatedRegistrarTest, RefusalsByStatus) {
+  std::string challenge = Send(Register{});
+  Register wrong;
+  wrong.cseq = 2;
+  wrong.authorization = Answer(challenge, "desk", "guess");
+  EXPECT_EQ(StatusLine(Send(wrong)), "SIP/2.0 403 Forbidden");
+  Register unknown;
+  unknown.cseq = 3;
+  unknown.authorization = Answer(challenge, "stranger", "secret");
+  EXPECT_EQ(StatusLine(Send(unknown)), "SIP/2.0 404 Not Found");
+  Register noPassword;
+  noPassword.cseq = 4;
+  noPassword.authorization = Answer(challenge, "empty", "");
+  EXPECT_EQ(StatusLine(Send(noPassword)), "SIP/2.0 404 Not Found");
+  Register stale;
+  stale.cseq = 5;
+  stale.authorization = "Authorization: Digest username=\"desk\", nonce=\"0123\"\r\n";
+  EXPECT_EQ(StatusLine(Send(stale)), "SIP/2.0 401 Unauthorised");
+  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
+}
+
+// Faults mended in the registrar's lists.
+class RegistrationListTest : public ::testing::Test {
+protected:
+  void SetUp() override { testhost_data_ = std::make_unique<testhelp::RunningModule>(); }
+  std::string Path(const std::string& name) const { return testhost_data_->Data().File(name); }
+  std::unique_ptr<testhelp::RunningModule> testhost_data_;
+};
+
+TEST_F(RegistrationListTest, AddressLookupMatchesTheWholeAddressAndPort) {
+  testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tPIN\t1\t3600\td\tD\tP\n");
+  EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:5060"), "PIN");
+  EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:50601"), "");
+  EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:506"), "");
+  EXPECT_EQ(FindRegistrationByAddress(""), "");
+}
+
+TEST_F(RegistrationListTest, AKeyThatIsAPrefixOfAnotherDoesNotRemoveIt) {
+  std::string now = std::to_string(CalendarSeconds());
+  testhelp::WriteFile(Path("SIP-REG.txt"), "user@10.0.0.7:5060\tPIN\t" + now + "\t3600\td\tU\tP\n");
+  ASSERT_TRUE(UpdateRegistrationList("user@10.0.0.7:50", "user@10.0.0.7:50\tPIN\t" + now + "\t3600\td\tU\tP\n",
+                                     CalendarSeconds(), 3600));
+  std::string list = testhelp::ReadFile(Path("SIP-REG.txt"));
+  EXPECT_NE(list.find("user@10.0.0.7:5060\t"), std::string::npos);
+  EXPECT_NE(list.find("user@10.0.0.7:50\t"), std::string::npos);
+}
+
+TEST_F(RegistrationListTest, UnwritableBackupLeavesTheListAsItWas) {
+  std::string original = "keep@10.0.0.7:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tK\tP\n";
+  testhelp::WriteFile(Path("SIP-REG.txt"), original);
+  mkdir(Path("SIP-REG.bak").c_str(), 0700);  // the backup cannot be created
+  EXPECT_FALSE(UpdateRegistrationList("new@10.0.0.8:5060", "new@10.0.0.8:5060\tPIN\t1\t3600\td\tN\tP\n",
+                                      CalendarSeconds(), 3600));
+  EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")), original);
+}
+
+TEST_F(RegistrarTest, RegistrationThatCannotBeRecordedIsAnswered500) {
+  mkdir(module_.Data().File("SIP-REG.txt").c_str(), 0700);  // neither readable nor creatable as a file
+  EXPECT_EQ(StatusLine(Send(Register{})), "SIP/2.0 500 Internal Server Error");
+}
+
+TEST_F(RegistrarTest, FailedRewriteIsAnswered500AndKeepsTheList) {
+  std::string original = "keep@10.0.0.7:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tK\tP\n";
+  testhelp::WriteFile(module_.Data().File("SIP-REG.txt"), original);
+  mkdir(module_.Data().File("SIP-REG.bak").c_str(), 0700);
+  EXPECT_EQ(StatusLine(Send(Register{})), "SIP/2.0 500 Internal Server Error");
+  EXPECT_EQ(List(), original);
+}
+
+TEST_F(RegistrationListTest, PasswordLookupTakesTheFirstUserWithAPassword) {
+  testhelp::WriteFile(Path("SIP-PIN.txt"), "UserID\tPassword\nalice\nALICE\tfirst\nalice\tsecond\n");
+  EXPECT_EQ(LookupPassword("Alice"), "first");
+  EXPECT_EQ(LookupPassword("UserID"), "Password");
+  EXPECT_EQ(LookupPassword("bob"), "");
+}
+
+}  // namespace
+}  // namespace talvenor
