@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# OPTIONS load: the module (in nuvex-phone) against kamailio with one worker,
+# both answering OPTIONS with 405 on loopback inside a private network
+# namespace. For each server it measures
+#   - CPU time per answered OPTIONS (utime+stime of all its processes from
+#     /proc) during a SIPp run at a fixed rate,
+#   - SIPp's loss-free rate: the highest of a ladder of rates at which every
+#     request is answered,
+#   - the saturated answer rate with options_flood keeping 32 requests in
+#     flight (median of three runs),
+# and prints the figures with the ratio of ours to kamailio's.
+#
+# Usage: bash bench/options_load.sh [BIN_DIR]     (default: build/bin)
+# Environment: RATE (fixed rate, default 5000/s), FIXED_SECONDS (default 10),
+#   LADDER (loss-free rates tried in turn, default
+#   "2000 4000 8000 12000 16000 24000 32000"), STEP_SECONDS (default 3),
+#   FLOOD_SECONDS (default 3), FLOOD_RUNS (default 3), IN_FLIGHT (default 32).
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+set -- "${1:-$BENCH_DIR/../build/bin}"
+export INTEROP_PASS_LINE=0
+# shellcheck source=tests/interop/lib.sh
+source "$BENCH_DIR/../tests/interop/lib.sh"
+interop_init "$@"
+interop_require sipp kamailio cc pgrep
+
+RATE=${RATE:-5000}
+FIXED_SECONDS=${FIXED_SECONDS:-10}
+LADDER=${LADDER:-"2000 4000 8000 12000 16000 24000 32000"}
+STEP_SECONDS=${STEP_SECONDS:-3}
+FLOOD_SECONDS=${FLOOD_SECONDS:-3}
+FLOOD_RUNS=${FLOOD_RUNS:-3}
+IN_FLIGHT=${IN_FLIGHT:-32}
+CLOCK_TICKS=$(getconf CLK_TCK)
+
+cc -O2 -Wall -Wextra -o "$WORK_DIR/options_flood" "$BENCH_DIR/options_flood.c" ||
+  interop_fail "options_flood.c does not compile"
+
+# --- servers ------------------------------------------------------------------
+
+KAMAILIO_PID=
+
+start_kamailio() {
+  local port=$1 modules
+  modules=$(dirname "$(find /usr/lib -path '*/kamailio/modules/sl.so' -print -quit 2>/dev/null)")
+  [[ -n $modules && $modules != . ]] || interop_fail "kamailio's sl module is not installed"
+  cat >"$WORK_DIR/kamailio.cfg" <<EOF
+#!KAMAILIO
+debug=0
+log_stderror=yes
+children=1
+disable_tcp=yes
+auto_aliases=no
+listen=udp:127.0.0.1:$port
+mpath="$modules/"
+loadmodule "sl.so"
+loadmodule "textops.so"
+request_route {
+  append_to_reply("Allow: INVITE, ACK, CANCEL, BYE\r\n");
+  sl_send_reply("405", "Method Not Allowed");
+  exit;
+}
+EOF
+  kamailio -f "$WORK_DIR/kamailio.cfg" -n 1 -x tlsf -X tlsf -m 64 -M 8 -DD -E -w "$WORK_DIR" \
+    >"$WORK_DIR/kamailio.log" 2>&1 &
+  KAMAILIO_PID=$!
+  interop_track_pid "$KAMAILIO_PID"
+  local waited=0
+  until interop_udp_bound "$port"; do
+    kill -0 "$KAMAILIO_PID" 2>/dev/null ||
+      interop_fail "kamailio did not start:$(printf '\n'; sed 's/^/  | /' "$WORK_DIR/kamailio.log")"
+    ((waited++ < 200)) || interop_fail "kamailio did not bind UDP port $port within 10 s"
+    sleep 0.05
+  done
+  sleep 0.5  # the worker processes start after the socket is bound
+}
+
+# server_pids MAIN_PID: the server's main process and its children.
+server_pids() { echo "$1"; pgrep -P "$1" || true; }
+
+# cpu_ticks PID...: utime + stime of the processes, in clock ticks.
+cpu_ticks() {
+  local pid total=0 stat fields
+  for pid in "$@"; do
+    stat=$(cat "/proc/$pid/stat" 2>/dev/null) || continue
+    read -r -a fields <<<"${stat##*) }"
+    total=$((total + fields[11] + fields[12]))
+  done
+  echo "$total"
+}
+
+# --- load generators ---------------------------------------------------------
+
+# sipp_run NAME PORT RATE CALLS: one SIPp run; prints "successful failed seconds".
+sipp_run() {
+  local name=$1 port=$2 rate=$3 calls=$4 local_port out=$WORK_DIR/$1
+  interop_pick_udp_port local_port
+  local started=$EPOCHREALTIME
+  ((SECONDS < 150)) || interop_fail "over the time budget before $name"
+  timeout $((calls / rate + 10)) sipp -sf "$BENCH_DIR/options_load.xml" -i 127.0.0.1 -p "$local_port" \
+    -r "$rate" -m "$calls" -nr -nd -nostdin -timeout "$((calls / rate + 5))s" \
+    -trace_err -error_file "$out.errors.log" "127.0.0.1:$port" >"$out.stdout.log" 2>&1 || true
+  local ended=$EPOCHREALTIME
+  local successful failed
+  successful=$(sipp_count "$out.stdout.log" "Successful call")
+  failed=$(sipp_count "$out.stdout.log" "Failed call")
+  echo "$successful $failed $(awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.3f", b - a }')"
+}
+
+# sipp_count FILE LABEL: the cumulative count of the last SIPp screen line LABEL.
+sipp_count() {
+  awk -F'|' -v label="$2" 'index($1, label) { value = $3 } END { gsub(/ /, "", value); print value + 0 }' "$1"
+}
+
+# --- measurements --------------------------------------------------------------
+
+declare -A RESULT
+
+measure() {
+  local server=$1 port=$2 main_pid=$3
+  local pids successful failed seconds before after
+
+  # CPU per answer at a fixed rate.
+  mapfile -t pids < <(server_pids "$main_pid")
+  before=$(cpu_ticks "${pids[@]}")
+  read -r successful failed seconds < <(sipp_run "$server-fixed" "$port" "$RATE" $((RATE * FIXED_SECONDS)))
+  after=$(cpu_ticks "${pids[@]}")
+  ((successful > 0)) || interop_fail "$server answered nothing at $RATE/s (see $WORK_DIR/$server-fixed.*)"
+  RESULT[$server.cpu_us]=$(awk -v t=$((after - before)) -v hz="$CLOCK_TICKS" -v n="$successful" \
+    'BEGIN { printf "%.1f", t / hz * 1e6 / n }')
+  RESULT[$server.fixed]="$successful answered, $failed lost in ${seconds}s ($(awk -v n="$successful" -v s="$seconds" 'BEGIN { printf "%.0f", n / s }')/s achieved)"
+
+  # Loss-free rate: climb the ladder until a step loses a request.
+  # A step counts at the rate SIPp achieved, which may fall short of its target.
+  local rate best=0 outcome=""
+  for rate in $LADDER; do
+    read -r successful failed seconds < <(sipp_run "$server-ladder-$rate" "$port" "$rate" $((rate * STEP_SECONDS)))
+    if ((failed == 0 && successful == rate * STEP_SECONDS)); then
+      best=$(awk -v n="$successful" -v s="$seconds" 'BEGIN { printf "%.0f", n / s }')
+      outcome="$outcome $rate/s: none lost ($best/s achieved);"
+    else
+      outcome="$outcome $rate/s: lost $failed of $((rate * STEP_SECONDS));"
+      break
+    fi
+  done
+  RESULT[$server.lossfree]=$best
+  RESULT[$server.lossfree_note]=${outcome%;}
+
+  # Saturated rate with a fixed number of requests in flight: the median of
+  # FLOOD_RUNS runs, since two cores shared by client and server make single
+  # runs noisy.
+  local flood run rates=()
+  RESULT[$server.flood_line]=""
+  for ((run = 0; run < FLOOD_RUNS; run++)); do
+    flood=$("$WORK_DIR/options_flood" 127.0.0.1 "$port" "$FLOOD_SECONDS" "$IN_FLIGHT") ||
+      interop_fail "options_flood got no answer from $server: $flood"
+    rates+=("$(sed -n 's/.*rate=\([0-9]*\).*/\1/p' <<<"$flood")")
+    RESULT[$server.flood_line]+=$'\n    '$flood
+  done
+  RESULT[$server.flood]=$(printf '%s\n' "${rates[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
+phone_port='' kamailio_port=''
+interop_pick_udp_port phone_port
+interop_start_phone "$phone_port"
+interop_log "measuring nuvex-phone on UDP $phone_port"
+measure talvenor "$phone_port" "$PHONE_PID"
+interop_phone_alive
+interop_stop_phone
+
+interop_pick_udp_port kamailio_port
+start_kamailio "$kamailio_port"
+interop_log "measuring kamailio on UDP $kamailio_port"
+measure kamailio "$kamailio_port" "$KAMAILIO_PID"
+
+row() { printf '%-34s %-12s %-12s %s\n' "$@"; }
+
+echo
+echo "OPTIONS -> 405 on loopback, $(nproc) cores; kamailio with one worker"
+row "" talvenor kamailio talvenor/kamailio
+for figure in "cpu_us|CPU per answer (us)" "lossfree|loss-free SIPp rate (/s)" \
+  "flood|saturated rate (/s), $IN_FLIGHT in flight"; do
+  key=${figure%%|*}
+  row "${figure#*|}" "${RESULT[talvenor.$key]}" "${RESULT[kamailio.$key]}" \
+    "$(ratio "${RESULT[talvenor.$key]}" "${RESULT[kamailio.$key]}")"
+done
+cat <<EOF
+
+fixed-rate run at $RATE/s for ${FIXED_SECONDS}s:
+  talvenor: ${RESULT[talvenor.fixed]}
+  kamailio: ${RESULT[kamailio.fixed]}
+loss-free ladder ($LADDER, ${STEP_SECONDS}s each):
+  talvenor:${RESULT[talvenor.lossfree_note]}
+  kamailio:${RESULT[kamailio.lossfree_note]}
+options_flood, $FLOOD_RUNS runs of ${FLOOD_SECONDS}s (median above):
+  talvenor:${RESULT[talvenor.flood_line]}
+  kamailio:${RESULT[kamailio.flood_line]}
+EOF
