@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the SIP message fuzzer with clang 14 (libFuzzer, ASan, UBSan) from
-# the sip/ sources alone and runs it for a bounded time.
+# the module's sources (no phone, no tests) and runs it for a bounded time.
 #   fuzz/build_and_run.sh OUT_DIR [SECONDS]
-# Needs clang-14, libclang-rt-14-dev and libfmt-dev. Exits non-zero when the
+# Needs clang-14, libclang-rt-14-dev, libfmt-dev and nettle-dev. Exits non-zero when the
 # build fails or the fuzzer finds a crash (the reproducer stays in OUT_DIR).
 set -euo pipefail
 
@@ -17,8 +17,10 @@ testdata="$repo/../shared/testdata"
 
 clang++-14 -std=c++20 -g -O1 -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$repo" "$repo"/fuzz/sip_message_fuzz.cpp "$repo"/sip/*.cpp \
-  -lfmt -o "$out_dir/sip_message_fuzz"
+  -I"$repo" "$repo"/fuzz/*.cpp \
+  "$repo"/sip/*.cpp "$repo"/module/*.cpp "$repo"/transport/*.cpp "$repo"/registration/*.cpp \
+  "$repo"/settings/*.cpp "$repo"/platform/*.cpp \
+  -lfmt -lnettle -ldl -lpthread -o "$out_dir/sip_message_fuzz"
 
 corpus="$out_dir/corpus"
 mkdir -p "$corpus"

@@ -1,10 +1,16 @@
 // Arbitrary datagrams through the whole read and answer path of a message:
-// construction, classification, every extraction and both composers.
+// construction, classification, every extraction, both composers, and the
+// module's dispatch (registrar and gateway accounts included) with its sends
+// captured instead of put on the wire.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "platform/message_box.h"
+#include "registration/gateway_accounts.h"
 #include "sip/compose.h"
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
@@ -67,7 +73,41 @@ void ComposeAnswers(const talvenor::SipMessage& message) {
   }
 }
 
+// Every composed datagram must itself read as a message of a known kind.
+void CheckSent(std::string_view text, const talvenor::Ipv4Endpoint&) {
+  if (text.size() < 4 || talvenor::SipMessage(text, 0, 0).Kind() == talvenor::kNoKind) {
+    __builtin_trap();
+  }
+}
+
+void PrepareModule() {
+  using namespace talvenor;
+  SetMessageBackend([](int, const std::string&, MessageIcon) {});
+  TheModule().CaptureSends(CheckSent);
+  Settings().EnableRegistrations = 1;
+  Settings().LocalAddress.Set("127.0.0.1");
+  // Accounts waiting for the answer to "CSeq: 1 REGISTER" of "Call-ID: x",
+  // so that fuzzed responses reach their handlers.
+  for (auto& account : GatewayAccounts()) {
+    account = std::make_unique<GatewayAccount>(GatewayFields{true, "127.0.0.1:5070", "", "", "alice", "secret"});
+    account->callIdLine = "Call-ID: x";
+    account->cseqLine = "CSeq: 1 REGISTER";
+  }
+}
+
+void Dispatch(const talvenor::SipMessage& message, bool authenticate) {
+  using namespace talvenor;
+  Settings().AuthenticateRegistrations = authenticate ? 1 : 0;
+  for (auto& account : GatewayAccounts()) account->attemptsLeft = 6;
+  TheModule().Dispatch(message);
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  PrepareModule();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kLargestDatagram) {
@@ -77,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   talvenor::SipMessage message(text, 0x0100007f, 0xc413);
   ReadEverything(message);
   ComposeAnswers(message);
+  Dispatch(message, (size & 1) != 0);
   // The same cutting is used on other texts (settings, list files).
   volatile int32_t value = talvenor::DecimalValue(talvenor::NthToken(text, ":, ;\t", 1));
   (void)value;

@@ -133,6 +133,10 @@ void SipModule::SendDueRegisters() {
 
 
 long SipModule::Send(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
+  if (sendCapture_) {
+    sendCapture_(std::string_view(bytes.data(), bytes.size()), destination);
+    return static_cast<long>(bytes.size());
+  }
   return socket_.SendTo(bytes, destination);
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -43,6 +44,11 @@ public:
   long Send(std::string_view text, const Ipv4Endpoint& destination) const {
     return Send(std::span<const char>(text.data(), text.size()), destination);
   }
+
+  // Hands every outgoing datagram to `capture` instead of the socket; for
+  // driving dispatch without a network (the fuzzer). Set before any traffic.
+  using SendCapture = std::function<void(std::string_view text, const Ipv4Endpoint& destination)>;
+  void CaptureSends(SendCapture capture) { sendCapture_ = std::move(capture); }
 
   // One received datagram that passed the receive loop's checks: wraps it in
   // a message and dispatches it under ModuleLock.
@@ -91,6 +97,7 @@ private:
   std::recursive_mutex moduleLock_;
   std::array<std::shared_ptr<CallLine>, kMaxLines> lines_;
   PeriodicTimer timer_;
+  SendCapture sendCapture_;
   std::mutex lifecycleMutex_;  // Start and Shutdown never overlap
 };
 
