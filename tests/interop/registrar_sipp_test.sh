@@ -29,7 +29,7 @@ reg_list=$PHONE_DATA_DIR/SIP-REG.txt
 register() {
   local name=$1 port=$2 user=$3 password=$4 params=$5 expect=$6 granted=${7:-0}
   interop_sipp "$name" register_digest.xml "$port" -cid_str "$name-%u-%p@%s" \
-    -set user "$user" -set password "$password" \
+    -au "$user" -ap "$password" -set user "$user" \
     -set contact "<sip:$user@127.0.0.1:$port>$params" \
     -set expect "$expect" -set granted "$granted"
 }

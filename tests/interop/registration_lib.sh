@@ -31,7 +31,7 @@ registration_expect_line() {
     interop_fail "SIP-REG.txt has no single line for $key:$(printf '\n'; registration_show_list "$file")"
   line=$matches
   local fields=()
-  IFS=$'\t' read -r -a fields <<<"$line"
+  mapfile -t fields < <(tr '\t' '\n' <<<"$line")
   local why=
   [[ ${#fields[@]} -eq 7 ]] || why="${#fields[@]} fields, expected 7"
   [[ -n $why || ${fields[1]} == PIN ]] || why="PIN field is '${fields[1]}'"
@@ -44,4 +44,111 @@ registration_expect_line() {
   [[ -n $why || ${fields[6]} == "$agent" ]] || why="user agent is '${fields[6]}', expected '$agent'"
   [[ -z $why ]] ||
     interop_fail "SIP-REG.txt line for $key: $why:$(printf '\n'; registration_show_list "$file")"
+}
+
+# registration_start_kamailio PORT ROUTE_FILE: starts kamailio with one worker
+# on udp:127.0.0.1:PORT, with the registrar's modules loaded (sl, pv, xlog,
+# auth, usrloc without database, registrar, ctl) and the module parameters and
+# request_route of ROUTE_FILE. Its log is $WORK_DIR/kamailio.log and its
+# control socket $KAMAILIO_CTL (for kamcmd). Sets KAMAILIO_PID.
+registration_start_kamailio() {
+  local port=$1 route_file=$2 modules
+  modules=$(dirname "$(find /usr/lib -path '*/kamailio/modules/registrar.so' -print -quit 2>/dev/null)")
+  [[ -n $modules && $modules != . ]] || interop_fail "kamailio's registrar module is not installed"
+  KAMAILIO_CTL=$WORK_DIR/kamailio.ctl
+  KAMAILIO_LOG=$WORK_DIR/kamailio.log
+  {
+    cat <<CFG
+#!KAMAILIO
+debug=2
+log_stderror=yes
+children=1
+disable_tcp=yes
+auto_aliases=no
+listen=udp:127.0.0.1:$port
+mpath="$modules/"
+loadmodule "sl.so"
+loadmodule "pv.so"
+loadmodule "xlog.so"
+loadmodule "auth.so"
+loadmodule "usrloc.so"
+loadmodule "registrar.so"
+loadmodule "ctl.so"
+modparam("usrloc", "db_mode", 0)
+modparam("ctl", "binrpc", "unix:$KAMAILIO_CTL")
+CFG
+    cat "$route_file"
+  } >"$WORK_DIR/kamailio.cfg"
+  kamailio -f "$WORK_DIR/kamailio.cfg" -n 1 -x tlsf -X tlsf -m 64 -M 8 -DD -E -w "$WORK_DIR" \
+    >"$KAMAILIO_LOG" 2>&1 &
+  KAMAILIO_PID=$!
+  interop_track_pid "$KAMAILIO_PID"
+  local waited=0
+  until interop_udp_bound "$port" && [[ -S $KAMAILIO_CTL ]]; do
+    kill -0 "$KAMAILIO_PID" 2>/dev/null ||
+      interop_fail "kamailio did not start:$(printf '\n'; sed 's/^/  | /' "$KAMAILIO_LOG")"
+    ((waited++ < 200)) || interop_fail "kamailio did not bind UDP port $port and its control socket within 10 s"
+    sleep 0.05
+  done
+  # The worker answers once kamcmd can reach the control process.
+  waited=0
+  until kamcmd -s "unix:$KAMAILIO_CTL" core.version >/dev/null 2>&1; do
+    ((waited++ < 100)) || interop_fail "kamailio's control socket does not answer"
+    sleep 0.05
+  done
+}
+
+# registration_stop_kamailio: SIGTERM, then waits for kamailio to end.
+registration_stop_kamailio() {
+  [[ -n ${KAMAILIO_PID:-} ]] || return 0
+  kill -TERM "$KAMAILIO_PID" 2>/dev/null || true
+  wait "$KAMAILIO_PID" 2>/dev/null || true
+  interop_untrack_pid "$KAMAILIO_PID"
+  KAMAILIO_PID=
+}
+
+# registration_sipp_server_start NAME SCENARIO PORT [SIPP_ARGS...]: runs a
+# SIPp server scenario from this folder on 127.0.0.1:PORT in the background,
+# one call, with its traces in the work folder. Sets SIPP_SERVER_PID; the
+# outcome is collected by registration_sipp_server_wait.
+registration_sipp_server_start() {
+  local name=$1 scenario=$2 port=$3
+  shift 3
+  SIPP_SERVER_NAME=$name
+  SIPP_SERVER_SCENARIO=$scenario
+  SIPP_SERVER_OUT=$WORK_DIR/$name
+  timeout 90 sipp -sf "$INTEROP_DIR/$scenario" -m 1 -i 127.0.0.1 -p "$port" \
+    -nostdin -nr -timeout 60s -timeout_error \
+    -trace_err -error_file "$SIPP_SERVER_OUT.errors.log" \
+    -trace_msg -message_file "$SIPP_SERVER_OUT.messages.log" \
+    "$@" >"$SIPP_SERVER_OUT.stdout.log" 2>&1 &
+  SIPP_SERVER_PID=$!
+  interop_track_pid "$SIPP_SERVER_PID"
+  local waited=0
+  until interop_udp_bound "$port"; do
+    kill -0 "$SIPP_SERVER_PID" 2>/dev/null ||
+      interop_fail "SIPp server $scenario did not start:$(printf '\n'; sed 's/^/  | /' "$SIPP_SERVER_OUT.stdout.log")"
+    ((waited++ < 200)) || interop_fail "SIPp server $scenario did not bind UDP port $port within 10 s"
+    sleep 0.05
+  done
+}
+
+# registration_sipp_server_wait: waits for the SIPp server scenario to end
+# and fails the test, showing its traces, unless its call succeeded.
+registration_sipp_server_wait() {
+  local status=0 out=$SIPP_SERVER_OUT
+  wait "$SIPP_SERVER_PID" || status=$?
+  interop_untrack_pid "$SIPP_SERVER_PID"
+  if [[ $status -ne 0 ]]; then
+    {
+      [[ -s $out.messages.log ]] && { echo "--- SIP messages of $SIPP_SERVER_SCENARIO:"; cat "$out.messages.log"; }
+      [[ -s $out.errors.log ]] && { echo "--- SIPp errors of $SIPP_SERVER_SCENARIO:"; cat "$out.errors.log"; echo; }
+      tail -n 20 "$out.stdout.log"
+    } >&2
+    local first_error
+    first_error=$(sed -n '2{s/^[^:]*:[^:]*:[^:]*: //;p;q}' "$out.errors.log" 2>/dev/null | cut -c1-300)
+    interop_fail "$SIPP_SERVER_NAME: SIPp scenario $SIPP_SERVER_SCENARIO ended with status $status${first_error:+: $first_error}"
+  fi
+  interop_check_sent_sizes "$out.messages.log"
+  interop_log "ok: $SIPP_SERVER_NAME"
 }
