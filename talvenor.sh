@@ -41,6 +41,9 @@ run_tests() {
   echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
   build build-asan -DTALVENOR_SANITIZE=address,undefined
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)" -E '^interop\.')
+  echo "== tests under ThreadSanitizer"
+  build build-tsan -DTALVENOR_SANITIZE=thread
+  (cd build-tsan && ctest --output-on-failure -j"$(nproc)" -E '^interop\.')
   if [ -x fuzz/build_and_run.sh ] || [ -f fuzz/build_and_run.sh ]; then
     echo "== fuzzing"
     bash fuzz/build_and_run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"

@@ -11,41 +11,14 @@
 #include <vector>
 
 #include "apps/nuvex-phone/phone_host.h"
+#include "apps/nuvex-phone/phone_options.h"
 #include "host/ccom.h"
-#include "platform/profile_store.h"
-#include "settings/profile_values.h"
 
 namespace {
-
-struct Options {
-  std::string configDir;
-  std::string dataDir;
-  std::vector<std::pair<std::string, std::string>> entries;
-};
 
 void Usage() {
   std::fprintf(stderr,
                "usage: nuvex-phone [--config-dir DIR] [--data-dir DIR] [--set ENTRY=VALUE]...\n");
-}
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-  for (int index = 1; index < argc; ++index) {
-    std::string option = argv[index];
-    if (index + 1 >= argc) return false;
-    std::string value = argv[++index];
-    if (option == "--config-dir") {
-      options.configDir = value;
-    } else if (option == "--data-dir") {
-      options.dataDir = value;
-    } else if (option == "--set") {
-      size_t equals = value.find('=');
-      if (equals == std::string::npos || equals == 0) return false;
-      options.entries.emplace_back(value.substr(0, equals), value.substr(equals + 1));
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::string OwnFolder() {
@@ -56,27 +29,16 @@ std::string OwnFolder() {
   return slash == std::string::npos ? std::string(".") : text.substr(0, slash);
 }
 
-unsigned ConfiguredSipPort() {
-  std::vector<uint32_t> port = talvenor::ScanUnsignedList(talvenor::ModuleProfile().GetString("Port"), 3);
-  return port.size() > 2 ? static_cast<uint16_t>(port[2]) : 5060u;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  if (!ParseOptions(argc, argv, options)) {
+  nuvex::PhoneOptions options;
+  if (!nuvex::ParsePhoneOptions(argc, argv, options)) {
     Usage();
     return 2;
   }
-  if (!options.configDir.empty()) setenv("XDG_CONFIG_HOME", options.configDir.c_str(), 1);
   if (!options.dataDir.empty()) nuvex::SetDataDirectory(options.dataDir);
-  for (const auto& [entry, value] : options.entries) {
-    if (!talvenor::ModuleProfile().WriteString(entry, value)) {
-      std::fprintf(stderr, "nuvex-phone: cannot write the profile entry %s\n", entry.c_str());
-      return 1;
-    }
-  }
+  if (!nuvex::ApplyProfileOptions(options)) return 1;
 
   // Block the stop signals before any thread starts, then wait for them here.
   sigset_t stopSignals;
@@ -101,7 +63,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "nuvex-phone: the module did not start\n");
     return 1;
   }
-  std::printf("Talvenor up on SIP port %u\n", ConfiguredSipPort());
+  std::printf("Talvenor up on SIP port %u\n", nuvex::ConfiguredSipPort());
   std::fflush(stdout);
 
   int signal = 0;

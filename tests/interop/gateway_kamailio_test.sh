@@ -10,6 +10,9 @@
 #     kamailio's location table, and she refreshes it about 6 s before each
 #     grant runs out, with the same Call-ID and a rising CSeq, answering the
 #     stale-nonce challenge, so the binding never lapses;
+#   - alice again, in a host that works account 0's R box: unticking it sends
+#     a REGISTER with expires=0, kamailio removes her binding, and the
+#     account goes idle;
 #   - bob, wrong password: kamailio answers 403, the module says
 #     "Gateway response: Wrong password/PIN!" and sends nothing more.
 # The two accounts run in separate phones: accounts that start in the same
@@ -34,6 +37,7 @@ modparam("auth", "nonce_expire", 3)
 request_route {
   if (\$rm != "REGISTER") { sl_send_reply("405", "Method Not Allowed"); exit; }
   xlog("L_NOTICE", "register|\$fU|\$cs|\$ci|\$Ts|\$hdr(Authorization)\n");
+  xlog("L_NOTICE", "contact|\$fU|\$cs|\$hdr(Contact)\n");
   if (\$fU == "alice") { \$var(password) = "secret"; } else { \$var(password) = "bob-secret"; }
   if (!pv_www_authenticate("gateway.test", "\$var(password)", "0")) {
     \$var(rc) = \$rc;
@@ -142,6 +146,24 @@ grep -Fq "Call-ID: $callid" <<<"$location" ||
 interop_phone_alive
 interop_stop_phone
 
+# 4. Unregistration: the R box of a registered account, unticked.
+PHONE_PROGRAM=$BIN_DIR/../test-hosts/talvenor-gateway-host
+interop_pick_udp_port phone_port
+interop_start_phone "$phone_port" "Address=127.0.0.1" "Register=0,0,0,3600" \
+  "GW0=6, 127.0.0.1:$gateway_port, , , alice, secret"
+interop_wait_for_line "$PHONE_LOG" "^gateway 0 registered\$" 15 "$PHONE_PID" ||
+  { show_traces >&2; interop_fail "the gateway host did not register alice within 15 s"; }
+kill -USR1 "$PHONE_PID"
+interop_wait_for_line "$PHONE_LOG" "^gateway 0 idle\$" 15 "$PHONE_PID" ||
+  { show_traces >&2; interop_fail "alice's account did not go idle after the R box was unticked"; }
+events contact alice | tail -n 1 | grep -Eq ">;expires=0\$" ||
+  { show_traces >&2; interop_fail "the last REGISTER of alice does not carry expires=0: $(events contact alice | tail -n 1)"; }
+kamcmd -s "unix:$KAMAILIO_CTL" ul.dump | grep -Eq "Address: sip:alice@127\.0\.0\.1:$phone_port\$" &&
+  { show_traces >&2; interop_fail "kamailio still binds alice to 127.0.0.1:$phone_port after the unregistration"; }
+interop_phone_alive
+interop_stop_phone
+PHONE_PROGRAM=
+
 interop_pick_udp_port phone_port
 interop_start_phone "$phone_port" "Address=127.0.0.1" "Register=0,0,0,3600" \
   "GW0=6, 127.0.0.1:$gateway_port, , , bob, wrong-secret"
@@ -154,7 +176,7 @@ done
 # Room for further transmissions, which must not come: 3 timer ticks.
 sleep 2.7
 
-# 4. bob answered the challenge with a wrong password: one 403, the module's
+# 5. bob answered the challenge with a wrong password: one 403, the module's
 #    message, and no REGISTER after the refused one.
 [[ $(events refused bob | wc -l) -eq 1 ]] ||
   { show_traces >&2; interop_fail "kamailio refused bob $(events refused bob | wc -l) times, expected once"; }

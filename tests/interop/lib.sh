@@ -141,7 +141,8 @@ interop_start_phone() {
   PHONE_DATA_DIR=$(mktemp -d "$WORK_DIR/data.XXXXXX")
   PHONE_LOG=$WORK_DIR/nuvex-phone.$port.log
   PHONE_PORT=$port
-  "$BIN_DIR/nuvex-phone" --config-dir "$PHONE_CONFIG_DIR" --data-dir "$PHONE_DATA_DIR" \
+  # PHONE_PROGRAM runs another host with the phone's options instead.
+  "${PHONE_PROGRAM:-$BIN_DIR/nuvex-phone}" --config-dir "$PHONE_CONFIG_DIR" --data-dir "$PHONE_DATA_DIR" \
     "${sets[@]}" >"$PHONE_LOG" 2>&1 &
   PHONE_PID=$!
   interop_track_pid "$PHONE_PID"
