@@ -34,20 +34,30 @@ build() {  # build DIR [cmake options...]
   cmake --build "$dir" -j"$(nproc)"
 }
 
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
+# run_ctest DIR [ctest options...]: runs the suite and keeps its counts.
+run_ctest() {
+  local dir="$1"
+  shift
+  (cd "$dir" && ctest --output-on-failure -j"$(nproc)" "$@") | tee -a "$summary"
+}
+
 run_tests() {
   build build
   echo "== tests"
-  (cd build && ctest --output-on-failure -j"$(nproc)")
+  run_ctest build
   echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
   build build-asan -DTALVENOR_SANITIZE=address,undefined
-  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)" -E '^interop\.')
+  ASAN_OPTIONS=detect_leaks=1 run_ctest build-asan -E '^interop\.'
   echo "== tests under ThreadSanitizer"
   build build-tsan -DTALVENOR_SANITIZE=thread
-  (cd build-tsan && ctest --output-on-failure -j"$(nproc)" -E '^interop\.')
-  if [ -x fuzz/build_and_run.sh ] || [ -f fuzz/build_and_run.sh ]; then
-    echo "== fuzzing"
-    bash fuzz/build_and_run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"
-  fi
+  run_ctest build-tsan -E '^interop\.'
+  echo "== fuzzing"
+  bash fuzz/build_and_run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"
+  awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $4 }
+       END { printf "talvenor: %d passed, %d failed\n", total - failed, failed }' "$summary"
 }
 
 command="${1:-}"

@@ -13,7 +13,7 @@ public:
   virtual ~CallLine() = default;
   // The dialog's whole Call-ID line: the one the line sent, or the one
   // received in the INVITE that created it.
-  virtual std::string CallIdLine() const = 0;
+  virtual const std::string& CallIdLine() const = 0;
   // A request or response of this line's dialog, under ModuleLock.
   virtual void HandleInDialog(const SipMessage& message) = 0;
   // The 888 ms tick, under ModuleLock.

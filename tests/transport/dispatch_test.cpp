@@ -23,7 +23,7 @@ using testhelp::Response;
 class RecordingLine final : public CallLine {
 public:
   explicit RecordingLine(std::string callIdLine) : callIdLine_(std::move(callIdLine)) {}
-  std::string CallIdLine() const override { return callIdLine_; }
+  const std::string& CallIdLine() const override { return callIdLine_; }
   void HandleInDialog(const SipMessage& message) override {
     std::scoped_lock lock(mutex_);
     seen_.emplace_back(message.LineAt(0));
