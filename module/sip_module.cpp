@@ -84,11 +84,13 @@ void SipModule::Shutdown() {
     timerId_ = 0;
     running_ = 0;
     StopReceiveThread();
-    SaveGatewaySettings();
-    SaveAddressSettings();
-    SaveRegisterSettings();
-    SaveVoipSettings();
+    bool saved = SaveGatewaySettings();
+    saved = SaveAddressSettings() && saved;
+    saved = SaveRegisterSettings() && saved;
+    saved = SaveVoipSettings() && saved;
     FreeG729Library();
+    // Settings reach the profile only here: a failure must not pass unseen.
+    if (!saved) ShowMessage(kSettingsNotSavedMessage, MessageIcon::Error);
   });
 }
 

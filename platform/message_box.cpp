@@ -30,6 +30,7 @@ const std::map<int, const char*>& StringTable() {
       {1020, "Gateway response: User ID not found!"},
       {1021, "Gateway response: Method not allowed!"},
       {1022, "Gateway response: Not acceptable!"},
+      {1023, "Cannot save the SIP settings!"},
   };
   return table;
 }

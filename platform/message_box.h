@@ -8,8 +8,11 @@ namespace talvenor {
 
 enum class MessageIcon { Error, Warning, Information };
 
-// The text of string resource `id` (1001 to 1022); empty for an unknown id.
+// The text of string resource `id` (1001 to 1023); empty for an unknown id.
 std::string MessageText(int id);
+
+// Shown when the settings could not be written to the profile at shutdown.
+inline constexpr int kSettingsNotSavedMessage = 1023;
 
 // Shows string resource `id` and returns when the user has seen it.
 void ShowMessage(int id, MessageIcon icon);

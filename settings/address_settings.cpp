@@ -23,12 +23,12 @@ void LoadAddressSettings() {
   if (values.size() > 2) settings.SipPort = static_cast<uint16_t>(values[2]);
 }
 
-void SaveAddressSettings() {
+bool SaveAddressSettings() {
   ModuleSettings& settings = Settings();
   const ProfileStore& profile = ModuleProfile();
-  profile.WriteString("Port", FormatUnsignedList({settings.LogEnabled, settings.BanEnabled, settings.SipPort}));
-  profile.WriteString("Name", settings.DisplayName.Get());
-  profile.WriteString("Address", settings.LocalAddress.Get());
+  bool ok = profile.WriteString("Port", FormatUnsignedList({settings.LogEnabled, settings.BanEnabled, settings.SipPort}));
+  ok = profile.WriteString("Name", settings.DisplayName.Get()) && ok;
+  return profile.WriteString("Address", settings.LocalAddress.Get()) && ok;
 }
 
 }  // namespace talvenor

@@ -7,7 +7,7 @@ namespace talvenor {
 // LocalAddress (empty becomes HostName) and "Port" ("%u,%u,%u": LogEnabled,
 // BanEnabled, SipPort) as far as it parses.
 void LoadAddressSettings();
-// Writes "Port", then "Name", then "Address".
-void SaveAddressSettings();
+// Writes "Port", then "Name", then "Address"; false when one could not be written.
+bool SaveAddressSettings();
 
 }  // namespace talvenor

@@ -49,9 +49,9 @@ void LoadGatewaySettings() {
   }
 }
 
-void SaveGatewaySettings() {
+bool SaveGatewaySettings() {
   const ProfileStore& profile = ModuleProfile();
-  profile.WriteInt("GW", Settings().SelectedGateway);
+  bool ok = profile.WriteInt("GW", Settings().SelectedGateway);
   for (int index = 0; index < kGatewayCount; ++index) {
     std::unique_ptr<GatewayAccount>& account = GatewayAccounts()[index];
     if (!account) continue;
@@ -59,12 +59,13 @@ void SaveGatewaySettings() {
     // registered or still trying starts registering at the next start-up.
     // One the user was unregistering stays off.
     uint32_t flag = account->expires != 0 ? static_cast<uint32_t>(account->attemptsLeft) : 0;
-    profile.WriteString(kEntries[index],
+    ok = profile.WriteString(kEntries[index],
                         fmt::sprintf("%u, %s, %s, %s, %s, %s", flag,
                                      account->address, account->prefix, account->callerId, account->userId,
-                                     account->password));
+                                     account->password)) && ok;
     account.reset();
   }
+  return ok;
 }
 
 }  // namespace talvenor

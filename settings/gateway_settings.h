@@ -16,8 +16,9 @@ GatewayFields ParseGatewayEntry(const std::string& text);
 // Creates the three accounts from the profile. Needs DefaultExpiration
 // loaded first.
 void LoadGatewaySettings();
-// Writes "GW" and the three accounts, then destroys them.
-void SaveGatewaySettings();
+// Writes "GW" and the three accounts, then destroys them; false when an
+// entry could not be written.
+bool SaveGatewaySettings();
 
 // Gateway of account 0 when the profile holds none.
 inline constexpr const char* kDefaultGatewayHost = "sip.example.net";

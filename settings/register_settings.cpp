@@ -17,9 +17,9 @@ void LoadRegisterSettings() {
   if (values.size() > 3) settings.DefaultExpiration = static_cast<uint16_t>(values[3]);
 }
 
-void SaveRegisterSettings() {
+bool SaveRegisterSettings() {
   ModuleSettings& settings = Settings();
-  ModuleProfile().WriteString("Register",
+  return ModuleProfile().WriteString("Register",
                               FormatUnsignedList({settings.EnableRegistrations, settings.AuthenticateRegistrations,
                                                   settings.AuthenticateInvites, settings.DefaultExpiration}));
 }

@@ -7,6 +7,7 @@ namespace talvenor {
 // AuthenticateInvites, DefaultExpiration (low 16 bits); missing values keep
 // their defaults.
 void LoadRegisterSettings();
-void SaveRegisterSettings();
+// False when the entry could not be written.
+bool SaveRegisterSettings();
 
 }  // namespace talvenor

@@ -26,13 +26,13 @@ void LoadVoipSettings() {
   if (!settings.G729Available) settings.EnabledPayloadTypes[18] = 0;
 }
 
-void SaveVoipSettings() {
+bool SaveVoipSettings() {
   ModuleSettings& settings = Settings();
   std::vector<uint32_t> values;
   for (int type : kStoredPayloadTypes) values.push_back(static_cast<uint32_t>(settings.EnabledPayloadTypes[type]));
   values.push_back(settings.SilenceThreshold);
   values.push_back(settings.RtpBasePort);
-  ModuleProfile().WriteString("VoIP", FormatUnsignedList(values));
+  return ModuleProfile().WriteString("VoIP", FormatUnsignedList(values));
 }
 
 }  // namespace talvenor

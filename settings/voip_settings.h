@@ -8,6 +8,7 @@ namespace talvenor {
 // odd base port or one above 65400 becomes 8000, and G.729 is cleared while
 // its library is unavailable. Called after the library has been probed.
 void LoadVoipSettings();
-void SaveVoipSettings();
+// False when the entry could not be written.
+bool SaveVoipSettings();
 
 }  // namespace talvenor

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "host/ccom.h"
@@ -110,6 +111,18 @@ TEST(ModuleStartup, SettingsWrittenByOneRunAreReadByTheNext) {
   EXPECT_EQ(Settings().DefaultExpiration, 1800);
   EXPECT_EQ(Settings().RtpBasePort, 9000);
   module->Shutdown();
+}
+
+TEST(ModuleStartup, SettingsThatCannotBeSavedAreReportedAtShutdown) {
+  testhelp::MessageRecorder messages;
+  RunningModule module;
+  ASSERT_TRUE(module.Started());
+  // A file where the profile's folder should be: nothing can be written.
+  std::filesystem::remove_all(module.Config().File("Kestravon"));
+  testhelp::WriteFile(module.Config().File("Kestravon"), "not a folder");
+  module.Shutdown();
+  EXPECT_FALSE(TheModule().IsRunning());
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Cannot save the SIP settings!"});
 }
 
 TEST(ModuleStartup, LineSlotsWithoutLinesDoNothing) {
