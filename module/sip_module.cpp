@@ -8,6 +8,7 @@
 #include "module/module_settings.h"
 #include "module/no_throw.h"
 #include "platform/message_box.h"
+#include "platform/sockets_library.h"
 #include "registration/gateway_accounts.h"
 #include "settings/address_settings.h"
 #include "settings/gateway_settings.h"
@@ -40,7 +41,10 @@ CCom* SipModule::Start() {
   running_ = 1;
   highestLine_ = 0;
   lines_ = {};
-  // The sockets library needs no start-up on Linux; that step always succeeds.
+  if (!StartSocketsLibrary()) {
+    Fail(1001);
+    return nullptr;
+  }
   LoadAddressSettings();
   if (!socket_.Open()) {
     Fail(1006);
@@ -67,6 +71,7 @@ CCom* SipModule::Start() {
 void SipModule::Fail(int messageId) {
   running_ = 0;
   socket_.Close();
+  CleanUpSocketsLibrary();
   ShowMessage(messageId, MessageIcon::Error);
 }
 
@@ -84,6 +89,7 @@ void SipModule::Shutdown() {
     timerId_ = 0;
     running_ = 0;
     StopReceiveThread();
+    CleanUpSocketsLibrary();
     bool saved = SaveGatewaySettings();
     saved = SaveAddressSettings() && saved;
     saved = SaveRegisterSettings() && saved;
