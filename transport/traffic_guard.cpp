@@ -18,20 +18,22 @@ std::string TrafficGuard::Screen(std::string_view datagram, const Ipv4Endpoint& 
   bool logEnabled = settings.LogEnabled != 0;
   if (!banEnabled && !logEnabled) return {};
 
-  // The arrival time is taken once, before the ban check.
-  std::string dateText = LocalDateText(CalendarSeconds());
+  // The arrival time is taken once, before the ban check; its text is made
+  // only when a list line needs it.
+  int64_t arrival = CalendarSeconds();
+  auto dateText = [arrival] { return LocalDateText(arrival); };
   std::string dotted = DottedAddress(source.address);
   std::string mark;
   if (banEnabled) {
     std::string banPath = CCon::AddSystemPath("SIP-BAN", ".txt");
     mark = BanListMark(banPath, dotted);
     if (mark.empty() && flood_.Count(source.address, TickMilliseconds()) &&
-        AppendBanEntry(banPath, dotted, dateText)) {
+        AppendBanEntry(banPath, dotted, dateText())) {
       mark = kBanned;
     }
   }
   if (logEnabled && (mark.empty() || mark == kBanned)) {
-    AppendLogRecord(CCon::AddSystemPath("SIP-LOG", ".txt"), dateText, dotted, HostPort(source.port), mark,
+    AppendLogRecord(CCon::AddSystemPath("SIP-LOG", ".txt"), dateText(), dotted, HostPort(source.port), mark,
                     datagram);
   }
   return mark;
