@@ -43,9 +43,11 @@ private:
   std::unordered_set<uint32_t> live_;
 };
 
+// Never destroyed: tags of objects that outlive static destruction (a host
+// that exits without Shutdown) still release into it.
 TagAllocator& Allocator() {
-  static TagAllocator allocator;
-  return allocator;
+  static TagAllocator* allocator = new TagAllocator;
+  return *allocator;
 }
 
 }  // namespace
