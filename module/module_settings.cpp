@@ -23,10 +23,12 @@ void ApplyDefaults(ModuleSettings& settings) {
   settings.G729Busy = 0;
 }
 
+// Never destroyed: the module's threads may still read settings while a host
+// that skipped Shutdown exits.
 ModuleSettings& MakeSettings() {
-  static ModuleSettings settings;
-  ApplyDefaults(settings);
-  return settings;
+  static ModuleSettings* settings = new ModuleSettings;
+  ApplyDefaults(*settings);
+  return *settings;
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 namespace talvenor {
 
 std::array<std::unique_ptr<GatewayAccount>, kGatewayCount>& GatewayAccounts() {
-  static std::array<std::unique_ptr<GatewayAccount>, kGatewayCount> accounts;
-  return accounts;
+  // Never destroyed, like the module itself: the timer may still tick while
+  // a host that skipped Shutdown exits.
+  static auto* accounts = new std::array<std::unique_ptr<GatewayAccount>, kGatewayCount>;
+  return *accounts;
 }
 
 GatewayAccount* CurrentGateway() {
