@@ -8,6 +8,7 @@
 #include "registration/registrar.h"
 #include "sip/header_names.h"
 #include "sip/kind_table.h"
+#include "sip/recipes.h"
 #include "sip/sip_message.h"
 
 namespace talvenor {
@@ -65,7 +66,7 @@ void SipModule::Dispatch(const SipMessage& message) {
 
 CallLine* SipModule::FindCallByCallId(std::string_view key) const {
   for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
-    if (lines_[index] && lines_[index]->CallIdLine() == key) return lines_[index].get();
+    if (lines_[index] && CallIdMatches(key, lines_[index]->CallIdLine())) return lines_[index].get();
   }
   return nullptr;
 }
