@@ -13,7 +13,17 @@ fi
 out_dir=$(mkdir -p "$1" && cd "$1" && pwd)
 seconds=${2:-60}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-testdata="$repo/../shared/testdata"
+# Seeds: the project's edge cases, always; the RFC 4475 set when the shared
+# test data is there (required when TALVENOR_REQUIRE_SHARED_TESTDATA=1).
+edge_data="$repo/tests/testdata/sip-edge"
+torture_data="$repo/../shared/testdata/sip-torture"
+if ! compgen -G "$torture_data/*.dat" >/dev/null; then
+  if [[ "${TALVENOR_REQUIRE_SHARED_TESTDATA:-}" == 1 ]]; then
+    echo "$0: no RFC 4475 datagrams under $torture_data (TALVENOR_REQUIRE_SHARED_TESTDATA=1)" >&2
+    exit 1
+  fi
+  echo "$0: no RFC 4475 datagrams under $torture_data; seeding from $edge_data only" >&2
+fi
 
 clang++-14 -std=c++20 -g -O1 -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
@@ -24,16 +34,14 @@ clang++-14 -std=c++20 -g -O1 -fno-omit-frame-pointer \
 
 corpus="$out_dir/corpus"
 mkdir -p "$corpus"
-if [[ -d "$testdata" ]]; then
-  for file in "$testdata"/*/*.dat; do
-    [[ -f "$file" ]] || continue
-    size=$(stat -c %s "$file")
-    # Seeds longer than the largest datagram would only be rejected.
-    if (( size <= 1500 )); then
-      cp "$file" "$corpus/$(basename "$(dirname "$file")")-$(basename "$file")"
-    fi
-  done
-fi
+for file in "$edge_data"/*.dat "$torture_data"/*.dat; do
+  [[ -f "$file" ]] || continue
+  size=$(stat -c %s "$file")
+  # Seeds longer than the largest datagram would only be rejected.
+  if (( size <= 1500 )); then
+    cp "$file" "$corpus/$(basename "$(dirname "$file")")-$(basename "$file")"
+  fi
+done
 
 cd "$out_dir"
 ./sip_message_fuzz -max_len=1500 -max_total_time="$seconds" -print_final_stats=1 \

@@ -7,7 +7,9 @@
 
 class CCom;
 
-class CCon {
+// Default visibility: the module is built with hidden symbols, and its
+// references to the statics must still bind to the host's definitions.
+class __attribute__((visibility("default"))) CCon {
 public:
   // Full path of a list file in the host's data folder ("SIP-BAN", ".txt").
   static CString AddSystemPath(const CString& name, const CString& extension);

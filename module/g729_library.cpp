@@ -15,9 +15,10 @@ struct G729State {
   G729Entries entries;
 };
 
+// Never destroyed: a host may shut the module down from an exit handler.
 G729State& State() {
-  static G729State state;
-  return state;
+  static G729State* state = new G729State;
+  return *state;
 }
 
 }  // namespace

@@ -20,7 +20,18 @@
 namespace talvenor {
 
 namespace {
+
 constexpr std::chrono::milliseconds kTimerInterval{888};
+// How long a thread that wants ModuleLock sleeps before it looks again
+// whether the module is stopping.
+constexpr std::chrono::microseconds kLockRetryPause{500};
+// Shutdown waits this long at most for message threads still showing text.
+constexpr std::chrono::seconds kMessageDrainLimit{2};
+
+// Set on the receive and timer threads: a shutdown in progress may be
+// waiting for them, so they must never wait for it in turn.
+thread_local bool onModuleThread = false;
+
 }  // namespace
 
 SipModule& TheModule() {
@@ -34,84 +45,181 @@ std::mutex& PeerLookupLock() {
 }
 
 CCom* SipModule::Start() {
-  std::scoped_lock lifecycle(lifecycleMutex_);
-  if (running_) return this;  // already started: the host gets the same object
-
-  LoadG729Library(DefaultG729Candidates());
-  running_ = 1;
-  highestLine_ = 0;
-  lines_ = {};
-  if (!StartSocketsLibrary()) {
-    Fail(1001);
-    return nullptr;
+  {
+    std::unique_lock lock(lifeMutex_);
+    if (!AwaitSettledLife(lock)) {
+      // Called back from the very thread a shutdown in progress waits for.
+      ShowMessageDetached(kStartFailedMessage, MessageIcon::Error);
+      return nullptr;
+    }
+    if (life_ == Life::Running) return this;  // already started: the host gets the same object
+    life_ = Life::Starting;
   }
-  LoadAddressSettings();
-  if (!socket_.Open()) {
-    Fail(1006);
+  int failure = StartRun();
+  SetLife(failure == 0 ? Life::Running : Life::Stopped);
+  if (failure != 0) {
+    ShowMessage(failure, MessageIcon::Error);
     return nullptr;
-  }
-  ModuleSettings& settings = Settings();
-  if (!socket_.Bind({settings.BindAddress, NetworkPort(settings.SipPort)})) {
-    Fail(1007);
-    return nullptr;
-  }
-  LoadRegisterSettings();
-  LoadGatewaySettings();
-  LoadVoipSettings();
-  timerId_ = timer_.Start(kTimerInterval, [this] { TimerProcedure(); });
-  receiveThreadActive_ = true;
-  try {
-    receiveThread_ = std::thread([this] { ReceiveThreadProcedure(); });
-  } catch (...) {
-    receiveThreadActive_ = false;  // the module still runs, deaf
   }
   return this;
 }
 
-void SipModule::Fail(int messageId) {
-  running_ = 0;
-  socket_.Close();
-  CleanUpSocketsLibrary();
-  ShowMessage(messageId, MessageIcon::Error);
+bool SipModule::AwaitSettledLife(std::unique_lock<std::mutex>& lock) {
+  while (life_ == Life::Starting || life_ == Life::Stopping) {
+    if (life_ == Life::Stopping && onModuleThread) return false;
+    lifeChanged_.wait(lock);
+  }
+  return true;
 }
 
-void SipModule::ReceiveThreadProcedure() {
-  ReceiveLoop loop(*this);
+void SipModule::SetLife(Life life) {
+  {
+    std::scoped_lock lock(lifeMutex_);
+    life_ = life;
+  }
+  lifeChanged_.notify_all();
+}
+
+int SipModule::StartRun() {
+  try {
+    LoadG729Library(DefaultG729Candidates());
+    {
+      std::scoped_lock lock(moduleLock_);
+      highestLine_ = 0;
+      lines_ = {};
+    }
+    if (!StartSocketsLibrary()) return AbandonStart(1001);
+    LoadAddressSettings();
+    auto socket = std::make_shared<UdpSocket>();
+    if (!socket->Open()) return AbandonStart(1006);
+    ModuleSettings& settings = Settings();
+    if (!socket->Bind({settings.BindAddress, NetworkPort(settings.SipPort)})) return AbandonStart(1007);
+    {
+      std::scoped_lock lock(socketMutex_);
+      socket_ = socket;
+    }
+    boundPort_ = HostPort(socket->LocalEndpoint().port);
+    LoadRegisterSettings();
+    LoadGatewaySettings();
+    LoadVoipSettings();
+    running_ = 1;
+    timerId_ = timer_.Start(kTimerInterval, [this] {
+      onModuleThread = true;
+      TimerProcedure();
+    });
+    ++receiveThreads_;
+    try {
+      receiveThread_ = std::thread([this, socket] { ReceiveThreadProcedure(socket); });
+    } catch (...) {
+      --receiveThreads_;
+      throw;
+    }
+    return 0;
+  } catch (...) {
+    // A thread that could not be started, or memory that ran out: a module
+    // without its timer or receive thread would look alive and hear nothing.
+    return AbandonStart(kStartFailedMessage);
+  }
+}
+
+int SipModule::AbandonStart(int messageId) {
+  running_ = 0;
+  Guarded([this] {
+    timer_.Stop();
+    StopReceiveThread();
+    DestroyGatewayAccounts();
+    CleanUpSocketsLibrary();
+    FreeG729Library();
+  });
+  return messageId;
+}
+
+void SipModule::ReceiveThreadProcedure(std::shared_ptr<UdpSocket> socket) {
+  onModuleThread = true;
+  ReceiveLoop loop(*this, std::move(socket));
   loop.Run();
-  receiveThreadActive_ = false;
+  --receiveThreads_;
 }
 
 void SipModule::Shutdown() {
   Guarded([this] {
-    std::scoped_lock lifecycle(lifecycleMutex_);
-    if (!running_) return;
-    timer_.Stop();
-    timerId_ = 0;
-    running_ = 0;
-    StopReceiveThread();
-    CleanUpSocketsLibrary();
-    bool saved = SaveGatewaySettings();
-    saved = SaveAddressSettings() && saved;
-    saved = SaveRegisterSettings() && saved;
-    saved = SaveVoipSettings() && saved;
-    FreeG729Library();
+    {
+      std::unique_lock lock(lifeMutex_);
+      // The shutdown in progress waits for this thread: it finishes the job.
+      if (!AwaitSettledLife(lock)) return;
+      if (life_ != Life::Running) return;
+      life_ = Life::Stopping;
+    }
+    bool saved = Guarded([this] { return StopRun(); }, false);
+    SetLife(Life::Stopped);
     // Settings reach the profile only here: a failure must not pass unseen.
     if (!saved) ShowMessage(kSettingsNotSavedMessage, MessageIcon::Error);
+    // The host may unload the library as soon as this returns.
+    WaitForDetachedMessages(kMessageDrainLimit);
   });
 }
 
+bool SipModule::StopRun() {
+  // Cleared first: a timer or receive thread waiting for ModuleLock, which
+  // the caller may hold, gives up once it sees the module stopping.
+  running_ = 0;
+  timer_.Stop();
+  timerId_ = 0;
+  StopReceiveThread();
+  CleanUpSocketsLibrary();
+  bool saved;
+  {
+    std::scoped_lock lock(moduleLock_);  // the accounts go with their save
+    saved = SaveGatewaySettings();
+  }
+  saved = SaveAddressSettings() && saved;
+  saved = SaveRegisterSettings() && saved;
+  saved = SaveVoipSettings() && saved;
+  FreeG729Library();
+  return saved;
+}
+
 void SipModule::StopReceiveThread() {
-  // Closing a socket does not wake a blocked receive on Linux: wake it, wait
-  // for the thread, and only then close the socket.
-  socket_.Wake();
-  if (receiveThread_.joinable()) receiveThread_.join();
-  socket_.Close();
+  std::shared_ptr<UdpSocket> socket;
+  {
+    std::scoped_lock lock(socketMutex_);
+    socket = std::move(socket_);
+  }
+  boundPort_ = 0;
+  if (socket) socket->Wake();
+  if (receiveThread_.joinable()) {
+    if (receiveThread_.get_id() == std::this_thread::get_id()) {
+      // Shut down from a host callback on the receive thread: it cannot wait
+      // for itself. It holds its own reference to the socket and ends when
+      // the callback returns, finding the socket closed.
+      receiveThread_.detach();
+    } else {
+      receiveThread_.join();
+    }
+  }
+  // Closing frees the port at once, for the next CreateCom.
+  if (socket) socket->Close();
+}
+
+bool SipModule::LockUnlessStopped(std::unique_lock<std::recursive_mutex>& lock) {
+  while (!lock.try_lock()) {
+    if (!running_) return false;
+    std::this_thread::sleep_for(kLockRetryPause);
+  }
+  return true;
 }
 
 void SipModule::TimerProcedure() {
-  std::scoped_lock lock(moduleLock_);
+  // Gateway names are looked up before ModuleLock is taken: a slow resolver
+  // must not hold up every received message.
+  std::unique_lock lock(moduleLock_, std::defer_lock);
+  if (!LockUnlessStopped(lock)) return;
+  DueRegistrations due = FindDueRegistrations();
+  lock.unlock();
+  LookUpRoutes(due);
+  if (!LockUnlessStopped(lock)) return;
   TickCallLines();
-  SendDueRegisters();
+  SendDueRegisters(due);
 }
 
 void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source) {
@@ -133,23 +241,31 @@ bool SipModule::AttachLine(int index, std::shared_ptr<CallLine> line) {
   highestLine_ = std::max(highestLine_, index);
   return true;
 }
-void SipModule::SendDueRegisters() {
-  for (auto& account : GatewayAccounts()) {
-    if (account) account->SendRegister();
-  }
-}
 
+std::shared_ptr<UdpSocket> SipModule::CurrentSocket() const {
+  std::scoped_lock lock(socketMutex_);
+  return socket_;
+}
 
 long SipModule::Send(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
   if (sendCapture_) {
     sendCapture_(std::string_view(bytes.data(), bytes.size()), destination);
     return static_cast<long>(bytes.size());
   }
-  return socket_.SendTo(bytes, destination);
+  std::shared_ptr<UdpSocket> socket = CurrentSocket();
+  return socket ? socket->SendTo(bytes, destination) : -1;
 }
 
-Ipv4Endpoint SipModule::SipEndpoint() const { return socket_.LocalEndpoint(); }
+Ipv4Endpoint SipModule::SipEndpoint() const {
+  std::shared_ptr<UdpSocket> socket = CurrentSocket();
+  return socket ? socket->LocalEndpoint() : Ipv4Endpoint{};
+}
 
-bool SipModule::ReceiveThreadRunning() const { return receiveThreadActive_; }
+uint16_t SipModule::AdvertisedSipPort() const {
+  uint16_t bound = boundPort_;
+  return bound != 0 ? bound : Settings().SipPort.load();
+}
+
+bool SipModule::ReceiveThreadRunning() const { return receiveThreads_ > 0; }
 
 }  // namespace talvenor

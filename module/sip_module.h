@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,7 @@ public:
   void ReleaseLine(int line, int unused) override;
 
   // The steps of CreateCom; null (after a message box) when start-up failed.
+  // Works from any thread, inside a host callback included.
   CCom* Start();
 
   // Sends one datagram on the SIP socket; returns what sendto returned.
@@ -75,30 +77,53 @@ public:
   std::recursive_mutex& ModuleLock() { return moduleLock_; }
   // The bound SIP endpoint (network order); port 0 while not started.
   Ipv4Endpoint SipEndpoint() const;
+  // The port everything the module sends names as its own (host order): the
+  // one the socket is bound to, which a changed SipPort setting moves only
+  // at the next start. The setting itself while the module is not started.
+  uint16_t AdvertisedSipPort() const;
   bool ReceiveThreadRunning() const;
-  const UdpSocket& Socket() const { return socket_; }
 
 private:
-  void Fail(int messageId);
-  void ReceiveThreadProcedure();
+  enum class Life { Stopped, Starting, Running, Stopping };
+
+  // Start-up steps; 0, or the message id of the step that failed (after
+  // everything started so far was undone).
+  int StartRun();
+  int AbandonStart(int messageId);
+  // Shutdown steps; false when the settings could not be saved.
+  bool StopRun();
+  // Waits until no other thread is starting or stopping the module; false
+  // (without waiting) on a thread that a shutdown in progress waits for.
+  bool AwaitSettledLife(std::unique_lock<std::mutex>& lock);
+  void SetLife(Life life);
+  // Takes ModuleLock unless the module stops meanwhile: a shutdown called by
+  // a host that holds ModuleLock waits for the thread that asks.
+  bool LockUnlessStopped(std::unique_lock<std::recursive_mutex>& lock);
+  std::shared_ptr<UdpSocket> CurrentSocket() const;
+  void ReceiveThreadProcedure(std::shared_ptr<UdpSocket> socket);
   void StopReceiveThread();
   // Seams for the subsystems that come later; each does nothing until then.
   void TickCallLines();
   void NewInviteNotBuiltYet(const SipMessage& message);
-  void SendDueRegisters();
   void OfferToGatewayAccounts(const SipMessage& response);
 
   std::atomic<int> running_{0};
   unsigned timerId_ = 0;
-  UdpSocket socket_;
+  mutable std::mutex socketMutex_;  // guards the pointer, not the socket
+  std::shared_ptr<UdpSocket> socket_;
+  std::atomic<uint16_t> boundPort_{0};  // host order; 0 while not started
   std::thread receiveThread_;
-  std::atomic<bool> receiveThreadActive_{false};
+  // Receive threads not yet ended: one left to finish a host callback after
+  // a shutdown from inside it may overlap the next start's.
+  std::atomic<int> receiveThreads_{0};
   int highestLine_ = 0;
   std::recursive_mutex moduleLock_;
   std::array<std::shared_ptr<CallLine>, kMaxLines> lines_;
   PeriodicTimer timer_;
   SendCapture sendCapture_;
-  std::mutex lifecycleMutex_;  // Start and Shutdown never overlap
+  std::mutex lifeMutex_;
+  std::condition_variable lifeChanged_;
+  Life life_ = Life::Stopped;
 };
 
 // The single module object, alive as long as the library.

@@ -10,8 +10,9 @@ namespace talvenor {
 
 namespace {
 
+// Never destroyed: a message raised while the process exits still finds its text.
 const std::map<int, const char*>& StringTable() {
-  static const std::map<int, const char*> table = {
+  static const auto* table = new std::map<int, const char*>{
       {1001, "Can't start WinSock 2.0!"},
       {1002, "Invalid WinSock version!"},
       {1006, "Can't create UDP socket!"},
@@ -31,8 +32,9 @@ const std::map<int, const char*>& StringTable() {
       {1021, "Gateway response: Method not allowed!"},
       {1022, "Gateway response: Not acceptable!"},
       {1023, "Cannot save the SIP settings!"},
+      {1024, "Cannot start the SIP module!"},
   };
-  return table;
+  return *table;
 }
 
 void WriteToStandardError(int, const std::string& text, MessageIcon icon) {
@@ -86,6 +88,11 @@ void ShowMessageDetached(int id, MessageIcon icon) {
 void WaitForDetachedMessages() {
   std::unique_lock lock(State().mutex);
   State().idle.wait(lock, [] { return State().pending == 0; });
+}
+
+bool WaitForDetachedMessages(std::chrono::milliseconds limit) {
+  std::unique_lock lock(State().mutex);
+  return State().idle.wait_for(lock, limit, [] { return State().pending == 0; });
 }
 
 void SetMessageBackend(MessageBackend backend) {

@@ -1,6 +1,7 @@
 // Message boxes showing the module's string resources.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -8,11 +9,13 @@ namespace talvenor {
 
 enum class MessageIcon { Error, Warning, Information };
 
-// The text of string resource `id` (1001 to 1023); empty for an unknown id.
+// The text of string resource `id` (1001 to 1024); empty for an unknown id.
 std::string MessageText(int id);
 
 // Shown when the settings could not be written to the profile at shutdown.
 inline constexpr int kSettingsNotSavedMessage = 1023;
+// Shown when a thread the module needs could not be started.
+inline constexpr int kStartFailedMessage = 1024;
 
 // Shows string resource `id` and returns when the user has seen it.
 void ShowMessage(int id, MessageIcon icon);
@@ -22,6 +25,9 @@ void ShowMessageDetached(int id, MessageIcon icon);
 // Waits until every message shown by ShowMessageDetached has been handed to
 // the backend.
 void WaitForDetachedMessages();
+// The same, giving up after `limit` (a message the user has not closed yet);
+// true when none is left.
+bool WaitForDetachedMessages(std::chrono::milliseconds limit);
 
 // Where messages go. The default writes the text on standard error, prefixed
 // with the module's name; tests record them, the dialogs show a window.

@@ -12,36 +12,52 @@ PeriodicTimer::~PeriodicTimer() { Stop(); }
 
 unsigned PeriodicTimer::Start(std::chrono::milliseconds interval, std::function<void()> procedure) {
   Stop();
-  procedure_ = std::move(procedure);
-  {
-    std::scoped_lock lock(mutex_);
-    stopping_ = false;
-  }
-  thread_ = std::thread([this, interval] { Run(interval); });
+  auto run = std::make_shared<Run>();
+  run->procedure = std::move(procedure);
+  std::thread thread([run, interval] { Loop(run, interval); });
+  std::scoped_lock lock(mutex_);
+  run_ = std::move(run);
+  thread_ = std::move(thread);
   return nextTimerId++;
 }
 
 void PeriodicTimer::Stop() {
+  std::shared_ptr<Run> run;
+  std::thread thread;
   {
     std::scoped_lock lock(mutex_);
-    stopping_ = true;
+    run = std::move(run_);
+    thread = std::move(thread_);
   }
-  wake_.notify_all();
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  if (run) {
+    {
+      std::scoped_lock lock(run->mutex);
+      run->stopping = true;
+    }
+    run->wake.notify_all();
+  }
+  if (!thread.joinable()) return;
+  // A thread cannot wait for itself: stopped from inside the procedure, it
+  // ends after this call returns.
+  if (thread.get_id() == std::this_thread::get_id()) {
+    thread.detach();
+  } else {
+    thread.join();
+  }
 }
 
 bool PeriodicTimer::IsRunning() const {
   std::scoped_lock lock(mutex_);
-  return thread_.joinable() && !stopping_;
+  return thread_.joinable();
 }
 
-void PeriodicTimer::Run(std::chrono::milliseconds interval) {
+void PeriodicTimer::Loop(const std::shared_ptr<Run>& run, std::chrono::milliseconds interval) {
   auto due = std::chrono::steady_clock::now() + interval;
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock(run->mutex);
   for (;;) {
-    if (wake_.wait_until(lock, due, [this] { return stopping_; })) return;
+    if (run->wake.wait_until(lock, due, [&run] { return run->stopping; })) return;
     lock.unlock();
-    procedure_();
+    run->procedure();
     lock.lock();
     // A late call does not bunch up the next ones, as with a window timer.
     due = std::max(due + interval, std::chrono::steady_clock::now());

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -18,19 +19,28 @@ public:
   PeriodicTimer& operator=(const PeriodicTimer&) = delete;
 
   // Starts calling `procedure` every `interval`; the first call comes one
-  // interval after the start. Returns a non-zero id.
+  // interval after the start. Returns a non-zero id. Throws std::system_error
+  // when the thread cannot be started.
   unsigned Start(std::chrono::milliseconds interval, std::function<void()> procedure);
-  // Stops the timer and waits for a running call of the procedure to finish.
+  // Stops the timer and waits for a running call of the procedure to finish,
+  // unless it is called from inside the procedure: that call then finishes
+  // on its own and no call follows it.
   void Stop();
   bool IsRunning() const;
 
 private:
-  void Run(std::chrono::milliseconds interval);
+  // One start's state, shared with its thread so that a thread left to
+  // finish by itself never sees the next start's.
+  struct Run {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopping = false;
+    std::function<void()> procedure;
+  };
+  static void Loop(const std::shared_ptr<Run>& run, std::chrono::milliseconds interval);
 
-  std::function<void()> procedure_;
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
+  mutable std::mutex mutex_;  // guards run_ and thread_
+  std::shared_ptr<Run> run_;
   std::thread thread_;
 };
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -26,14 +27,22 @@ std::string ConfigRoot() {
   return ".config";
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
+// The file's lines; none when it does not exist yet; nothing at all when it
+// exists but could not be read, in full or in part.
+std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
   std::ifstream file(path);
+  if (!file.is_open()) {
+    struct stat status{};
+    if (stat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) return lines;
+    return std::nullopt;
+  }
   std::string line;
   while (std::getline(file, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
+  if (file.bad()) return std::nullopt;
   return lines;
 }
 
@@ -95,7 +104,7 @@ std::string ProfileStore::Path() const { return ConfigRoot() + "/" + kCompany + 
 
 std::string ProfileStore::GetString(const std::string& entry, const std::string& fallback) const {
   bool inSection = false;
-  for (const std::string& line : ReadLines(Path())) {
+  for (const std::string& line : ReadLines(Path()).value_or(std::vector<std::string>{})) {
     if (IsSectionHeader(line)) {
       inSection = line == std::string("[") + kSection + "]";
     } else if (inSection && MatchesEntry(line, entry)) {
@@ -116,12 +125,15 @@ int ProfileStore::GetInt(const std::string& entry, int fallback) const {
 }
 
 bool ProfileStore::WriteString(const std::string& entry, const std::string& value) const {
-  std::vector<std::string> lines = ReadLines(Path());
+  // A file that exists but cannot be read is left alone: rewriting it from
+  // nothing would lose every other setting and password in it.
+  std::optional<std::vector<std::string>> lines = ReadLines(Path());
+  if (!lines) return false;
   std::string newLine = entry + "=" + OneLine(value);
   bool inSection = false;
   bool written = false;
   std::ostringstream out;
-  for (const std::string& line : lines) {
+  for (const std::string& line : *lines) {
     if (IsSectionHeader(line)) {
       if (inSection && !written) {
         out << newLine << '\n';
@@ -147,8 +159,9 @@ bool ProfileStore::WriteInt(const std::string& entry, int value) const {
 }
 
 const ProfileStore& ModuleProfile() {
-  static const ProfileStore profile("talvenor");
-  return profile;
+  // Never destroyed: a host may shut the module down (and save) from an exit handler.
+  static const ProfileStore* profile = new ProfileStore("talvenor");
+  return *profile;
 }
 
 }  // namespace talvenor

@@ -22,7 +22,8 @@ public:
 
   // Replaces one entry, keeping every other line of the file. The file is
   // rewritten atomically (temporary file, then rename) with mode 0600, since
-  // it holds passwords. False when it could not be written.
+  // it holds passwords. False when it could not be written, or when the file
+  // exists but could not be read (it is then left as it is).
   bool WriteString(const std::string& entry, const std::string& value) const;
   bool WriteInt(const std::string& entry, int value) const;
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <mutex>
 
 #include "platform/endpoint.h"
 
@@ -29,10 +30,31 @@ bool LookUp(const std::string& hostName, AddrInfoList& list) {
   return getaddrinfo(hostName.c_str(), nullptr, &hints, &list.head) == 0;
 }
 
+struct LookupSlot {
+  std::mutex mutex;
+  HostLookup lookup;
+};
+
+LookupSlot& Lookup() {
+  static LookupSlot* slot = new LookupSlot;  // outlives static destruction
+  return *slot;
+}
+
 }  // namespace
+
+void SetHostLookup(HostLookup lookup) {
+  std::scoped_lock lock(Lookup().mutex);
+  Lookup().lookup = std::move(lookup);
+}
 
 uint32_t ResolveIpv4(const std::string& text) {
   if (uint32_t dotted = ParseDottedAddress(text); dotted != 0) return dotted;
+  HostLookup lookup;
+  {
+    std::scoped_lock lock(Lookup().mutex);
+    lookup = Lookup().lookup;
+  }
+  if (lookup) return lookup(text);
   AddrInfoList list;
   if (!LookUp(text, list)) return 0;
   for (addrinfo* entry = list.head; entry != nullptr; entry = entry->ai_next) {

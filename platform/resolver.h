@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,10 @@ namespace talvenor {
 // A dotted IPv4 address as it stands, otherwise the first IPv4 answer of a
 // host-name lookup; network order, 0 on failure.
 uint32_t ResolveIpv4(const std::string& text);
+// Stands in for the system's lookup of a name in ResolveIpv4 (tests use it
+// for a slow or failing resolver); an empty one restores the system's.
+using HostLookup = std::function<uint32_t(const std::string& hostName)>;
+void SetHostLookup(HostLookup lookup);
 // Every IPv4 address of a host name, as dotted text, in the resolver's order.
 std::vector<std::string> ResolveAllIpv4(const std::string& hostName);
 // Host name of an address for display; the dotted text when it has none.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace talvenor {
 
@@ -23,17 +24,12 @@ sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
   return address;
 }
 
-// Errors after which the socket is still usable: ICMP reports on a connected
-// socket, signals, a full buffer, a missing route.
-bool IsTransient(int error) {
+// ICMP reports of an earlier send, which say nothing about the socket itself.
+bool IsIcmpReport(int error) {
   switch (error) {
-    case EINTR:
-    case EAGAIN:
     case ECONNREFUSED:
     case EHOSTUNREACH:
     case ENETUNREACH:
-    case ENOBUFS:
-    case ENOMEM:
       return true;
     default:
       return false;
@@ -42,15 +38,16 @@ bool IsTransient(int error) {
 
 }  // namespace
 
-UdpSocket::~UdpSocket() { Close(); }
+UdpSocket::~UdpSocket() { CloseDescriptors(); }
 
 bool UdpSocket::Open() {
-  Close();
+  std::unique_lock lock(useMutex_);
+  CloseDescriptors();
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_UDP);
   if (fd_ < 0) return false;
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd_ < 0) {
-    Close();
+    CloseDescriptors();
     return false;
   }
   // No SO_REUSEADDR: with it a second process on the same port would silently
@@ -59,12 +56,14 @@ bool UdpSocket::Open() {
 }
 
 bool UdpSocket::Bind(const Ipv4Endpoint& local) {
+  std::shared_lock lock(useMutex_);
   if (fd_ < 0) return false;
   sockaddr_in address = ToSockaddr(local);
   return bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 Ipv4Endpoint UdpSocket::LocalEndpoint() const {
+  std::shared_lock lock(useMutex_);
   sockaddr_in address{};
   socklen_t length = sizeof address;
   if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
@@ -72,6 +71,7 @@ Ipv4Endpoint UdpSocket::LocalEndpoint() const {
 }
 
 long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
+  std::shared_lock lock(useMutex_);
   if (fd_ < 0) return -1;
   sockaddr_in address = ToSockaddr(destination);
   // Sent without MSG_DONTROUTE: Linux honours that flag and would refuse every
@@ -86,6 +86,7 @@ long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destinat
 
 UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
   Received result;
+  std::shared_lock lock(useMutex_);
   if (fd_ < 0) return result;
   for (;;) {
     // Closing a socket does not wake a thread blocked on it under Linux, so the
@@ -94,7 +95,7 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
     int ready = poll(fds, 2, -1);
     if (ready < 0) {
       if (errno == EINTR) continue;
-      result.status = ReceiveStatus::Closed;
+      result.status = ReceiveStatus::Failed;  // ENOMEM: the caller pauses and tries again
       return result;
     }
     if (fds[1].revents != 0) {
@@ -114,7 +115,9 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
     if (length < 0) {
       int error = errno;
       if (error == EAGAIN || error == EINTR) continue;  // poll woke for nothing
-      result.status = IsTransient(error) ? ReceiveStatus::TransientError : ReceiveStatus::Closed;
+      // The descriptor stays open until Close, so no error here means the
+      // socket is gone: the receive loop must go on.
+      result.status = IsIcmpReport(error) ? ReceiveStatus::TransientError : ReceiveStatus::Failed;
       return result;
     }
     result.status = ReceiveStatus::Datagram;
@@ -126,6 +129,7 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
 }
 
 void UdpSocket::Wake() const {
+  std::shared_lock lock(useMutex_);
   if (wakeFd_ < 0) return;
   uint64_t one = 1;
   ssize_t written = write(wakeFd_, &one, sizeof one);
@@ -133,6 +137,12 @@ void UdpSocket::Wake() const {
 }
 
 void UdpSocket::Close() {
+  Wake();
+  std::unique_lock lock(useMutex_);
+  CloseDescriptors();
+}
+
+void UdpSocket::CloseDescriptors() {
   if (fd_ >= 0) close(fd_);
   if (wakeFd_ >= 0) close(wakeFd_);
   fd_ = -1;

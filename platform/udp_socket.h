@@ -1,8 +1,11 @@
-// A UDP socket over POSIX with a receive that another thread can wake.
+// A UDP socket over POSIX with a receive that another thread can wake. Any
+// thread may close it while others send or receive on it: a descriptor is
+// never used after it was closed (where its number could name another file).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <shared_mutex>
 #include <span>
 
 #include "platform/endpoint.h"
@@ -28,7 +31,10 @@ public:
   // Sends one datagram; returns what sendto returned (bytes sent or -1).
   long SendTo(std::span<const char> bytes, const Ipv4Endpoint& destination) const;
 
-  enum class ReceiveStatus { Datagram, Woken, TransientError, Closed };
+  // TransientError: a signal or an ICMP report, retry at once. Failed: an
+  // error the socket may recover from (memory, buffers), retry after a pause.
+  // Closed: the socket was closed; nothing more will come.
+  enum class ReceiveStatus { Datagram, Woken, TransientError, Failed, Closed };
   struct Received {
     ReceiveStatus status = ReceiveStatus::Closed;
     size_t copied = 0;       // bytes placed in the buffer
@@ -41,9 +47,14 @@ public:
   // Wakes a thread blocked in Receive; it returns Woken from then on.
   void Wake() const;
 
+  // Wakes a blocked receive, waits until no other thread uses the socket,
+  // then closes it: the port is free when it returns.
   void Close();
 
 private:
+  void CloseDescriptors();
+
+  mutable std::shared_mutex useMutex_;  // shared while in use, exclusive to close
   int fd_ = -1;
   int wakeFd_ = -1;
 };

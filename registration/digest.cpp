@@ -55,6 +55,10 @@ std::string MakeNonce(const SipMessage& request) {
                      request.FindLine(kFromHeader));
 }
 
+bool AnswersChallenge(std::string_view authorizationLine, std::string_view nonce) {
+  return !nonce.empty() && QuotedParameter(authorizationLine, "nonce") == nonce;
+}
+
 std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce) {
   return fmt::sprintf("\r\n%s: %s %s=\"%s@%s\", %s=\"%s\"", "WWW-Authenticate", "Digest", "realm", user,
                       localAddress, "nonce", nonce);

@@ -32,6 +32,11 @@ std::string CredentialsLine(const SipMessage& challenge, std::string_view header
 std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine);
 std::string MakeNonce(const SipMessage& request);
 
+// True when the Authorization line answers the challenge of `nonce`: its
+// nonce parameter is that nonce. A line that only holds it elsewhere (a
+// captured answer with the current nonce pasted on) is a replay.
+bool AnswersChallenge(std::string_view authorizationLine, std::string_view nonce);
+
 // The extra header text of a 401 challenge: realm "user@LocalAddress".
 std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce);
 

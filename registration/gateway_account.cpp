@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/resolver.h"
 #include "registration/digest.h"
+#include "sip/call_id_number.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
 #include "sip/recipes.h"
@@ -29,8 +30,8 @@ struct DialogSlot {
 };
 
 DialogSlot& Dialog() {
-  static DialogSlot slot;
-  return slot;
+  static DialogSlot* slot = new DialogSlot;  // outlives static destruction, like the accounts
+  return *slot;
 }
 
 bool SameNetwork(uint32_t a, uint32_t b) {
@@ -73,51 +74,54 @@ void GatewayAccount::Stop(int messageId) {
   ShowMessageDetached(messageId, MessageIcon::Warning);
 }
 
+bool GatewayAccount::IsDue() const { return attemptsLeft != 0 && CalendarSeconds() > nextSend; }
+
 void GatewayAccount::SendRegister() {
-  if (attemptsLeft == 0 || CalendarSeconds() <= nextSend) return;
+  if (IsDue()) SendRegister(FindGatewayRoute(address));
+}
+
+void GatewayAccount::SendRegister(const GatewayRoute& route) {
+  if (!IsDue()) return;
   if (--attemptsLeft == 0) {
     ShowMessageDetached(1014, MessageIcon::Warning);
     return;
   }
-  if (!ChooseGateway()) return Stop(1010);
-  std::string local;
-  if (!ChooseLocalAddress(local)) return Stop(1011);
-  std::string text = ComposeRegister(local);
+  gatewayPort = route.gatewayPort;
+  if (route.failure != 0) return Stop(route.failure);
+  gatewayIp = route.gatewayIp;
+  std::string text = ComposeRegister(route.localAddress);
   TheModule().Send(std::string_view(text), Ipv4Endpoint{gatewayIp, gatewayPort});
 }
 
-// "host" or "host:port"; a missing or zero port is 5060.
-bool GatewayAccount::ChooseGateway() {
+GatewayRoute FindGatewayRoute(const std::string& address) {
+  GatewayRoute route;
   size_t colon = address.find(':');
-  std::string host = address.substr(0, colon);
   int32_t port = colon == std::string::npos ? 0 : DecimalValue(std::string_view(address).substr(colon + 1));
-  gatewayPort = NetworkPort(port == 0 ? kDefaultSipPort : static_cast<uint16_t>(port));
-  gatewayIp = ResolveIpv4(host);
-  return gatewayIp != 0;
-}
-
-// The interface toward the gateway when it sits in the gateway's /24,
-// otherwise the LocalAddress setting, otherwise the interface after all.
-bool GatewayAccount::ChooseLocalAddress(std::string& local) {
-  uint32_t interface = LocalAddressToward(gatewayIp, gatewayPort);
-  uint32_t chosen = 0;
-  if (interface != 0 && SameNetwork(interface, gatewayIp)) {
-    chosen = interface;
-  } else if (uint32_t configured = ResolveIpv4(Settings().LocalAddress.Get()); configured != 0) {
-    chosen = configured;
-  } else {
-    chosen = interface;
+  route.gatewayPort = NetworkPort(port == 0 ? kDefaultSipPort : static_cast<uint16_t>(port));
+  route.gatewayIp = ResolveIpv4(address.substr(0, colon));
+  if (route.gatewayIp == 0) {
+    route.failure = 1010;
+    return route;
   }
-  if (chosen == 0) return false;
-  local = DottedAddress(chosen);
-  return true;
+  uint32_t interface = LocalAddressToward(route.gatewayIp, route.gatewayPort);
+  uint32_t chosen = interface;
+  if (interface == 0 || !SameNetwork(interface, route.gatewayIp)) {
+    if (uint32_t configured = ResolveIpv4(Settings().LocalAddress.Get()); configured != 0) chosen = configured;
+  }
+  if (chosen == 0) {
+    route.failure = 1011;
+    return route;
+  }
+  route.localAddress = DottedAddress(chosen);
+  return route;
 }
 
 std::string GatewayAccount::ComposeRegister(const std::string& local) {
-  std::string suffix = PortSuffix(Settings().SipPort);
+  // The port the socket is bound to: a changed setting moves it only at the next start.
+  std::string suffix = PortSuffix(TheModule().AdvertisedSipPort());
   std::string displayName = Settings().DisplayName.Get();
   std::string host = address.substr(0, address.find(':'));
-  if (callIdLine.empty()) callIdLine = CallIdLine(TickMilliseconds(), local);
+  if (callIdLine.empty()) callIdLine = CallIdLine(NewCallIdNumber(), local);
   cseqLine = CseqLine(cseq, "REGISTER");
   return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s: %s%s\r\n%s: 0\r\n\r\n",
                       "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, Tag()),
@@ -150,7 +154,10 @@ void GatewayAccount::AnswerChallenge(const SipMessage& response, std::string_vie
 
 void GatewayAccount::OnRegistered(const SipMessage& response) {
   if (expires != 0) {
-    uint16_t granted = static_cast<uint16_t>(RegistrationExpiry(response));
+    // A 200 that names no lifetime grants the one asked for; taking it as 0
+    // would send a REGISTER on every tick.
+    uint16_t granted = RegistrationExpiryText(response).empty() ? expires
+                                                                : static_cast<uint16_t>(RegistrationExpiry(response));
     nextSend = CalendarSeconds() + granted - 6;
     attemptsLeft = kAttempts;
   } else {

@@ -13,6 +13,19 @@ namespace talvenor {
 
 class SipMessage;
 
+// Where an account's REGISTER goes and the local address it names. Worked
+// out with name lookups, which may take seconds: never under ModuleLock.
+struct GatewayRoute {
+  int failure = 0;  // 0, or the message that stops the account (1010, 1011)
+  uint32_t gatewayIp = 0;    // network order
+  uint16_t gatewayPort = 0;  // network order
+  std::string localAddress;  // dotted
+};
+// "host" or "host:port" (a missing or zero port is 5060); the local address
+// is the interface toward the gateway when it sits in the gateway's /24,
+// otherwise the LocalAddress setting, otherwise the interface after all.
+GatewayRoute FindGatewayRoute(const std::string& address);
+
 struct GatewayFields {
   bool registering = false;
   std::string address;  // host or dotted address, optionally ":port"
@@ -26,7 +39,12 @@ class GatewayAccount {
 public:
   explicit GatewayAccount(const GatewayFields& fields);
 
-  // Sends the due REGISTER, if any; called on every tick under ModuleLock.
+  // True when a REGISTER is due at this tick.
+  bool IsDue() const;
+  // Sends the due REGISTER, if any, along a route looked up beforehand;
+  // called on every tick under ModuleLock.
+  void SendRegister(const GatewayRoute& route);
+  // The same, looking the route up first (slow: name lookups).
   void SendRegister();
   // Takes a response that matches this account's last REGISTER; ignores
   // every other one. Under ModuleLock, on the receive thread.
@@ -60,8 +78,6 @@ public:
 
 private:
   void Stop(int messageId);
-  bool ChooseGateway();
-  bool ChooseLocalAddress(std::string& local);
   std::string ComposeRegister(const std::string& local);
   void OnRegistered(const SipMessage& response);
   void OnIntervalTooBrief(const SipMessage& response);

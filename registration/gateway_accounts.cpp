@@ -1,6 +1,9 @@
 #include "registration/gateway_accounts.h"
 
+#include <mutex>
+
 #include "module/module_settings.h"
+#include "module/sip_module.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
@@ -27,6 +30,35 @@ GatewayAccount* FindGatewayByAddress(std::string_view address) {
     if (matches(account.get())) return account.get();
   }
   return nullptr;
+}
+
+void DestroyGatewayAccounts() {
+  std::scoped_lock lock(TheModule().ModuleLock());
+  for (auto& account : GatewayAccounts()) account.reset();
+}
+
+DueRegistrations FindDueRegistrations() {
+  DueRegistrations due;
+  for (int index = 0; index < kGatewayCount; ++index) {
+    const auto& account = GatewayAccounts()[index];
+    if (account && account->IsDue()) due[index] = {true, account->address, {}};
+  }
+  return due;
+}
+
+void LookUpRoutes(DueRegistrations& due) {
+  for (DueRegistration& registration : due) {
+    if (registration.due) registration.route = FindGatewayRoute(registration.address);
+  }
+}
+
+void SendDueRegisters(const DueRegistrations& due) {
+  for (int index = 0; index < kGatewayCount; ++index) {
+    const auto& account = GatewayAccounts()[index];
+    if (account && due[index].due && account->address == due[index].address) {
+      account->SendRegister(due[index].route);
+    }
+  }
 }
 
 }  // namespace talvenor

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "registration/gateway_account.h"
@@ -20,5 +21,24 @@ GatewayAccount* CurrentGateway();
 // The account whose address equals the text ignoring case, the current
 // gateway first, then accounts 0, 1 and 2; null when none matches.
 GatewayAccount* FindGatewayByAddress(std::string_view address);
+
+// Destroys the accounts without saving them (a start-up that failed).
+// Takes ModuleLock.
+void DestroyGatewayAccounts();
+
+// One timer tick's registrations: the accounts found due under ModuleLock,
+// their routes looked up without it (name lookups may take seconds), their
+// REGISTERs sent under it again.
+struct DueRegistration {
+  bool due = false;
+  std::string address;
+  GatewayRoute route;
+};
+using DueRegistrations = std::array<DueRegistration, kGatewayCount>;
+DueRegistrations FindDueRegistrations();
+void LookUpRoutes(DueRegistrations& due);
+// An account whose address changed meanwhile, or that was not due when the
+// routes were looked up, waits for the next tick.
+void SendDueRegisters(const DueRegistrations& due);
 
 }  // namespace talvenor

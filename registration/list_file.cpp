@@ -1,19 +1,31 @@
 #include "registration/list_file.h"
 
 #include <cstdio>
-#include <memory>
+#include <cstdlib>
 
+#include "platform/private_file.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
 
-std::optional<std::vector<std::string>> ReadListLines(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "r"), &std::fclose);
-  if (!file) return std::nullopt;
-  std::vector<std::string> lines;
-  char piece[260];
-  while (std::fgets(piece, sizeof piece, file.get()) != nullptr) lines.emplace_back(piece);
-  return lines;
+ListContents ReadListLines(const std::string& path) {
+  ListContents contents;
+  FileHandle file(std::fopen(path.c_str(), "r"));
+  if (!file) return contents;
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  for (ssize_t length; (length = getline(&buffer, &capacity, file.get())) > 0;) {
+    contents.lines.emplace_back(buffer, static_cast<size_t>(length));
+  }
+  std::free(buffer);
+  contents.state = std::ferror(file.get()) ? ListContents::State::Failed : ListContents::State::Read;
+  return contents;
+}
+
+std::vector<std::string> ReadableListLines(const std::string& path) {
+  ListContents contents = ReadListLines(path);
+  if (contents.state != ListContents::State::Read) return {};
+  return std::move(contents.lines);
 }
 
 std::string_view ListField(std::string_view line, int index) { return NthToken(line, "\t\n", index); }

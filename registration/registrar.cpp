@@ -20,6 +20,20 @@ namespace talvenor {
 namespace {
 
 constexpr int32_t kMinimumLifetime = 60;
+// What is kept of a User-Agent: enough to tell phones apart.
+constexpr size_t kUserAgentLimit = 128;
+
+// A tab or line end in a recorded field would shift or split the list line.
+bool FitsAListField(std::string_view text) {
+  return text.find_first_of(std::string_view("\t\r\n\0", 4)) == std::string_view::npos;
+}
+
+std::string_view Capped(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;  // not inside a UTF-8 character
+  return text.substr(0, cut);
+}
 
 std::string ContactLines(std::string_view key, uint32_t lifetime) {
   return fmt::sprintf("\r\nContact: <sip:%s>;expires=%u", key, lifetime);
@@ -51,7 +65,7 @@ std::optional<uint32_t> GrantedLifetime(const SipModule& module, const SipMessag
 bool Authenticated(const SipModule& module, const SipMessage& request, std::string& user) {
   std::string nonce = MakeNonce(request);
   std::string_view authorization = request.FindLine(kAuthorizationHeader);
-  if (authorization.find(nonce) == std::string_view::npos) {
+  if (!AnswersChallenge(authorization, nonce)) {
     module.SendStatelessResponse(kStatus401, request, ChallengeLines(user, Settings().LocalAddress.Get(), nonce));
     return false;
   }
@@ -78,10 +92,16 @@ void HandleRegister(const SipModule& module, const SipMessage& request) {
   std::optional<uint32_t> lifetime = GrantedLifetime(module, request);
   if (!lifetime) return;
   // The key records where the request came from, not the Contact it names.
+  std::string_view displayName = RegistrationDisplayName(request);
+  std::string_view userAgent = UserAgentText(request);
+  if (!FitsAListField(user) || !FitsAListField(displayName) || !FitsAListField(userAgent)) {
+    module.SendStatelessResponse(kStatus400, request, {});
+    return;
+  }
   std::string key = fmt::sprintf("%s@%s:%u", user, DottedAddress(request.SourceAddress()),
                                  HostPort(request.SourcePort()));
   std::string line = fmt::sprintf("%s\t%s\t%u\t%u\t%s\t%s\t%s\n", key, "PIN", static_cast<uint32_t>(now), *lifetime,
-                                  LocalDateText(now), RegistrationDisplayName(request), UserAgentText(request));
+                                  LocalDateText(now), displayName, Capped(userAgent, kUserAgentLimit));
   if (!UpdateRegistrationList(ToLower(key), line, now, *lifetime)) {
     // Not recorded: the phone must not believe it is registered.
     module.SendStatelessResponse(kStatus500, request, {});

@@ -7,6 +7,8 @@
 
 #include "host/ccon.h"
 #include "module/module_settings.h"
+#include "platform/clock.h"
+#include "platform/private_file.h"
 #include "registration/list_file.h"
 #include "sip/tokens.h"
 
@@ -15,6 +17,9 @@ namespace talvenor {
 namespace {
 
 std::string RegistrationListPath() { return CCon::AddSystemPath("SIP-REG", ".txt"); }
+
+// The column titles of a new SIP-PIN list, which the host writes: never an account.
+constexpr std::string_view kPasswordListTitles = "UserID\tPassword";
 
 // A line with a fourth field whose lifetime, capped at the current default
 // expiration, has run out.
@@ -30,35 +35,40 @@ bool Keep(std::string_view line, std::string_view key, int64_t now) {
   return !first.empty() && !Expired(line, now) && !EqualsIgnoreCase(first, key);
 }
 
-bool WriteAll(FILE* file, std::string_view text) {
-  return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+// The registrations that have not run out; an expired one never counts.
+std::vector<std::string> LiveRegistrations() {
+  std::vector<std::string> lines = ReadableListLines(RegistrationListPath());
+  int64_t now = CalendarSeconds();
+  std::erase_if(lines, [now](const std::string& line) { return Expired(line, now); });
+  return lines;
 }
 
 // Writes the whole file and makes it durable before anyone renames it.
 bool WriteDurably(const std::string& path, const std::vector<std::string>& lines) {
-  FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) return false;
+  FileHandle file = OpenPrivateFile(path, PrivateFileMode::Truncate);
+  if (!file) return false;
   bool ok = true;
-  for (const std::string& line : lines) ok = ok && WriteAll(file, line);
-  ok = ok && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-  ok = (std::fclose(file) == 0) && ok;
-  return ok;
+  for (const std::string& line : lines) ok = ok && WriteText(file.get(), line);
+  ok = ok && std::fflush(file.get()) == 0 && fsync(fileno(file.get())) == 0;
+  return CloseFile(std::move(file)) && ok;
 }
 
 }  // namespace
 
 bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires) {
   std::string listPath = RegistrationListPath();
-  std::optional<std::vector<std::string>> current = ReadListLines(listPath);
-  if (!current) {
+  ListContents current = ReadListLines(listPath);
+  if (current.state == ListContents::State::Unopened) {
     // No list yet: appending creates it.
-    FILE* created = std::fopen(listPath.c_str(), "a");
-    if (created == nullptr) return false;
-    bool ok = expires == 0 || WriteAll(created, line);
-    return (std::fclose(created) == 0) && ok;
+    FileHandle created = OpenPrivateFile(listPath, PrivateFileMode::Append);
+    if (!created) return false;
+    bool ok = expires == 0 || WriteText(created.get(), line);
+    return CloseFile(std::move(created)) && ok;
   }
+  // A list read only in part would lose its other lines in the rewrite.
+  if (current.state == ListContents::State::Failed) return false;
   std::vector<std::string> kept;
-  for (const std::string& existing : *current) {
+  for (const std::string& existing : current.lines) {
     if (Keep(existing, key, now)) kept.push_back(existing);
   }
   if (expires != 0) kept.emplace_back(line);
@@ -67,7 +77,7 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
     std::remove(backupPath.c_str());
     return false;
   }
-  return std::rename(backupPath.c_str(), listPath.c_str()) == 0;
+  return ReplaceFile(backupPath, listPath);
 }
 
 uint32_t FindRegistrationByUser(std::string& user, char separator) {
@@ -75,7 +85,7 @@ uint32_t FindRegistrationByUser(std::string& user, char separator) {
   if (separator != '\0') prefix += separator;
   uint32_t lifetime = 0;
   std::string key;
-  for (const std::string& line : ReadListLines(RegistrationListPath()).value_or(std::vector<std::string>{})) {
+  for (const std::string& line : LiveRegistrations()) {
     std::string first = ToLower(ListField(line, 0));
     if (first.empty() || !first.starts_with(prefix)) continue;
     key = first;
@@ -88,7 +98,7 @@ uint32_t FindRegistrationByUser(std::string& user, char separator) {
 
 std::string FindRegistrationByAddress(std::string_view addressAndPort) {
   if (addressAndPort.empty()) return {};
-  for (const std::string& line : ReadListLines(RegistrationListPath()).value_or(std::vector<std::string>{})) {
+  for (const std::string& line : LiveRegistrations()) {
     // Cut at "@" too: the second field is the key's "address:port".
     if (NthToken(line, "@\t\n", 1) == addressAndPort) return std::string(NthToken(line, "@\t\n", 2));
   }
@@ -97,7 +107,8 @@ std::string FindRegistrationByAddress(std::string_view addressAndPort) {
 
 std::string LookupPassword(std::string_view userId) {
   std::string path = CCon::AddSystemPath("SIP-PIN", ".txt");
-  for (const std::string& line : ReadListLines(path).value_or(std::vector<std::string>{})) {
+  for (const std::string& line : ReadableListLines(path)) {
+    if (TrimWhitespace(line) == kPasswordListTitles) continue;
     std::string_view password = ListField(line, 1);
     if (!password.empty() && EqualsIgnoreCase(ListField(line, 0), userId)) return std::string(password);
   }

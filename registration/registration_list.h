@@ -16,21 +16,23 @@ namespace talvenor {
 // equal to `key`, ignoring case), empty lines and expired lines of every
 // user, then appends `line` unless `expires` is 0. The new list is written
 // in full to the ".bak" file and renamed over the list in one step, so a
-// failure leaves the old list whole. False when the registration could not
-// be recorded.
+// failure leaves the old list whole; a list that could not be read in full
+// is not rewritten at all. New files get mode 0600. False when the
+// registration could not be recorded.
 bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires);
 
-// Looks up a registered user: the last line whose key begins with the user
-// id and the separator ('\0' for none), ignoring case. Returns its Expires
+// Looks up a registered user: the last live line whose key begins with the
+// user id and the separator ('\0' for none), ignoring case. Returns its Expires
 // field (1 when the line has none), 0 when nothing matched; on a match
 // `user` becomes the stored key in lower case.
 uint32_t FindRegistrationByUser(std::string& user, char separator);
 
-// The PIN field of the first registration whose "address:port" equals the
-// given text, or empty.
+// The PIN field of the first live registration whose "address:port" equals
+// the given text, or empty. An expired registration trusts nobody.
 std::string FindRegistrationByAddress(std::string_view addressAndPort);
 
-// The password of the user id in SIP-PIN (first match ignoring case), or empty.
+// The password of the user id in SIP-PIN (first match ignoring case), or
+// empty. The list's column-title line is not an account.
 std::string LookupPassword(std::string_view userId);
 
 }  // namespace talvenor

@@ -26,12 +26,54 @@ int32_t RegistrationExpiry(const SipMessage& message) {
   return DecimalValue(NthToken(RegistrationExpiryText(message), ": =;", 1));
 }
 
-std::string_view QuotedParameter(std::string_view line, std::string_view name) {
-  size_t at = line.find(name);
-  if (at == std::string_view::npos) {
-    return {};
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+size_t SkipBlanks(std::string_view text, size_t at) {
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  return at;
+}
+
+// The position of the comma that ends the parameter at `at` (or the end),
+// not counting commas inside quotes.
+size_t ParameterEnd(std::string_view text, size_t at) {
+  bool quoted = false;
+  for (; at < text.size(); ++at) {
+    if (text[at] == '"') quoted = !quoted;
+    else if (text[at] == ',' && !quoted) return at;
   }
-  return NthToken(line.substr(at), "\"", 1);
+  return text.size();
+}
+
+}  // namespace
+
+std::string_view QuotedParameter(std::string_view line, std::string_view name) {
+  constexpr std::string_view kScheme = "Digest";
+  size_t colon = line.find(':');
+  if (colon == std::string_view::npos || name.empty()) return {};
+  size_t at = SkipBlanks(line, colon + 1);
+  if (!StartsWithIgnoreCase(line.substr(at), kScheme)) return {};
+  at += kScheme.size();
+  if (at < line.size() && !IsBlank(line[at])) return {};  // "Digestive" is another scheme
+  while (at < line.size()) {
+    at = SkipBlanks(line, at);
+    size_t end = ParameterEnd(line, at);
+    std::string_view parameter = line.substr(at, end - at);
+    size_t equals = parameter.find('=');
+    if (equals != std::string_view::npos) {
+      std::string_view parameterName = parameter.substr(0, equals);
+      while (!parameterName.empty() && IsBlank(parameterName.back())) parameterName.remove_suffix(1);
+      if (parameterName == name) {
+        std::string_view value = parameter.substr(SkipBlanks(parameter, equals + 1));
+        if (value.empty() || value.front() != '"') return {};
+        size_t close = value.find('"', 1);
+        return close == std::string_view::npos ? std::string_view{} : value.substr(1, close - 1);
+      }
+    }
+    at = end + 1;
+  }
+  return {};
 }
 
 std::string_view SdpConnectionAddress(const SipMessage& message) {

@@ -24,8 +24,12 @@ std::string_view RegistrationExpiryText(const SipMessage& message);
 // 'Contact: <sip:a@h>;expires=3600' gives 3600; 0 when neither is present.
 int32_t RegistrationExpiry(const SipMessage& message);
 
-// 'Digest realm="lab", nonce="5e1"' with "nonce" gives "5e1"; the first
-// occurrence of the name wins wherever it stands.
+// 'WWW-Authenticate: Digest realm="lab", nonce="5e1"' with "nonce" gives
+// "5e1". A name counts only where it starts a parameter, right after
+// "Digest" or a comma (blanks allowed) and followed by "=": a realm, user or
+// address that contains "uri" or "opaque" reads nothing into them. Commas
+// inside quotes belong to the value. An unquoted value, another scheme than
+// Digest or a missing name gives "".
 std::string_view QuotedParameter(std::string_view line, std::string_view name);
 
 // 'c=IN IP4 10.0.0.5' gives "10.0.0.5".

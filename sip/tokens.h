@@ -18,8 +18,8 @@ std::string_view NthToken(std::string_view text, std::string_view delimiters, in
 // The token read as a signed 32-bit decimal, the way a C atoi reads it:
 // leading white space, one optional sign, then digits up to the first
 // non-digit; no digits read as 0. A value beyond 32 bits saturates at
-// INT32_MAX or INT32_MIN (what the 32-bit-long atoi of the module's original
-// platform returns), so a huge Expires stays a huge lifetime.
+// INT32_MAX or INT32_MIN, as a 32-bit atoi does, instead of wrapping, so a
+// huge Expires stays a huge lifetime rather than turning negative or small.
 int32_t DecimalValue(std::string_view token);
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);

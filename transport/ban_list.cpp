@@ -1,18 +1,15 @@
 #include "transport/ban_list.h"
 
-#include <cstdio>
-#include <memory>
+#include <fmt/printf.h>
 
+#include <cstdio>
+
+#include "platform/private_file.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
 
 namespace {
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 bool EntryMatches(std::string_view entry, std::string_view dottedSource) {
   if (entry.back() == '.') return dottedSource.find(entry) != std::string_view::npos;
@@ -22,7 +19,7 @@ bool EntryMatches(std::string_view entry, std::string_view dottedSource) {
 }  // namespace
 
 std::string BanListMark(const std::string& path, std::string_view dottedSource) {
-  File list(std::fopen(path.c_str(), "r"));
+  FileHandle list(std::fopen(path.c_str(), "r"));
   if (!list) return {};
   // Lines are read 259 characters at a time; a longer line is read in
   // pieces and each piece counts as a line.
@@ -37,11 +34,10 @@ std::string BanListMark(const std::string& path, std::string_view dottedSource) 
 }
 
 bool AppendBanEntry(const std::string& path, std::string_view dottedSource, std::string_view dateText) {
-  File list(std::fopen(path.c_str(), "a"));
+  FileHandle list = OpenPrivateFile(path, PrivateFileMode::Append);
   if (!list) return false;
-  std::fprintf(list.get(), "%.*s\t%.*s\n", static_cast<int>(dottedSource.size()), dottedSource.data(),
-               static_cast<int>(dateText.size()), dateText.data());
-  return true;
+  bool written = WriteText(list.get(), fmt::sprintf("%s\t%s\n", dottedSource, dateText));
+  return CloseFile(std::move(list)) && written;
 }
 
 }  // namespace talvenor

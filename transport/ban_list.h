@@ -15,7 +15,8 @@ namespace talvenor {
 // A list that cannot be opened matches nothing.
 std::string BanListMark(const std::string& path, std::string_view dottedSource);
 
-// Appends "address<TAB>date" to the list; false when it cannot be opened.
+// Appends "address<TAB>date" to the list (made with mode 0600 when new);
+// false unless the line reached the file.
 bool AppendBanEntry(const std::string& path, std::string_view dottedSource, std::string_view dateText);
 
 }  // namespace talvenor

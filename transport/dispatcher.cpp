@@ -18,7 +18,8 @@ constexpr std::string_view kAllowLine = "\r\nAllow: INVITE, ACK, CANCEL, BYE";
 }  // namespace
 
 void SipModule::Dispatch(const SipMessage& message) {
-  std::scoped_lock lock(moduleLock_);
+  std::unique_lock lock(moduleLock_, std::defer_lock);
+  if (!LockUnlessStopped(lock)) return;  // dropped: the module is stopping
   // A message without a Call-ID line looks for the empty line.
   CallLine* line = FindCallByCallId(message.FindLine(kCallIdHeader));
   SipKind kind = message.Kind();

@@ -1,9 +1,12 @@
 #include "transport/receive_loop.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "module/sip_module.h"
+#include "platform/udp_socket.h"
 
 namespace talvenor {
 
@@ -20,11 +23,16 @@ bool DatagramScreen::Accept(std::string_view text) {
 }
 
 void ReceiveLoop::Run() {
+  using Status = UdpSocket::ReceiveStatus;
+  // Pause after an error the socket may recover from (ENOMEM): try again,
+  // but never spin.
+  constexpr std::chrono::milliseconds kPauseAfterFailure{20};
   while (module_.IsRunning()) {
     // One byte stays free for the terminating NUL the text handling expects.
-    auto received = module_.Socket().Receive(std::span<char>(buffer_.data(), buffer_.size() - 1));
-    if (received.status == UdpSocket::ReceiveStatus::Closed) break;
-    if (received.status != UdpSocket::ReceiveStatus::Datagram) continue;
+    auto received = socket_->Receive(std::span<char>(buffer_.data(), buffer_.size() - 1));
+    if (received.status == Status::Closed || received.status == Status::Woken) break;  // shutdown
+    if (received.status == Status::Failed) std::this_thread::sleep_for(kPauseAfterFailure);
+    if (received.status != Status::Datagram) continue;
     if (!DatagramScreen::LengthAccepted(received.realLength)) continue;
     buffer_[received.copied] = '\0';
     std::string_view text(buffer_.data(), received.copied);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string_view>
 
 #include "transport/traffic_guard.h"
@@ -12,6 +13,7 @@
 namespace talvenor {
 
 class SipModule;
+class UdpSocket;
 
 // Length and repeat checks of the receive path. Only the receive thread uses it.
 class DatagramScreen {
@@ -30,12 +32,15 @@ private:
 
 class ReceiveLoop {
 public:
-  explicit ReceiveLoop(SipModule& module) : module_(module) {}
-  // Runs until the module's running flag is cleared and the socket is woken.
+  ReceiveLoop(SipModule& module, std::shared_ptr<UdpSocket> socket)
+      : module_(module), socket_(std::move(socket)) {}
+  // Runs until the socket is woken or closed at shutdown. Errors never end
+  // it: the socket may recover from them.
   void Run();
 
 private:
   SipModule& module_;
+  std::shared_ptr<UdpSocket> socket_;  // this run's; the next start opens another
   std::array<char, DatagramScreen::kBufferSize> buffer_{};
   DatagramScreen screen_;
   TrafficGuard guard_;

@@ -1,8 +1,11 @@
 #include "apps/nuvex-phone/phone_host.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 
 #include "host/ccon.h"
@@ -31,8 +34,15 @@ CString CCon::AddSystemPath(const CString& name, const CString& extension) {
 
 void CCon::OnOpenTextFile(const CString& name, const CString& header) {
   CString path = AddSystemPath(name, ".txt");
-  std::ifstream existing(path);
-  if (!existing) std::ofstream(path) << header;
+  // A new list starts with its column titles. Lists hold passwords and
+  // addresses: only the user may read them.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    bool written = write(fd, header.data(), header.size()) == static_cast<ssize_t>(header.size());
+    if ((close(fd) != 0 || !written)) std::fprintf(stderr, "nuvex-phone: cannot write %s\n", path.c_str());
+  } else if (errno != EEXIST) {
+    std::fprintf(stderr, "nuvex-phone: cannot create %s\n", path.c_str());
+  }
   std::printf("List %s: %s\n", name.c_str(), path.c_str());
 }
 

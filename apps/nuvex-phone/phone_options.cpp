@@ -1,10 +1,10 @@
 #include "apps/nuvex-phone/phone_options.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/profile_store.h"
-#include "settings/profile_values.h"
+#include "apps/nuvex-phone/phone_profile.h"
 
 namespace nuvex {
 
@@ -31,17 +31,29 @@ bool ParsePhoneOptions(int argc, char** argv, PhoneOptions& options) {
 bool ApplyProfileOptions(const PhoneOptions& options) {
   if (!options.configDir.empty()) setenv("XDG_CONFIG_HOME", options.configDir.c_str(), 1);
   for (const auto& [entry, value] : options.entries) {
-    if (!talvenor::ModuleProfile().WriteString(entry, value)) {
-      std::fprintf(stderr, "nuvex-phone: cannot write the profile entry %s\n", entry.c_str());
+    if (!WriteProfileEntry(entry, value)) {
+      std::fprintf(stderr, "nuvex-phone: cannot write the profile entry %s to %s\n", entry.c_str(),
+                   ProfilePath().c_str());
       return false;
     }
   }
   return true;
 }
 
+// "Port" holds "log,ban,port"; the port counts only when all three numbers
+// are there, as the module reads it.
 unsigned ConfiguredSipPort() {
-  std::vector<uint32_t> port = talvenor::ScanUnsignedList(talvenor::ModuleProfile().GetString("Port"), 3);
-  return port.size() > 2 ? static_cast<uint16_t>(port[2]) : 5060u;
+  std::string text = ReadProfileEntry("Port").value_or("");
+  const char* cursor = text.c_str();
+  unsigned long number = 0;
+  for (int field = 0; field < 3; ++field) {
+    if (field > 0 && *cursor++ != ',') return 5060;
+    char* end = nullptr;
+    number = std::strtoul(cursor, &end, 10);
+    if (end == cursor) return 5060;
+    cursor = end;
+  }
+  return static_cast<uint16_t>(number);
 }
 
 }  // namespace nuvex

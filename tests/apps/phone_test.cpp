@@ -1,13 +1,16 @@
 // The phone as a user runs it: a separate process that loads the module.
 #include <dlfcn.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/udp_socket.h"
 #include "tests/support/test_helpers.h"
@@ -33,12 +36,22 @@ PhoneRun StartPhone(const testhelp::TempDir& dir, uint16_t port) {
 
 TEST(NuvexPhone, StartsTheModuleAndStopsItOnSigterm) {
   testhelp::TempDir dir;
+  const std::string profilePath = dir.File("config") + "/Kestravon/talvenor.ini";
+  std::filesystem::create_directories(dir.File("config") + "/Kestravon");
+  testhelp::WriteFile(profilePath, "[Other]\nKeep=1\n[Settings]\nNAME=Old\n");
   uint16_t port = testhelp::FreeUdpPort();
   PhoneRun run = StartPhone(dir, port);
   ASSERT_GT(run.pid, 0);
   char line[256] = {};
   ASSERT_NE(fgets(line, sizeof line, run.output), nullptr);
   EXPECT_EQ(std::string(line), "Talvenor up on SIP port " + std::to_string(port) + "\n");
+  // The phone's --set entries: the old name replaced, other lines kept, and
+  // the file (it holds passwords) readable by the owner only.
+  EXPECT_EQ(testhelp::ReadFile(profilePath),
+            "[Other]\nKeep=1\n[Settings]\nName=Desk\nPort=0,0," + std::to_string(port) + "\n");
+  struct stat profileStat {};
+  ASSERT_EQ(stat(profilePath.c_str(), &profileStat), 0);
+  EXPECT_EQ(profileStat.st_mode & 0777, 0600u);
   // The module holds its port.
   talvenor::UdpSocket probe;
   ASSERT_TRUE(probe.Open());
@@ -49,7 +62,7 @@ TEST(NuvexPhone, StartsTheModuleAndStopsItOnSigterm) {
   pclose(run.output);
   EXPECT_NE(rest.find("Talvenor stopped"), std::string::npos);
   // Settings were written at shutdown.
-  std::string profile = testhelp::ReadFile(dir.File("config") + "/Kestravon/talvenor.ini");
+  std::string profile = testhelp::ReadFile(profilePath);
   EXPECT_NE(profile.find("Port=0,0," + std::to_string(port)), std::string::npos);
   EXPECT_NE(profile.find("Name=Desk"), std::string::npos);
 }
@@ -76,11 +89,31 @@ TEST(NuvexPhone, RejectsUnknownOptions) {
   EXPECT_EQ(WEXITSTATUS(status), 2);
 }
 
+const std::string kModule = std::string(TALVENOR_BIN_DIR) + "/libtalvenor.so";
+
 TEST(ModuleLibrary, ExportsCreateComForDlopen) {
-  void* library = dlopen((std::string(TALVENOR_BIN_DIR) + "/libtalvenor.so").c_str(), RTLD_NOW);
+  // A second copy of the module in this process: RTLD_NODELETE keeps it
+  // mapped, so what it allocated on load is not taken for a leak at exit.
+  void* library = dlopen(kModule.c_str(), RTLD_NOW | RTLD_NODELETE);
   ASSERT_NE(library, nullptr) << dlerror();
   EXPECT_NE(dlsym(library, "CreateCom"), nullptr);
   dlclose(library);
+}
+
+// Any other exported symbol could be bound to a host's or another library's
+// definition of the same name.
+TEST(ModuleLibrary, ExportsNothingButCreateCom) {
+  FILE* nm = popen(("nm -D --defined-only " + kModule).c_str(), "r");
+  ASSERT_NE(nm, nullptr);
+  std::vector<std::string> names;
+  char line[1024] = {};
+  while (fgets(line, sizeof line, nm) != nullptr) {
+    std::string text(line);
+    size_t start = text.find_last_of(' ') + 1;
+    names.push_back(text.substr(start, text.find_last_not_of('\n') + 1 - start));
+  }
+  ASSERT_EQ(pclose(nm), 0);
+  EXPECT_EQ(names, std::vector<std::string>{"CreateCom"});
 }
 
 }  // namespace

@@ -1,14 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "host/ccom.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/profile_store.h"
+#include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
+#include "tests/support/test_host.h"
 
 extern "C" CCom* CreateCom();
 
@@ -69,15 +77,113 @@ TEST(ModuleStartup, CreateComWhileRunningReturnsTheSameModule) {
   EXPECT_EQ(HostPort(TheModule().SipEndpoint().port), module.SipPort());
 }
 
-TEST(ModuleStartup, TimerRunsUntilShutdown) {
+TEST(ModuleStartup, TimerSendsDueRegistersUntilShutdown) {
+  testhelp::UdpPeer gateway;
+  RunningModule module({{"GW0", "1, 127.0.0.1:" + std::to_string(gateway.Port()) + ", , , desk, secret"}});
+  ASSERT_TRUE(module.Started());
+  // Due at the first tick after the clock has passed the start-up second.
+  std::optional<std::string> first = gateway.Receive(3s);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->substr(0, 9), "REGISTER ");
+  module.Shutdown();
+  // Unanswered, the account would send again on every tick.
+  EXPECT_FALSE(gateway.Receive(2s).has_value());
+}
+
+TEST(ModuleStartup, ShutdownFromAHostCallbackOnTheReceiveThreadThenStartAgain) {
+  RunningModule module({{std::string("Register"), std::string("1,0,0,3600")}});
+  ASSERT_TRUE(module.Started());
+  Settings().DisplayName.Set("Callback");
+  std::atomic<bool> shutDown{false};
+  // The registrar asks for its list under ModuleLock, on the receive thread.
+  testhost::SetAddSystemPathHook([&](const std::string& name) {
+    if (name != "SIP-REG" || shutDown) return;
+    std::this_thread::sleep_for(1s);  // long enough for the timer to wait for ModuleLock
+    TheModule().Shutdown();
+    shutDown = true;
+  });
+  testhelp::UdpPeer phone;
+  phone.SendTo(module.SipPort(),
+               testhelp::Request("REGISTER", "callback", "Contact: <sip:lab@127.0.0.1:5099>\r\n"));
+  for (int wait = 0; wait < 100 && !shutDown; ++wait) std::this_thread::sleep_for(100ms);
+  testhost::SetAddSystemPathHook(nullptr);
+  ASSERT_TRUE(shutDown);
+  EXPECT_FALSE(TheModule().IsRunning());
+  EXPECT_EQ(ModuleProfile().GetString("Name"), "Callback");  // saved
+  // The port is free, and the module starts afresh on it.
+  CCom* again = CreateCom();
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(HostPort(TheModule().SipEndpoint().port), module.SipPort());
+  phone.SendTo(module.SipPort(), testhelp::Request("OPTIONS", "after-restart"));
+  bool answered = false;
+  for (const std::string& answer : phone.ReceiveAll(1s)) {
+    answered = answered || answer.starts_with("SIP/2.0 405 ");
+  }
+  EXPECT_TRUE(answered);
+  again->Shutdown();
+}
+
+TEST(ModuleStartup, AThreadThatCannotStartFailsTheStartAndFreesThePort) {
+  testhelp::TempDir config;
+  testhelp::ScopedEnv xdg("XDG_CONFIG_HOME", config.Path());
+  uint16_t port = testhelp::FreeUdpPort();
+  ModuleProfile().WriteString("Port", "0,0," + std::to_string(port));
+  // The child runs as nobody, for whom the process limit holds.
+  chmod(config.Path().c_str(), 0777);
+  chmod(config.File("Kestravon").c_str(), 0777);
+  chmod(ModuleProfile().Path().c_str(), 0666);
+  int result = testhelp::RunInChild(
+      [port] {
+        testhelp::MessageRecorder messages;
+        Settings().BindAddress = LoopbackAddress();
+        rlimit normal{};
+        getrlimit(RLIMIT_NPROC, &normal);
+        rlimit one{1, normal.rlim_max};  // no thread can be started
+        setrlimit(RLIMIT_NPROC, &one);
+        CCom* deaf = CreateCom();
+        setrlimit(RLIMIT_NPROC, &normal);
+        if (deaf != nullptr) return 1;
+        if (messages.Texts() != std::vector<std::string>{"Cannot start the SIP module!"}) return 2;
+        CCom* module = CreateCom();
+        if (module == nullptr) return 3;
+        bool samePort = HostPort(TheModule().SipEndpoint().port) == port;
+        module->Shutdown();
+        return samePort ? 0 : 4;
+      },
+      /*unprivileged=*/true);
+  EXPECT_EQ(result, 0);
+}
+
+TEST(ModuleStartup, ShutdownFromAnExitHandlerSavesTheSettings) {
+  testhelp::TempDir config;
+  testhelp::ScopedEnv xdg("XDG_CONFIG_HOME", config.Path());
+  uint16_t port = testhelp::FreeUdpPort();
+  int result = testhelp::RunInChild([port] {
+    // Registered before the module's statics first come to life, so it runs
+    // after their destructors would have.
+    std::atexit([] { TheModule().Shutdown(); });
+    ModuleProfile().WriteString("Port", "0,0," + std::to_string(port));
+    Settings().BindAddress = LoopbackAddress();
+    if (CreateCom() == nullptr) return 1;
+    Settings().DisplayName.Set("AtExit");
+    std::exit(0);
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ModuleProfile().GetString("Name"), "AtExit");
+}
+
+TEST(ModuleStartup, ShutdownLetsMessagesStillBeingShownFinish) {
+  std::atomic<bool> shown{false};
+  SetMessageBackend([&](int, const std::string&, MessageIcon) {
+    std::this_thread::sleep_for(300ms);
+    shown = true;
+  });
   RunningModule module;
   ASSERT_TRUE(module.Started());
-  // The timer procedure takes ModuleLock; holding it stalls the timer but
-  // never the shutdown that follows.
-  std::this_thread::sleep_for(1s);
-  { std::scoped_lock lock(TheModule().ModuleLock()); }
-  module.Shutdown();
-  EXPECT_FALSE(TheModule().IsRunning());
+  ShowMessageDetached(1014, MessageIcon::Warning);
+  module.Shutdown();  // the host may unload the library right after this
+  EXPECT_TRUE(shown);
+  SetMessageBackend(nullptr);
 }
 
 TEST(ModuleStartup, SettingsWrittenByOneRunAreReadByTheNext) {

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,23 @@ TEST_F(ProfileStoreTest, ValuesCannotSplitIntoExtraEntries) {
   ASSERT_TRUE(profile_.WriteString("Name", "Desk\nPort=1,1,1"));
   EXPECT_EQ(profile_.GetString("Name"), "DeskPort=1,1,1");
   EXPECT_EQ(profile_.GetString("Port", "none"), "none");
+}
+
+TEST_F(ProfileStoreTest, AProfileThatCannotBeReadIsNeverReplaced) {
+  ASSERT_TRUE(profile_.WriteString("GW0", "1, gw.example.com, 9, 555, alice, secret"));
+  std::string before = testhelp::ReadFile(profile_.Path());
+  // Everyone may write the folder, but only the owner may read the file.
+  chmod(config_.Path().c_str(), 0777);
+  chmod((config_.Path() + "/Kestravon").c_str(), 0777);
+  ASSERT_EQ(chmod(profile_.Path().c_str(), 0600), 0);
+  if (geteuid() != 0) {
+    ASSERT_EQ(chmod(profile_.Path().c_str(), 0), 0);
+  }
+  int written = testhelp::RunInChild(
+      [this] { return profile_.WriteString("Name", "Desk") ? 1 : 0; }, /*unprivileged=*/true);
+  EXPECT_EQ(written, 0);
+  chmod(profile_.Path().c_str(), 0600);
+  EXPECT_EQ(testhelp::ReadFile(profile_.Path()), before);
 }
 
 TEST_F(ProfileStoreTest, UnwritableFolderReportsFailure) {

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <future>
+#include <span>
 
 #include "platform/udp_socket.h"
 #include "tests/support/test_helpers.h"
@@ -49,6 +51,34 @@ TEST_F(UdpSocketTest, EmptyDatagramIsADatagramNotAClose) {
   auto received = socket_.Receive(buffer);
   EXPECT_EQ(received.status, UdpSocket::ReceiveStatus::Datagram);
   EXPECT_EQ(received.realLength, 0u);
+}
+
+TEST_F(UdpSocketTest, AnUnexpectedReceiveErrorLeavesTheSocketUsable) {
+  testhelp::UdpPeer peer;
+  peer.SendTo(Port(), "first");
+  // A buffer the kernel cannot write to: recvfrom fails with EFAULT, an
+  // error the receive loop knows nothing about.
+  std::span<char> unwritable(reinterpret_cast<char*>(alignof(std::max_align_t)), 64);
+  EXPECT_EQ(socket_.Receive(unwritable).status, UdpSocket::ReceiveStatus::Failed);
+  peer.SendTo(Port(), "second");
+  std::array<char, 1500> buffer{};
+  auto received = socket_.Receive(buffer);
+  ASSERT_EQ(received.status, UdpSocket::ReceiveStatus::Datagram);
+  EXPECT_EQ(std::string(buffer.data(), received.copied), "second");
+}
+
+TEST_F(UdpSocketTest, CloseFreesThePortAndEndsABlockedReceive) {
+  std::array<char, 1500> buffer{};
+  auto waiting = std::async(std::launch::async, [&] { return socket_.Receive(buffer).status; });
+  EXPECT_EQ(waiting.wait_for(100ms), std::future_status::timeout);
+  uint16_t port = socket_.LocalEndpoint().port;
+  socket_.Close();
+  ASSERT_EQ(waiting.wait_for(2s), std::future_status::ready);
+  EXPECT_NE(waiting.get(), UdpSocket::ReceiveStatus::Datagram);
+  UdpSocket again;
+  ASSERT_TRUE(again.Open());
+  EXPECT_TRUE(again.Bind({LoopbackAddress(), port}));
+  EXPECT_EQ(socket_.SendTo(std::string_view("late"), {LoopbackAddress(), port}), -1);
 }
 
 TEST_F(UdpSocketTest, SecondBindOfTheSamePortFails) {

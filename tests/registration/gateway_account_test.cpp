@@ -3,15 +3,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 #include "module/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
+#include "platform/resolver.h"
 #include "registration/digest.h"
 #include "registration/gateway_account.h"
+#include "sip/call_id_number.h"
 #include "sip/sip_message.h"
+#include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
 
 namespace talvenor {
@@ -38,13 +42,18 @@ protected:
   }
   // The gateway answers the last REGISTER with `status` and extra lines.
   void Answer(const std::string& request, const std::string& status, const std::string& extra = {}) {
-    Deliver("SIP/2.0 " + status + "\r\n" + Line(request, "Via") + Line(request, "To") + Line(request, "From") +
-            Line(request, "Call-ID") + Line(request, "CSeq") + extra + "Content-Length: 0\r\n\r\n");
+    Deliver(AnswerText(request, status, extra));
   }
-  void Deliver(const std::string& response) {
+  static std::string AnswerText(const std::string& request, const std::string& status, const std::string& extra = {}) {
+    return "SIP/2.0 " + status + "\r\n" + Line(request, "Via") + Line(request, "To") + Line(request, "From") +
+           Line(request, "Call-ID") + Line(request, "CSeq") + extra + "Content-Length: 0\r\n\r\n";
+  }
+  // Offers the response to the accounts, as dispatch does.
+  void Deliver(const std::string& response, std::vector<GatewayAccount*> accounts = {}) {
     SipMessage message(response, LoopbackAddress(), NetworkPort(gateway_.Port()));
+    if (accounts.empty()) accounts.push_back(account_.get());
     std::scoped_lock lock(TheModule().ModuleLock());
-    account_->OnGatewayResponse(message);
+    for (GatewayAccount* account : accounts) account->OnGatewayResponse(message);
   }
   static std::string Line(const std::string& request, const std::string& name) {
     size_t start = request.find("\r\n" + name + ":") + 2;
@@ -115,9 +124,36 @@ TEST_F(GatewayAccountTest, GrantedLifetimes) {
   EXPECT_NEAR(account_->nextSend, CalendarSeconds() + 64 - 6, 2);
   account_->nextSend = 0;
   request = Tick();
-  Answer(request, "200 OK");  // no lifetime at all: due again at once
-  EXPECT_LT(account_->nextSend, CalendarSeconds());
-  EXPECT_FALSE(Tick().empty());
+  Answer(request, "200 OK");  // no lifetime at all: the one asked for, never a REGISTER every tick
+  EXPECT_NEAR(account_->nextSend, CalendarSeconds() + 3600 - 6, 2);
+  EXPECT_TRUE(Tick().empty());
+}
+
+TEST_F(GatewayAccountTest, AccountsMadeInOneMillisecondTakeOnlyTheirOwnResponses) {
+  EXPECT_NE(NewCallIdNumber(), NewCallIdNumber());
+  GatewayAccount second(GatewayFields{true, account_->address, "", "", "bob", "secret"});
+  second.nextSend = 0;
+  std::string first;
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    account_->SendRegister();
+    second.SendRegister();
+  }
+  first = gateway_.Receive(500ms).value_or("");
+  std::string other = gateway_.Receive(500ms).value_or("");
+  ASSERT_NE(Line(first, "Call-ID"), Line(other, "Call-ID"));
+  if (Line(first, "From").find("alice") == std::string::npos) std::swap(first, other);
+  Deliver(AnswerText(first, "403 Forbidden"), {account_.get(), &second});  // refuses alice only
+  EXPECT_EQ(account_->attemptsLeft, 0);
+  EXPECT_NE(second.attemptsLeft, 0);
+}
+
+TEST_F(GatewayAccountTest, ViaAndContactNameTheBoundPortNotAChangedSetting) {
+  Settings().SipPort = static_cast<uint16_t>(module_.SipPort() + 1);  // the SIP Address page, before a restart
+  std::string request = Tick();
+  std::string bound = ":" + std::to_string(module_.SipPort());
+  EXPECT_NE(Line(request, "Via").find("127.0.0.1" + bound + ";branch="), std::string::npos) << request;
+  EXPECT_NE(Line(request, "Contact").find("@127.0.0.1" + bound + ">"), std::string::npos) << request;
 }
 
 TEST_F(GatewayAccountTest, ResponsesOfOtherRequestsAreIgnored) {
@@ -262,6 +298,39 @@ TEST_F(GatewayAccountTest, AccountsOnOneGatewayHaveTheirOwnTags) {
   EXPECT_NE(account_->Tag(), second.Tag());
   EXPECT_NE(second.Tag(), third.Tag());
   EXPECT_NE(account_->Tag(), third.Tag());
+}
+
+TEST(GatewayRegistration, ASlowGatewayLookupNeverHoldsUpReceivedMessages) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool looking = false;
+  bool released = false;
+  SetHostLookup([&](const std::string&) -> uint32_t {
+    std::unique_lock lock(mutex);
+    looking = true;
+    changed.notify_all();
+    changed.wait_for(lock, 10s, [&] { return released; });
+    return LoopbackAddress();
+  });
+  auto release = [&] {
+    std::scoped_lock lock(mutex);
+    released = true;
+    changed.notify_all();
+  };
+  testhelp::RunningModule module({{std::string("GW0"), std::string("1, slow.gateway.test, , , desk, secret")}});
+  ASSERT_TRUE(module.Started());
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return looking; }));  // the timer is inside the lookup
+  }
+  testhelp::UdpPeer phone;
+  phone.SendTo(module.SipPort(), testhelp::Request("OPTIONS", "while-resolving"));
+  std::optional<std::string> answer = phone.Receive(1s);
+  release();
+  module.Shutdown();
+  SetHostLookup(nullptr);
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->substr(0, answer->find('\r')), "SIP/2.0 405 Method Not Allowed");
 }
 
 }  // namespace

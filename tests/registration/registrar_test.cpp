@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "module/module_settings.h"
 #include "platform/clock.h"
+#include "platform/private_file.h"
 #include "registration/digest.h"
 #include "registration/registration_list.h"
 #include "sip/tokens.h"
@@ -19,6 +21,8 @@ using namespace std::chrono_literals;
 
 struct Register {
   std::string user = "desk";
+  std::string displayName = "Front Desk";
+  std::string userAgent = " Phone 1.0 ";
   std::string contact = "Contact: <sip:desk@127.0.0.1:5062>\r\n";
   std::string expires;  // an Expires header line, if any
   std::string authorization;
@@ -28,11 +32,11 @@ struct Register {
   std::string Text() const {
     return "REGISTER sip:127.0.0.1 SIP/2.0\r\n"
            "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=z9hG4bK-" + callId + std::to_string(cseq) + "\r\n"
-           "To: \"Front Desk\" <sip:" + user + "@127.0.0.1>\r\n"
+           "To: \"" + displayName + "\" <sip:" + user + "@127.0.0.1>\r\n"
            "From: \"Front Desk\" <sip:" + user + "@127.0.0.1>;tag=55\r\n"
            "Call-ID: " + callId + "\r\n"
            "CSeq: " + std::to_string(cseq) + " REGISTER\r\n" + contact + expires + authorization +
-           "User-Agent:  Phone 1.0 \r\n"
+           "User-Agent: " + userAgent + "\r\n"
            "Content-Length: 0\r\n\r\n";
   }
 };
@@ -227,6 +231,53 @@ TEST_F(AuthenticatedRegistrarTest, RefusalsByStatus) {
   EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
 }
 
+TEST_F(AuthenticatedRegistrarTest, ACapturedAnswerCannotBeReplayedWithTheCurrentNonce) {
+  std::string challenge = Send(Register{});
+  Register captured;
+  captured.cseq = 2;
+  captured.authorization = Answer(challenge, "Desk", "secret");
+  // An answer to a nonce of an earlier window, with the current nonce pasted on.
+  std::string oldNonce = MakeNonceAt(CalendarSeconds() - 60, LoopbackAddress(), NetworkPort(peer_.Port()),
+                                     "From: \"Front Desk\" <sip:desk@127.0.0.1>;tag=55");
+  std::string nonce = challenge.substr(challenge.find("nonce=\"") + 7, 32);
+  std::string stale = captured.authorization;
+  stale.replace(stale.find(nonce), nonce.size(), oldNonce);
+  stale.replace(stale.find(DigestResponse("Desk", "desk@127.0.0.1", "secret", "REGISTER", "sip:127.0.0.1", nonce)),
+                32, DigestResponse("Desk", "desk@127.0.0.1", "secret", "REGISTER", "sip:127.0.0.1", oldNonce));
+  captured.authorization = stale.substr(0, stale.size() - 2) + ", x=\"" + nonce + "\"\r\n";
+  EXPECT_EQ(StatusLine(Send(captured)), "SIP/2.0 401 Unauthorised");
+  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
+}
+
+TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
+  std::string now = std::to_string(CalendarSeconds());
+  // Where a list read in 259-character pieces would start a new line: in
+  // the display name field, or 6 further ("Front" and a tab) in the agent's.
+  size_t nameStart = Key(peer_).size() + std::string("\tPIN\t\t3600\t\t").size() + now.size() +
+                     LocalDateText(CalendarSeconds()).size();
+  Register tabInAgent;
+  tabInAgent.userAgent = std::string(259 - nameStart - 6, 'u') + "victim@6.6.6.6\tPIN\t" + now + "\t3600";
+  Register tabInUser;
+  tabInUser.user = "de\tsk";
+  tabInUser.callId = "reg-2";
+  Register longName;
+  longName.callId = "reg-3";
+  longName.displayName = std::string(259 - nameStart, 'n') + "victim@6.6.6.6";
+  const struct {
+    const Register& request;
+    const char* status;
+  } cases[] = {{tabInAgent, "SIP/2.0 400 Bad request"}, {tabInUser, "SIP/2.0 400 Bad request"},
+               {longName, "SIP/2.0 200 OK"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(StatusLine(Send(c.request)), c.status) << c.request.Text();
+    std::string victim = "victim";
+    EXPECT_EQ(FindRegistrationByUser(victim, '@'), 0u) << List();
+    EXPECT_EQ(FindRegistrationByAddress("6.6.6.6:5060"), "") << List();
+  }
+  std::string list = List();
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1) << list;
+}
+
 // Faults mended in the registrar's lists.
 class RegistrationListTest : public ::testing::Test {
 protected:
@@ -236,11 +287,22 @@ protected:
 };
 
 TEST_F(RegistrationListTest, AddressLookupMatchesTheWholeAddressAndPort) {
-  testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tPIN\t1\t3600\td\tD\tP\n");
+  std::string now = std::to_string(CalendarSeconds());
+  testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tPIN\t" + now + "\t3600\td\tD\tP\n");
   EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:5060"), "PIN");
   EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:50601"), "");
   EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:506"), "");
   EXPECT_EQ(FindRegistrationByAddress(""), "");
+}
+
+TEST_F(RegistrationListTest, ExpiredRegistrationsAreFoundByNoLookup) {
+  // Registered long ago and never purged: the list is rewritten only when someone registers.
+  std::string old = std::to_string(CalendarSeconds() - 7200);
+  testhelp::WriteFile(Path("SIP-REG.txt"), "gone@10.0.0.9:5060\tPIN\t" + old + "\t3600\td\tG\tP\n");
+  EXPECT_EQ(FindRegistrationByAddress("10.0.0.9:5060"), "");
+  std::string user = "gone";
+  EXPECT_EQ(FindRegistrationByUser(user, '@'), 0u);
+  EXPECT_EQ(user, "gone");
 }
 
 TEST_F(RegistrationListTest, AKeyThatIsAPrefixOfAnotherDoesNotRemoveIt) {
@@ -263,8 +325,20 @@ TEST_F(RegistrationListTest, UnwritableBackupLeavesTheListAsItWas) {
 }
 
 TEST_F(RegistrarTest, RegistrationThatCannotBeRecordedIsAnswered500) {
-  mkdir(module_.Data().File("SIP-REG.txt").c_str(), 0700);  // neither readable nor creatable as a file
+  // Opens, but every read fails: no rewrite from what little was read.
+  mkdir(module_.Data().File("SIP-REG.txt").c_str(), 0700);
   EXPECT_EQ(StatusLine(Send(Register{})), "SIP/2.0 500 Internal Server Error");
+  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.bak")));
+}
+
+TEST_F(RegistrationListTest, AFailedRenameRemovesTheReplacement) {
+  std::string occupied = Path("occupied");
+  mkdir(occupied.c_str(), 0700);
+  testhelp::WriteFile(occupied + "/file", "x");  // a folder that is not empty cannot be renamed over
+  testhelp::WriteFile(Path("replacement"), "new");
+  EXPECT_FALSE(ReplaceFile(Path("replacement"), occupied));
+  EXPECT_FALSE(testhelp::FileExists(Path("replacement")));
+  EXPECT_EQ(testhelp::ReadFile(occupied + "/file"), "x");
 }
 
 TEST_F(RegistrarTest, FailedRewriteIsAnswered500AndKeepsTheList) {
@@ -278,7 +352,7 @@ TEST_F(RegistrarTest, FailedRewriteIsAnswered500AndKeepsTheList) {
 TEST_F(RegistrationListTest, PasswordLookupTakesTheFirstUserWithAPassword) {
   testhelp::WriteFile(Path("SIP-PIN.txt"), "UserID\tPassword\nalice\nALICE\tfirst\nalice\tsecond\n");
   EXPECT_EQ(LookupPassword("Alice"), "first");
-  EXPECT_EQ(LookupPassword("UserID"), "Password");
+  EXPECT_EQ(LookupPassword("UserID"), "");  // the column titles are no account
   EXPECT_EQ(LookupPassword("bob"), "");
 }
 

@@ -149,28 +149,32 @@ TEST(RegistrationExpiryTest, ExpiresAnywhereInTheContactCounts) {
   EXPECT_EQ(RegistrationExpiry(message), 0);
 }
 
-TEST(QuotedParameterTest, TextBetweenTheQuotesAfterTheFirstOccurrence) {
+TEST(QuotedParameterTest, OnlyWhereTheNameStartsAParameter) {
   constexpr std::string_view kChallenge =
-      "WWW-Authenticate: Digest realm=\"lab@10.0.0.1\", nonce=\"5e1f\", opaque=\"\"";
+      "WWW-Authenticate: Digest realm=\"lab@security-gw\", nonce=\"5e1f\", opaque=\"\"";
   constexpr std::string_view kCredentials =
-      "Authorization: Digest username=\"desk\", realm=\"lab\", uri=\"sip:h\", "
-      "response=\"9a0b\", nonce=\"5e1f\"";
+      "Authorization: Digest username=\"yuri\", realm=\"opaque, uri=x\", uri=\"sip:h\", "
+      "response = \"9a0b\",nonce=\"5e1f\"";
   const struct {
     std::string_view line;
     std::string_view name;
     std::string_view expected;
   } cases[] = {
-      {kChallenge, "realm", "lab@10.0.0.1"},
+      {kChallenge, "realm", "lab@security-gw"},
       {kChallenge, "nonce", "5e1f"},
-      {kChallenge, "stale", ""},
-      {kCredentials, "username", "desk"},
+      {kChallenge, "opaque", ""},
+      {kChallenge, "uri", ""},  // "security" holds the name, but starts no parameter
+      {kCredentials, "username", "yuri"},
+      {kCredentials, "uri", "sip:h"},  // not "i\", uri=..." out of "yuri"
+      {kCredentials, "realm", "opaque, uri=x"},
+      {kCredentials, "opaque", ""},
       {kCredentials, "response", "9a0b"},
-      {kCredentials, "uri", "sip:h"},
-      // The first occurrence wins even inside a longer word.
-      {kCredentials, "name", "desk"},
-      // An unquoted value is skipped in favour of the next quoted text.
-      {"Authorization: Digest username=alice, realm=\"r\"", "username", "r"},
-      {"Authorization: Digest username=alice", "username", ""},
+      {kCredentials, "nonce", "5e1f"},
+      {kCredentials, "name", ""},
+      // An unquoted value is not read, nor the quoted text after it.
+      {"Authorization: Digest username=alice, realm=\"r\"", "username", ""},
+      {"Authorization: Basic realm=\"r\"", "realm", ""},
+      {"Authorization: Digest realm=\"unterminated", "realm", ""},
       {"", "realm", ""},
   };
   for (const auto& c : cases) {

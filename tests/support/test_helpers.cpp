@@ -2,10 +2,13 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +86,22 @@ void WriteFile(const std::string& path, const std::string& text) {
 }
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+int RunInChild(const std::function<int()>& body, bool unprivileged) {
+  std::fflush(nullptr);
+  pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (unprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+      _exit(98);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 uint16_t FreeUdpPort() {
   UdpPeer probe;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -62,6 +63,13 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+
+// Runs `body` in a child process and returns the status it exits with (-1
+// when it did not exit). With `unprivileged`, a child running as root first
+// becomes the user nobody, for whom file modes and process limits hold.
+int RunInChild(const std::function<int()>& body, bool unprivileged = false);
+// The uid and gid the unprivileged child runs as.
+inline constexpr unsigned kNobody = 65534;
 
 // A UDP port on 127.0.0.1 that was free a moment ago (host order).
 uint16_t FreeUdpPort();

@@ -12,6 +12,7 @@ struct HostState {
   std::vector<HostCall> calls;
   std::vector<std::shared_ptr<RecordingConnection>> connections;
   std::atomic<bool> closing{false};
+  std::function<void(const std::string&)> addSystemPathHook;
 };
 
 HostState& State() {
@@ -49,6 +50,11 @@ void SetDataDirectory(const std::string& folder) {
 
 void SetIsClose(bool closing) { State().closing = closing; }
 
+void SetAddSystemPathHook(std::function<void(const std::string& name)> hook) {
+  std::scoped_lock lock(State().mutex);
+  State().addSystemPathHook = std::move(hook);
+}
+
 std::vector<HostCall> StaticCalls() {
   std::scoped_lock lock(State().mutex);
   return State().calls;
@@ -80,6 +86,12 @@ using testhost::State;
 
 CString CCon::AddSystemPath(const CString& name, const CString& extension) {
   testhost::RecordStatic({"AddSystemPath", {name, extension}});
+  std::function<void(const std::string&)> hook;
+  {
+    std::scoped_lock lock(State().mutex);
+    hook = State().addSystemPathHook;
+  }
+  if (hook) hook(name);
   std::scoped_lock lock(State().mutex);
   return State().dataDirectory + "/" + name + extension;
 }

@@ -2,6 +2,7 @@
 // records every call of them and of the connection objects it hands out.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +36,9 @@ private:
 // Folder where AddSystemPath puts the lists.
 void SetDataDirectory(const std::string& folder);
 void SetIsClose(bool closing);
+// Called inside every AddSystemPath with the list's name, on the module's
+// thread that asked, as a host's own code would run there; empty for none.
+void SetAddSystemPathHook(std::function<void(const std::string& name)> hook);
 // Every call of the statics so far, in order.
 std::vector<HostCall> StaticCalls();
 std::vector<HostCall> StaticCallsNamed(const std::string& function);

@@ -6,7 +6,9 @@
 #include <chrono>
 
 #include "module/module_settings.h"
+#include "platform/clock.h"
 #include "platform/endpoint.h"
+#include "registration/registration_list.h"
 #include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
 #include "transport/ban_list.h"
@@ -44,6 +46,12 @@ TEST(BanList, OverlongLinesAreReadInPieces) {
   // The second piece of the long line starts with the address.
   testhelp::WriteFile(path, std::string(259, 'z') + "10.0.0.3\tThu\n");
   EXPECT_EQ(BanListMark(path, "10.0.0.3"), "Thu");
+}
+
+TEST(ListWrites, AFullDiskIsNeverReportedAsWritten) {
+  // Writes to /dev/full fail with ENOSPC, most often only when the file is closed.
+  EXPECT_FALSE(AppendBanEntry("/dev/full", "10.0.0.1", "Mon"));
+  EXPECT_FALSE(AppendLogRecord("/dev/full", "Mon", "10.0.0.1", 5060, "", "OPTIONS sip:x SIP/2.0\r\n\r\n"));
 }
 
 TEST(FloodDetector, TheEleventhDatagramWithin500msIsAFlood) {
@@ -146,6 +154,27 @@ TEST_F(GuardTest, LoggedDatagramIsExactlyAsReceived) {
   std::string heading = log.substr(0, log.find('\n') + 1);
   EXPECT_NE(heading.find("\t127.0.0.1:" + std::to_string(peer_.Port()) + "\t\n"), std::string::npos) << heading;
   EXPECT_EQ(log.substr(heading.size()), "================================================\n" + datagram);
+}
+
+TEST_F(GuardTest, ListsTheModuleCreatesAreReadableByTheUserOnly) {
+  mode_t old = umask(022);
+  Settings().BanEnabled = 1;
+  Settings().LogEnabled = 1;
+  for (int index = 0; index < 11; ++index) {
+    peer_.SendTo(module_.SipPort(), testhelp::Request("OPTIONS", "private-" + std::to_string(index)));
+  }
+  peer_.ReceiveAll(500ms);
+  int64_t now = CalendarSeconds();
+  ASSERT_TRUE(UpdateRegistrationList("a@10.0.0.1:5060", "a@10.0.0.1:5060\tPIN\t" + std::to_string(now) + "\t60\n",
+                                     now, 60));  // made by appending
+  ASSERT_TRUE(UpdateRegistrationList("b@10.0.0.2:5060", "b@10.0.0.2:5060\tPIN\t" + std::to_string(now) + "\t60\n",
+                                     now, 60));  // made anew from the ".bak"
+  umask(old);
+  for (const char* list : {"SIP-BAN.txt", "SIP-LOG.txt", "SIP-REG.txt"}) {
+    struct stat status {};
+    ASSERT_EQ(stat(module_.Data().File(list).c_str(), &status), 0) << list;
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << list;
+  }
 }
 
 TEST_F(GuardTest, UnreadableListsAreSkipped) {

@@ -1,0 +1,130 @@
+#include "apps/nuvex-phone/phone_profile.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace nuvex {
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kSettingsHeader = "[Settings]";
+
+bool IsHeader(const std::string& line) { return line.size() > 1 && line.front() == '[' && line.back() == ']'; }
+
+bool HoldsEntry(const std::string& line, const std::string& entry) {
+  return line.size() > entry.size() && line[entry.size()] == '=' &&
+         strncasecmp(line.c_str(), entry.c_str(), entry.size()) == 0;
+}
+
+// The whole file split into lines without their line ends; no lines when the
+// file does not exist, nothing when it exists but cannot be read.
+std::optional<Lines> LoadLines(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? std::optional<Lines>(Lines{}) : std::nullopt;
+  std::string text;
+  char block[4096];
+  bool failed = false;
+  for (;;) {
+    ssize_t got = read(fd, block, sizeof block);
+    if (got > 0) {
+      text.append(block, static_cast<size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      failed = got < 0;
+      break;
+    }
+  }
+  close(fd);
+  if (failed) return std::nullopt;
+  Lines lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The entry's line in the first [Settings] section when `found`, else the
+// line after that section; the section is added at the end when missing.
+Lines::iterator EntryLine(Lines& lines, const std::string& entry, bool& found) {
+  auto header = std::find(lines.begin(), lines.end(), kSettingsHeader);
+  if (header == lines.end()) header = lines.insert(header, kSettingsHeader);
+  auto sectionEnd = std::find_if(header + 1, lines.end(), IsHeader);
+  auto line = std::find_if(header + 1, sectionEnd, [&](const std::string& each) { return HoldsEntry(each, entry); });
+  found = line != sectionEnd;
+  return line;
+}
+
+// Creates the folder and any missing parents, each readable by the owner only.
+bool MakeFolder(const std::string& folder) {
+  if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return true;
+  size_t slash = folder.rfind('/');
+  if (errno != ENOENT || slash == std::string::npos || slash == 0) return false;
+  return MakeFolder(folder.substr(0, slash)) && (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST);
+}
+
+// Writes the text to a temporary file next to `path`, flushes it to disk and
+// renames it over `path`, so that readers see either the old file or the new.
+bool ReplaceFile(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".XXXXXX";
+  int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  FILE* file = fdopen(fd, "w");
+  bool ok = file != nullptr && fchmod(fd, 0600) == 0 &&
+            std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
+            fsync(fd) == 0;
+  ok = (file != nullptr ? std::fclose(file) : close(fd)) == 0 && ok;
+  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(temporary.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string ProfilePath() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  std::string root = (xdg != nullptr && *xdg != '\0')   ? std::string(xdg)
+                     : (home != nullptr && *home != '\0') ? std::string(home) + "/.config"
+                                                          : std::string(".config");
+  return root + "/Kestravon/talvenor.ini";
+}
+
+std::optional<std::string> ReadProfileEntry(const std::string& entry) {
+  std::optional<Lines> lines = LoadLines(ProfilePath());
+  if (!lines) return std::nullopt;
+  bool found = false;
+  auto line = EntryLine(*lines, entry, found);
+  return found ? std::optional<std::string>(line->substr(entry.size() + 1)) : std::nullopt;
+}
+
+bool WriteProfileEntry(const std::string& entry, const std::string& value) {
+  if (entry.empty() || entry.find('=') != std::string::npos) return false;
+  if ((entry + value).find_first_of("\r\n") != std::string::npos) return false;
+  std::string path = ProfilePath();
+  std::optional<Lines> lines = LoadLines(path);
+  if (!lines) return false;
+  bool found = false;
+  auto line = EntryLine(*lines, entry, found);
+  if (found) {
+    *line = entry + "=" + value;
+  } else {
+    lines->insert(line, entry + "=" + value);
+  }
+  std::string text;
+  for (const std::string& each : *lines) text += each + "\n";
+  return MakeFolder(path.substr(0, path.rfind('/'))) && ReplaceFile(path, text);
+}
+
+}  // namespace nuvex

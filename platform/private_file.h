@@ -1,0 +1,34 @@
+// Files the module creates for its lists. They hold passwords and the
+// addresses of callers, so a file that is created gets mode 0600.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace talvenor {
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<FILE, FileCloser>;
+
+enum class PrivateFileMode { Append, Truncate };
+
+// Opens the file for writing, creating it with mode 0600; an existing file
+// keeps its mode, except that Truncate (a file written anew) makes it 0600
+// too. Null on failure, with errno set.
+FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode);
+
+// Writes the text in full; false on any error.
+bool WriteText(FILE* file, std::string_view text);
+// Closes the file, reporting whether everything written reached it (a full
+// disk often shows only here).
+bool CloseFile(FileHandle file);
+
+// Renames `replacement` over `path` in one step; when that fails, the
+// replacement is removed and the file at `path` stays as it was.
+bool ReplaceFile(const std::string& replacement, const std::string& path);
+
+}  // namespace talvenor
