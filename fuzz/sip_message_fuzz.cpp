@@ -1,18 +1,21 @@
 // Arbitrary datagrams through the whole read and answer path of a message:
-// construction, classification, every extraction, both composers, and the
+// construction, classification, every extraction, the SDP reading, both composers, and the
 // module's dispatch (registrar and gateway accounts included) with its sends
 // captured instead of put on the wire.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "module/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/message_box.h"
+#include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "sip/compose.h"
 #include "sip/recipes.h"
+#include "sip/sdp.h"
 #include "sip/sip_message.h"
 #include "sip/tokens.h"
 
@@ -60,6 +63,19 @@ void ReadEverything(const talvenor::SipMessage& message) {
   (void)matched;
 }
 
+// The peer's SDP, read with every type enabled: a chosen type is always one
+// of 0 to 18 and a port never 0.
+void ReadSdp(const talvenor::SipMessage& message) {
+  using namespace talvenor;
+  PayloadTypeFlags all{};
+  all.fill(true);
+  if (std::optional<SdpMedia> media = ParseSdp(message, all)) {
+    if (media->payloadType >= kNamedPayloadTypes || media->peer.port == 0 || media->peer.address == 0) {
+      __builtin_trap();
+    }
+  }
+}
+
 void ComposeAnswers(const talvenor::SipMessage& message) {
   using namespace talvenor;
   SipKind answer = IsStatusKind(message.Kind()) ? message.Kind() : kStatus405;
@@ -83,6 +99,8 @@ void CheckSent(std::string_view text, const talvenor::Ipv4Endpoint&) {
 void PrepareModule() {
   using namespace talvenor;
   SetMessageBackend([](int, const std::string&, MessageIcon) {});
+  // No network here: names in SDP and settings resolve to nothing, at once.
+  SetHostLookup([](const std::string&) -> uint32_t { return 0; });
   TheModule().CaptureSends(CheckSent);
   Settings().EnableRegistrations = 1;
   Settings().LocalAddress.Set("127.0.0.1");
@@ -116,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   talvenor::SipMessage message(text, 0x0100007f, 0xc413);
   ReadEverything(message);
+  ReadSdp(message);
   ComposeAnswers(message);
   Dispatch(message, (size & 1) != 0);
   // The same cutting is used on other texts (settings, list files).

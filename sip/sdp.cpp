@@ -1,0 +1,66 @@
+#include "sip/sdp.h"
+
+#include <fmt/printf.h>
+
+#include "platform/resolver.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+namespace {
+
+constexpr std::array<std::string_view, kNamedPayloadTypes> kPayloadNames = {
+    "PCMU/8000",   "RES",         "G726-32/8000",     "GSM/8000",         "G723/8000",
+    "DVI4_8KHz/8000", "DVI4_16KHz/16000", "LPC/8000",  "PCMA/8000",        "G722/8000",
+    "L16_2/44000", "L16/44000",   "QCELP/8000",       "CN/8000",          "MPA/90000",
+    "G728/8000",   "DVI4_11KHz/11000", "DVI4_22KHz/22000", "G729/8000"};
+
+constexpr int32_t kHighestPort = 65535;
+
+bool Enabled(const PayloadTypeFlags& enabled, int32_t type) {
+  return type >= 0 && type < kNamedPayloadTypes && enabled[static_cast<size_t>(type)];
+}
+
+}  // namespace
+
+std::string_view PayloadName(int payloadType) {
+  return payloadType >= 0 && payloadType < kNamedPayloadTypes ? kPayloadNames[static_cast<size_t>(payloadType)]
+                                                              : std::string_view{};
+}
+
+std::string BuildSdp(std::string_view localIp, uint16_t localRtpPort, const PayloadTypeFlags& enabled,
+                     bool g729Busy) {
+  std::string formats;
+  std::string attributes;
+  // G.729 heads the order; while its decoder is busy the list starts after it.
+  for (size_t position = g729Busy ? 1 : 0; position < kOfferOrder.size(); ++position) {
+    int type = kOfferOrder[position];
+    if (!Enabled(enabled, type)) continue;
+    formats += fmt::sprintf(" %u", type);
+    attributes += fmt::sprintf("a=rtpmap:%u %s\r\n", type, PayloadName(type));
+  }
+  return fmt::sprintf("v=0\r\n%sNuvex 1 1 IN IP4 %s\r\ns=-\r\nc=IN IP4 %s\r\nt=0 0\r\nm=audio %u RTP/AVP%s\r\n%s",
+                      "o=", localIp, localIp, localRtpPort, formats, attributes);
+}
+
+std::optional<SdpMedia> ParseSdp(const SipMessage& message, const PayloadTypeFlags& enabled) {
+  uint32_t address = ResolveIpv4(std::string(SdpConnectionAddress(message)));
+  if (address == 0) return std::nullopt;  // unresolvable, or 0.0.0.0 (on hold)
+  // A port beyond 16 bits is no port: taking its low bits would send the
+  // media somewhere else.
+  int32_t port = SdpMediaPort(message);
+  if (port < 1 || port > kHighestPort) return std::nullopt;
+  std::string_view mediaLine = SdpMediaLine(message);
+  for (int index = 0;; ++index) {
+    std::string_view token = SdpPayloadTypeToken(mediaLine, index);
+    if (token.empty()) return std::nullopt;
+    int32_t type = DecimalValue(token);
+    if (Enabled(enabled, type)) {
+      return SdpMedia{static_cast<uint8_t>(type), {address, NetworkPort(static_cast<uint16_t>(port))}};
+    }
+  }
+}
+
+}  // namespace talvenor
