@@ -1,23 +1,174 @@
-// One call on one line, as dispatch and the timer see it. The call flows
-// provide the line itself.
+// One call on one line: the stored header lines of its SIP dialog, its state
+// flags and the pieces the call flows and the media share.
+//
+// Lifetime: the line's slot and every thread working for the line hold a
+// shared reference; the host's ReleaseLine empties the slot at once and the
+// object goes with its last owner. The destructor never joins anything.
+//
+// Flags that one thread writes and another polls are atomic words. Texts
+// that change during the call sit behind a small per-line mutex, which is
+// never held while the host is called.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "calls/call_context.h"
+#include "calls/call_state.h"
+#include "host/ccon.h"
+#include "platform/endpoint.h"
+#include "sip/kind_table.h"
+#include "sip/object_tag.h"
+#include "sip/sdp.h"
 
 namespace talvenor {
 
 class SipMessage;
 
-class CallLine {
+// What a call through a gateway needs of its account, copied when the call
+// starts: the accounts go at shutdown while lines may live on.
+struct GatewayCredentials {
+  std::string address;  // as configured: the digest uri is "sip:" and this
+  std::string userId;
+  std::string password;
+};
+
+struct CallParameters {
+  int lineIndex = 0;
+  CCon* connection = nullptr;  // null for an incoming call, until the host gives one
+  int callMode = 0;
+  std::string target;  // user "@" host [":" port]: the request URI without "sip:"
+  std::string userId;
+  std::string displayName;
+  std::string extraArgument;
+  PayloadTypeFlags enabledPayloadTypes{};
+};
+
+// The header lines a dialog repeats, each whole with its header name.
+struct DialogLines {
+  std::string viaLine;
+  std::string toLine;
+  std::string fromLine;
+  std::string callIdLine;
+  std::string cseqLine;  // of the received INVITE, repeated in every response
+};
+
+class CallLine : public std::enable_shared_from_this<CallLine> {
 public:
+  CallLine(const CallContext& context, CallParameters parameters);
   virtual ~CallLine() = default;
-  // The dialog's whole Call-ID line: the one the line sent, or the one
-  // received in the INVITE that created it.
-  virtual const std::string& CallIdLine() const = 0;
-  // A request or response of this line's dialog, under ModuleLock.
-  virtual void HandleInDialog(const SipMessage& message) = 0;
-  // The 888 ms tick, under ModuleLock.
-  virtual void Tick() = 0;
+  CallLine(const CallLine&) = delete;
+  CallLine& operator=(const CallLine&) = delete;
+
+  int LineIndex() const { return lineIndex_; }
+  bool Incoming() const { return incoming_; }
+  uint32_t Tag() const { return tag_.Value(); }
+
+  // A request or response of this line's dialog; the dispatcher calls it
+  // under ModuleLock on the receive thread.
+  virtual void HandleInDialog(const SipMessage& message);
+  // The 888 ms tick, under ModuleLock: hangs up a call that has delivered
+  // no audio for too long.
+  virtual void Tick();
+  // Ends the call from this side: CANCEL, BYE or nothing, as the state
+  // allows, then Finish. Under ModuleLock.
+  void HangUp();
+  // Ends the call once, whoever asks first: the host hears OnDisconnected
+  // exactly once.
+  void Finish();
+  // The host played one frame of OnAudioReceived; never below none.
+  void ReleaseFrame();
+  // After the media ended: repeats the pending CANCEL or BYE while no
+  // answer came, then tells the host. Runs on the line's media thread.
+  void SendClosingRequestAndDisconnect();
+
+  // The request line, the dialog's lines, the CSeq line with the pending
+  // credentials, the extra text and User-Agent when extra text is given,
+  // and the body; sent to the SIP peer. Requests of an incoming line carry
+  // a Via of this module's own, with a branch of their own.
+  long SendInCallRequest(SipKind method, std::string_view extraText, std::string_view body);
+  // The status line and the dialog's lines as received, the extra text and
+  // the body; sent to the SIP peer.
+  long SendInCallResponse(SipKind status, std::string_view extraText, std::string_view body);
+
+  std::string BuildSdp() const;
+  // Takes the payload type and media address from the peer's SDP; false,
+  // with nothing stored, when it offers nothing usable.
+  bool ParseSdp(const SipMessage& message);
+
+  // The dialog's stored lines, written by the call setup.
+  DialogLines Dialog() const;
+  void SetDialog(DialogLines lines);
+  std::string CallIdLine() const;
+  void SetGateway(std::optional<GatewayCredentials> gateway);
+  std::string Target() const;
+  void SetTarget(std::string target);
+  Ipv4Endpoint SipPeer() const;
+  void SetSipPeer(const Ipv4Endpoint& peer);
+  Ipv4Endpoint RtpPeer() const;
+  std::string LocalIp() const;
+  void SetLocalIp(std::string localIp);
+  std::string AuthorizationText() const;
+  std::string ProxyAuthorizationText() const;
+  CCon* Connection() const { return connection_; }
+  void SetConnection(CCon* connection) { connection_ = connection; }
+  int OutstandingFrames() const;
+
+  // Single words shared with the call's threads.
+  std::atomic<bool> finished{false};
+  std::atomic<bool> awaitingResponse{true};
+  std::atomic<bool> mediaOpen{false};
+  std::atomic<bool> firstPacketPending{true};
+  std::atomic<unsigned> idleTicks{0};
+  std::atomic<CallState> state{CallState::Setup};
+  std::atomic<SipKind> pendingRequest{kNoKind};  // CANCEL or BYE, sent when the media ends
+  std::atomic<int> endReason{kEndFailed};
+  std::atomic<int> callMode;
+  std::atomic<uint8_t> payloadType{0};
+  std::atomic<uint16_t> cseq{1};
+  std::atomic<uint16_t> localRtpPort{0};
+
+  const std::string userId;
+  const std::string displayName;
+  const std::string extraArgument;
+  const PayloadTypeFlags enabledPayloadTypes;
+
+private:
+  void OnInviteAnswered(const SipMessage& response);
+  void OnChallenge(const SipMessage& response, SipKind status);
+  void EndWith(int reason, bool acknowledge);
+  void Disconnect();
+  // An ACK and a BYE for a 200 to our INVITE that came after the call ended here.
+  void ByeAfterLateAnswer(const SipMessage& response);
+  long SendToPeer(const std::string& text);
+
+  const CallContext& context_;
+  const int lineIndex_;
+  const bool incoming_;
+  ObjectTag tag_;
+  std::atomic<CCon*> connection_;
+  std::atomic<uint32_t> requestsSent_{0};  // numbers the branches of an incoming line's requests
+
+  mutable std::mutex textMutex_;  // guards what follows; never held while the host is called
+  DialogLines dialog_;
+  bool namesExchanged_ = false;  // an incoming line's BYE swaps From and To once
+  std::optional<GatewayCredentials> gateway_;
+  std::string target_;
+  std::string localIp_;
+  std::string authorizationText_;
+  std::string proxyAuthorizationText_;
+  Ipv4Endpoint sipPeer_;
+  Ipv4Endpoint rtpPeer_;
+
+  // Guards the frames handed to the host against ReleaseFrame; re-entrant,
+  // since the host may release a frame from inside OnAudioReceived.
+  mutable std::recursive_mutex lineLock_;
+  int outstandingFrames_ = 0;
 };
 
 }  // namespace talvenor

@@ -1,6 +1,6 @@
-// The host's line operations. Call lines arrive with the call flows; until
-// then no line ever exists, and a slot given a line that does not exist does
-// nothing.
+// The host's line operations. A slot given an empty or out-of-range line
+// does nothing, and no exception reaches the host.
+#include "calls/call_line.h"
 #include "module/no_throw.h"
 #include "module/sip_module.h"
 #include "settings/options_sheet.h"
@@ -12,20 +12,38 @@ BOOL SipModule::ShowOptions() {
 }
 
 int SipModule::PlaceCall(CCon*, int, const CString&, const CString&, const CString&, const CString&) {
-  return -1;  // no line can be taken before the call flows exist
+  return -1;  // no line is taken before the outgoing call flow exists
 }
 
-void SipModule::HangUp(int) {}
+void SipModule::HangUp(int line) {
+  Guarded([&] {
+    std::scoped_lock lock(moduleLock_);
+    if (std::shared_ptr<CallLine> call = Line(line)) call->HangUp();
+  });
+}
+
+// Answering comes with the incoming call flow.
 void SipModule::Answer(int, int, int, int) {}
-void SipModule::ReleaseFrame(int, int) {}
+
+void SipModule::ReleaseFrame(int line, int) {
+  // Taken without ModuleLock: the frame lock of a line is never taken under it.
+  Guarded([&] {
+    if (std::shared_ptr<CallLine> call = Line(line)) call->ReleaseFrame();
+  });
+}
+
+// Sending audio comes with the media.
 void SipModule::SendAudio(int, const short*, int, int) {}
 
 void SipModule::ReleaseLine(int line, int) {
+  // ModuleLock alone: the host may release a line from inside OnDisconnected
+  // while ModuleLock is held, and the threads still working for the line
+  // share it, so no other lock is needed to keep it alive for them.
   Guarded([&] {
     if (line < 0 || line >= kMaxLines) return;
-    std::scoped_lock order(PeerLookupLock());
     std::scoped_lock lock(moduleLock_);
     lines_[line].reset();
+    while (highestLine_ > 0 && !lines_[highestLine_]) --highestLine_;
   });
 }
 

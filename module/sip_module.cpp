@@ -227,21 +227,6 @@ void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source
   Dispatch(message);
 }
 
-void SipModule::TickCallLines() {
-  for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
-    // The line may be released from inside its own tick; keep it alive.
-    if (std::shared_ptr<CallLine> line = lines_[index]) line->Tick();
-  }
-}
-
-bool SipModule::AttachLine(int index, std::shared_ptr<CallLine> line) {
-  std::scoped_lock lock(moduleLock_);
-  if (index < 0 || index >= Settings().LineCount || lines_[index]) return false;
-  lines_[index] = std::move(line);
-  highestLine_ = std::max(highestLine_, index);
-  return true;
-}
-
 std::shared_ptr<UdpSocket> SipModule::CurrentSocket() const {
   std::scoped_lock lock(socketMutex_);
   return socket_;

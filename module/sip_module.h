@@ -13,6 +13,7 @@
 #include <string_view>
 #include <thread>
 
+#include "calls/call_context.h"
 #include "host/ccom.h"
 #include "platform/endpoint.h"
 #include "platform/periodic_timer.h"
@@ -25,7 +26,7 @@ class SipMessage;
 
 inline constexpr int kMaxLines = 4;
 
-class SipModule final : public CCom {
+class SipModule final : public CCom, public CallContext {
 public:
   BOOL ShowOptions() override;
   void Shutdown() override;
@@ -59,8 +60,8 @@ public:
   // Decides where one received message goes, under ModuleLock.
   void Dispatch(const SipMessage& message);
   // The line whose stored Call-ID line equals the key exactly, or null.
-  // Runs under ModuleLock.
-  CallLine* FindCallByCallId(std::string_view key) const;
+  // Runs under ModuleLock; the caller shares the line while it uses it.
+  std::shared_ptr<CallLine> FindCallByCallId(std::string_view key) const;
   // A response built from the request's own lines, sent back to its source.
   void SendStatelessResponse(int kind, const SipMessage& request, std::string_view extraLines) const;
   // A request (CSeq 1) built from a response's lines, sent back to its source.
@@ -69,6 +70,19 @@ public:
   // Puts a call line into a slot (under ModuleLock); false when the index is
   // outside the first LineCount slots or the slot is taken.
   bool AttachLine(int index, std::shared_ptr<CallLine> line);
+  // A new line in the lowest free slot below LineCount, made by `make` from
+  // the slot's index, under ModuleLock; null when every slot is taken.
+  using LineMaker = std::function<std::shared_ptr<CallLine>(int index)>;
+  std::shared_ptr<CallLine> CreateLine(const LineMaker& make);
+  // The line in a slot, or null for an empty or out-of-range index.
+  std::shared_ptr<CallLine> Line(int index);
+  // The highest line index taken since the top lines were last freed.
+  int HighestLine();
+
+  // CallContext: what call lines need of the module.
+  long SendSip(std::string_view text, const Ipv4Endpoint& destination) const override { return Send(text, destination); }
+  bool G729Busy() const override;
+  void SetG729Busy(bool busy) const override;
 
   // Called every 888 ms by the timer thread.
   void TimerProcedure();
@@ -80,7 +94,7 @@ public:
   // The port everything the module sends names as its own (host order): the
   // one the socket is bound to, which a changed SipPort setting moves only
   // at the next start. The setting itself while the module is not started.
-  uint16_t AdvertisedSipPort() const;
+  uint16_t AdvertisedSipPort() const override;
   bool ReceiveThreadRunning() const;
 
 private:

@@ -21,7 +21,7 @@ void SipModule::Dispatch(const SipMessage& message) {
   std::unique_lock lock(moduleLock_, std::defer_lock);
   if (!LockUnlessStopped(lock)) return;  // dropped: the module is stopping
   // A message without a Call-ID line looks for the empty line.
-  CallLine* line = FindCallByCallId(message.FindLine(kCallIdHeader));
+  std::shared_ptr<CallLine> line = FindCallByCallId(message.FindLine(kCallIdHeader));
   SipKind kind = message.Kind();
   if (kind == kRegister && Settings().EnableRegistrations) {
     HandleRegister(*this, message);  // whatever line matches
@@ -65,9 +65,9 @@ void SipModule::Dispatch(const SipMessage& message) {
   }
 }
 
-CallLine* SipModule::FindCallByCallId(std::string_view key) const {
+std::shared_ptr<CallLine> SipModule::FindCallByCallId(std::string_view key) const {
   for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
-    if (lines_[index] && CallIdMatches(key, lines_[index]->CallIdLine())) return lines_[index].get();
+    if (lines_[index] && CallIdMatches(key, lines_[index]->CallIdLine())) return lines_[index];
   }
   return nullptr;
 }

@@ -22,8 +22,11 @@ using testhelp::Response;
 // A call line that records what dispatch hands it.
 class RecordingLine final : public CallLine {
 public:
-  explicit RecordingLine(std::string callIdLine) : callIdLine_(std::move(callIdLine)) {}
-  const std::string& CallIdLine() const override { return callIdLine_; }
+  explicit RecordingLine(std::string callIdLine) : CallLine(TheModule(), CallParameters{}) {
+    DialogLines dialog;
+    dialog.callIdLine = std::move(callIdLine);
+    SetDialog(std::move(dialog));
+  }
   void HandleInDialog(const SipMessage& message) override {
     std::scoped_lock lock(mutex_);
     seen_.emplace_back(message.LineAt(0));
@@ -35,7 +38,6 @@ public:
   }
 
 private:
-  std::string callIdLine_;
   std::mutex mutex_;
   std::vector<std::string> seen_;
 };

@@ -1,0 +1,188 @@
+#include "calls/call_line.h"
+
+#include <fmt/printf.h>
+
+#include <thread>
+
+#include "calls/call_timing.h"
+#include "sip/compose.h"
+#include "sip/header_names.h"
+#include "sip/sip_message.h"
+
+namespace talvenor {
+
+namespace {
+
+// The line with another header name, its value unchanged.
+std::string WithHeaderName(std::string_view line, std::string_view name) {
+  size_t colon = line.find(':');
+  return colon == std::string_view::npos ? std::string(line) : std::string(name) + std::string(line.substr(colon));
+}
+
+std::string ContentLines(std::string_view body) {
+  std::string text = body.empty() ? std::string{} : fmt::sprintf("%s: application/sdp\r\n", "Content-Type");
+  return text + fmt::sprintf("%s: %u\r\n\r\n%s", "Content-Length", body.size(), body);
+}
+
+}  // namespace
+
+CallLine::CallLine(const CallContext& context, CallParameters parameters)
+    : callMode(parameters.callMode),
+      userId(std::move(parameters.userId)),
+      displayName(std::move(parameters.displayName)),
+      extraArgument(std::move(parameters.extraArgument)),
+      enabledPayloadTypes(parameters.enabledPayloadTypes),
+      context_(context),
+      lineIndex_(parameters.lineIndex),
+      incoming_(parameters.connection == nullptr),
+      connection_(parameters.connection),
+      target_(std::move(parameters.target)) {}
+
+long CallLine::SendInCallRequest(SipKind method, std::string_view extraText, std::string_view body) {
+  std::string_view methodName = KindText(method);
+  std::string text;
+  {
+    std::scoped_lock lock(textMutex_);
+    if (incoming_ && method == kBye && !namesExchanged_) {
+      // Our BYE goes the other way: the caller's From is its To. Stored, so
+      // a repeated BYE is not swapped back.
+      std::string from = WithHeaderName(dialog_.toLine, kFromHeader);
+      dialog_.fromLine = WithHeaderName(dialog_.fromLine, kToHeader);
+      dialog_.toLine = std::move(from);
+      namesExchanged_ = true;
+    }
+    // The stored Via of an incoming line is the caller's: a request that
+    // repeated it would have its answers sent back to the caller. Ours gets
+    // a Via of its own, with a branch for each request.
+    std::string via = incoming_ ? fmt::sprintf("%s: SIP/2.0/UDP %s%s;branch=%s%u.%u", kViaHeader, localIp_,
+                                               PortSuffix(context_.AdvertisedSipPort()), kBranchPrefix, Tag(),
+                                               ++requestsSent_)
+                                : dialog_.viaLine;
+    text = fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s%s%s\r\n", methodName, target_, kSipVersionText,
+                        via, dialog_.toLine, dialog_.fromLine, dialog_.callIdLine, kCseqHeader, cseq.load(),
+                        methodName, authorizationText_, proxyAuthorizationText_);
+  }
+  if (!extraText.empty()) text += fmt::sprintf("%s\r\n%s", extraText, UserAgentLine()) + "\r\n";
+  text += ContentLines(body);
+  return SendToPeer(text);
+}
+
+long CallLine::SendInCallResponse(SipKind status, std::string_view extraText, std::string_view body) {
+  std::string text;
+  {
+    std::scoped_lock lock(textMutex_);
+    text = fmt::sprintf("%s %s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n", kSipVersionText, KindText(status),
+                        ReasonPhrase(status), dialog_.viaLine, dialog_.toLine, dialog_.fromLine, dialog_.callIdLine,
+                        dialog_.cseqLine);
+  }
+  if (!extraText.empty()) text += fmt::sprintf("%s\r\n", extraText);  // responses carry no User-Agent
+  text += ContentLines(body);
+  return SendToPeer(text);
+}
+
+long CallLine::SendToPeer(const std::string& text) { return context_.SendSip(text, SipPeer()); }
+
+std::string CallLine::BuildSdp() const {
+  return talvenor::BuildSdp(LocalIp(), localRtpPort, enabledPayloadTypes, context_.G729Busy());
+}
+
+bool CallLine::ParseSdp(const SipMessage& message) {
+  std::optional<SdpMedia> media = talvenor::ParseSdp(message, enabledPayloadTypes);
+  if (!media) return false;
+  payloadType = media->payloadType;
+  std::scoped_lock lock(textMutex_);
+  rtpPeer_ = media->peer;
+  return true;
+}
+
+void CallLine::ReleaseFrame() {
+  std::scoped_lock lock(lineLock_);
+  if (outstandingFrames_ > 0) --outstandingFrames_;  // extra releases must not lift the limit
+}
+
+int CallLine::OutstandingFrames() const {
+  std::scoped_lock lock(lineLock_);
+  return outstandingFrames_;
+}
+
+void CallLine::SendClosingRequestAndDisconnect() {
+  CallTiming timing = CurrentCallTiming();
+  for (int pass = 0; pass < timing.repetitions && awaitingResponse && pendingRequest != kNoKind; ++pass) {
+    SendInCallRequest(pendingRequest, {}, {});
+    std::this_thread::sleep_for(timing.repeatPause);
+  }
+  Disconnect();
+  context_.SetG729Busy(false);
+}
+
+void CallLine::Disconnect() {
+  if (CCon* connection = connection_) connection->OnDisconnected(endReason);
+}
+
+DialogLines CallLine::Dialog() const {
+  std::scoped_lock lock(textMutex_);
+  return dialog_;
+}
+
+void CallLine::SetDialog(DialogLines lines) {
+  std::scoped_lock lock(textMutex_);
+  dialog_ = std::move(lines);
+  namesExchanged_ = false;
+}
+
+std::string CallLine::CallIdLine() const {
+  std::scoped_lock lock(textMutex_);
+  return dialog_.callIdLine;
+}
+
+void CallLine::SetGateway(std::optional<GatewayCredentials> gateway) {
+  std::scoped_lock lock(textMutex_);
+  gateway_ = std::move(gateway);
+}
+
+std::string CallLine::Target() const {
+  std::scoped_lock lock(textMutex_);
+  return target_;
+}
+
+void CallLine::SetTarget(std::string target) {
+  std::scoped_lock lock(textMutex_);
+  target_ = std::move(target);
+}
+
+Ipv4Endpoint CallLine::SipPeer() const {
+  std::scoped_lock lock(textMutex_);
+  return sipPeer_;
+}
+
+void CallLine::SetSipPeer(const Ipv4Endpoint& peer) {
+  std::scoped_lock lock(textMutex_);
+  sipPeer_ = peer;
+}
+
+Ipv4Endpoint CallLine::RtpPeer() const {
+  std::scoped_lock lock(textMutex_);
+  return rtpPeer_;
+}
+
+std::string CallLine::LocalIp() const {
+  std::scoped_lock lock(textMutex_);
+  return localIp_;
+}
+
+void CallLine::SetLocalIp(std::string localIp) {
+  std::scoped_lock lock(textMutex_);
+  localIp_ = std::move(localIp);
+}
+
+std::string CallLine::AuthorizationText() const {
+  std::scoped_lock lock(textMutex_);
+  return authorizationText_;
+}
+
+std::string CallLine::ProxyAuthorizationText() const {
+  std::scoped_lock lock(textMutex_);
+  return proxyAuthorizationText_;
+}
+
+}  // namespace talvenor

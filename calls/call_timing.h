@@ -1,0 +1,19 @@
+// The pacing of calls: how often a request or final response is repeated,
+// and how many silent timer ticks end a call. Tests shorten them, so that a
+// call test takes seconds.
+#pragma once
+
+#include <chrono>
+
+namespace talvenor {
+
+struct CallTiming {
+  std::chrono::milliseconds repeatPause{500};  // between repetitions of a request
+  int repetitions = 6;
+  unsigned idleTickLimit = 30;  // a call is hung up on the tick after more than this many
+};
+
+CallTiming CurrentCallTiming();
+void SetCallTiming(const CallTiming& timing);
+
+}  // namespace talvenor

@@ -1,0 +1,169 @@
+// What a line does with the messages of its dialog, and how a call ends.
+#include "calls/call_line.h"
+#include "calls/call_timing.h"
+#include "registration/digest.h"
+#include "sip/header_names.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+
+namespace talvenor {
+
+namespace {
+
+bool IsRinging(SipKind kind) { return kind >= kStatus180 && kind <= kStatus183; }
+
+// 3xx to 6xx: a final refusal of the INVITE.
+bool IsFinalFailure(SipKind kind) { return IsStatusKind(kind) && KindText(kind) >= "300"; }
+
+}  // namespace
+
+void CallLine::HandleInDialog(const SipMessage& message) {
+  SipKind kind = message.Kind();
+  switch (kind) {
+    case kInvite:
+      SendInCallResponse(kStatus180, {}, {});  // a repeated INVITE: still ringing
+      return;
+    case kCancel:
+      SendInCallResponse(kStatus487, {}, {});  // the dispatcher answered the CANCEL itself
+      Finish();
+      return;
+    case kBye:
+      Finish();  // the dispatcher answered 200
+      return;
+    case kAck:
+    case kStatus100:
+      awaitingResponse = false;
+      return;
+    case kStatus200:
+      if (CseqMethod(message) != KindText(kInvite)) {
+        awaitingResponse = false;  // the answer to our CANCEL or BYE
+      } else if (finished) {
+        ByeAfterLateAnswer(message);
+      } else {
+        OnInviteAnswered(message);
+      }
+      return;
+    case kStatus401:
+    case kStatus407:
+      OnChallenge(message, kind);
+      return;
+    case kStatus480:
+      return EndWith(kEndUnavailable, true);
+    case kStatus486:
+      return EndWith(kEndBusy, true);
+    case kStatus487:
+      return EndWith(endReason, true);
+    case kStatus481:
+      return EndWith(kEndFailed, false);  // no dialog there to acknowledge
+    default:
+      break;
+  }
+  if (IsRinging(kind)) {
+    {
+      std::scoped_lock lock(textMutex_);
+      dialog_.toLine = std::string(message.FindLine(kToHeader));  // with the far end's tag
+    }
+    awaitingResponse = false;
+  } else if (IsFinalFailure(kind)) {
+    EndWith(kEndFailed, true);
+  }
+  // Other methods, other 1xx and 2xx, and codes outside the table: ignored.
+}
+
+void CallLine::EndWith(int reason, bool acknowledge) {
+  endReason = reason;
+  if (acknowledge) SendInCallRequest(kAck, {}, {});
+  Finish();
+}
+
+void CallLine::OnInviteAnswered(const SipMessage& response) {
+  awaitingResponse = false;
+  {
+    // The 200's To line carries the far end's tag, which the ACK and BYE
+    // must repeat even when no provisional response brought it.
+    std::scoped_lock lock(textMutex_);
+    if (std::string_view to = response.FindLine(kToHeader); !to.empty()) dialog_.toLine = std::string(to);
+  }
+  if (state == CallState::Connected) {
+    SendInCallRequest(kAck, {}, {});  // a repeated 200: our ACK was lost
+    return;
+  }
+  state = CallState::Connected;
+  if (!ParseSdp(response)) {
+    HangUp();  // connected, so this is a BYE
+    return;
+  }
+  SendInCallRequest(kAck, {}, {});
+  endReason = kEndNormal;
+  if (CCon* connection = connection_) connection->OnConnected(0, 0);
+}
+
+void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
+  // The far end took the call after we gave it up: without an ACK and a BYE
+  // it would stay connected, talking to nobody.
+  {
+    std::scoped_lock lock(textMutex_);
+    if (std::string_view to = response.FindLine(kToHeader); !to.empty()) dialog_.toLine = std::string(to);
+  }
+  SendInCallRequest(kAck, {}, {});
+  ++cseq;
+  pendingRequest = kBye;
+  awaitingResponse = true;  // a closing sender still running repeats it
+  SendInCallRequest(kBye, {}, {});
+}
+
+void CallLine::OnChallenge(const SipMessage& response, SipKind status) {
+  awaitingResponse = false;
+  SendInCallRequest(kAck, {}, {});
+  std::optional<GatewayCredentials> gateway;
+  {
+    std::scoped_lock lock(textMutex_);
+    gateway = gateway_;
+  }
+  if (!gateway) {
+    Finish();  // a direct call has no credentials to offer
+    return;
+  }
+  bool proxy = status == kStatus407;
+  std::string line = CredentialsLine(response, proxy ? kProxyAuthorizationHeader : kAuthorizationHeader,
+                                     gateway->userId, gateway->password, gateway->address);
+  {
+    std::scoped_lock lock(textMutex_);
+    (proxy ? proxyAuthorizationText_ : authorizationText_) = std::move(line);
+  }
+  ++cseq;
+  awaitingResponse = true;  // the outgoing-call thread sends the INVITE again, with credentials
+}
+
+void CallLine::HangUp() {
+  if (finished) return;
+  if (state != CallState::Setup) {
+    if (!incoming_) ++cseq;
+    pendingRequest = kBye;
+    awaitingResponse = true;
+  } else if (incoming_) {
+    awaitingResponse = false;  // the caller gets no answer
+  } else if (!awaitingResponse) {
+    // A provisional answer stopped the INVITE repetitions: CANCEL. While
+    // the INVITE is still being repeated, nothing is sent.
+    pendingRequest = kCancel;
+    awaitingResponse = true;
+  }
+  Finish();
+}
+
+void CallLine::Finish() {
+  if (finished.exchange(true)) return;
+  // With media open, its receive thread ends when the media closes: it sends
+  // the pending CANCEL or BYE and then tells the host.
+  if (mediaOpen.exchange(false)) return;
+  Disconnect();
+}
+
+void CallLine::Tick() {
+  if (state == CallState::Setup) return;
+  unsigned idle = idleTicks++;
+  if (idle > CurrentCallTiming().idleTickLimit) HangUp();
+}
+
+}  // namespace talvenor

@@ -1,0 +1,55 @@
+// The four line slots of the module. A slot shares its line with whoever
+// works with it at the moment: a line released meanwhile goes only when the
+// last of them lets go.
+#include <algorithm>
+
+#include "calls/call_line.h"
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+
+namespace talvenor {
+
+std::shared_ptr<CallLine> SipModule::CreateLine(const LineMaker& make) {
+  std::scoped_lock lock(moduleLock_);
+  int count = std::clamp(Settings().LineCount.load(), 1, kMaxLines);
+  for (int index = 0; index < count; ++index) {
+    if (lines_[index]) continue;
+    std::shared_ptr<CallLine> line = make(index);
+    if (!line) return nullptr;
+    lines_[index] = line;
+    highestLine_ = std::max(highestLine_, index);
+    return line;
+  }
+  return nullptr;
+}
+
+bool SipModule::AttachLine(int index, std::shared_ptr<CallLine> line) {
+  std::scoped_lock lock(moduleLock_);
+  if (index < 0 || index >= Settings().LineCount || lines_[index]) return false;
+  lines_[index] = std::move(line);
+  highestLine_ = std::max(highestLine_, index);
+  return true;
+}
+
+std::shared_ptr<CallLine> SipModule::Line(int index) {
+  std::scoped_lock lock(moduleLock_);
+  return index >= 0 && index < kMaxLines ? lines_[index] : nullptr;
+}
+
+int SipModule::HighestLine() {
+  std::scoped_lock lock(moduleLock_);
+  return highestLine_;
+}
+
+void SipModule::TickCallLines() {
+  for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
+    // The line may be released from inside its own tick; keep it alive.
+    if (std::shared_ptr<CallLine> line = lines_[index]) line->Tick();
+  }
+}
+
+bool SipModule::G729Busy() const { return Settings().G729Busy != 0; }
+
+void SipModule::SetG729Busy(bool busy) const { Settings().G729Busy = busy ? 1 : 0; }
+
+}  // namespace talvenor
