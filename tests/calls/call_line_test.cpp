@@ -1,0 +1,318 @@
+// Call lines against a far end on a real socket.
+#include "calls/call_line.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "calls/call_timing.h"
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "sip/sip_message.h"
+#include "tests/support/test_helpers.h"
+
+namespace talvenor {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The host's side of one call: what it heard, and optionally the release of
+// its line from inside OnDisconnected, as a host may do.
+class Connection final : public CCon {
+public:
+  void OnConnected(int, int) override { connected = true; }
+  void OnDisconnected(int reason) override {
+    {
+      std::scoped_lock lock(mutex);
+      reasons.push_back(reason);
+    }
+    if (releaseOnDisconnect) TheModule().ReleaseLine(releaseOnDisconnect->load(), 0);
+  }
+  void OnAudioSent() override {}
+  void OnAudioReceived(const short*, int, int) override {}
+  void OnCallInfo(const CString&) override {}
+  std::vector<int> Reasons() {
+    std::scoped_lock lock(mutex);
+    return reasons;
+  }
+
+  std::atomic<bool> connected{false};
+  std::optional<std::atomic<int>> releaseOnDisconnect;
+  std::mutex mutex;
+  std::vector<int> reasons;
+};
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
+std::string HeaderLine(const std::string& text, const std::string& name) {
+  size_t start = text.find("\r\n" + name + ": ");
+  return start == std::string::npos ? "" : text.substr(start + 2, text.find('\r', start + 2) - start - 2);
+}
+
+class CallLineTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(module_.Started());
+    SetCallTiming({20ms, 6, 30});
+  }
+  void TearDown() override { SetCallTiming({}); }
+
+  // A line as the outgoing call sets it up: INVITE sent to the far end.
+  std::shared_ptr<CallLine> Outgoing(Connection& connection, bool incoming = false) {
+    std::shared_ptr<CallLine> line = TheModule().CreateLine([&](int index) {
+      CallParameters parameters;
+      parameters.lineIndex = index;
+      parameters.connection = incoming ? nullptr : &connection;
+      parameters.target = "lab@127.0.0.1:" + std::to_string(farEnd_.Port());
+      parameters.enabledPayloadTypes[0] = parameters.enabledPayloadTypes[8] = true;
+      return std::make_shared<CallLine>(TheModule(), parameters);
+    });
+    if (!line) return nullptr;
+    if (incoming) line->SetConnection(&connection);
+    line->SetSipPeer({LoopbackAddress(), NetworkPort(farEnd_.Port())});
+    line->SetLocalIp("127.0.0.1");
+    DialogLines dialog;
+    dialog.viaLine = "Via: SIP/2.0/UDP 127.0.0.1:5099;branch=z9hG4bK-caller";
+    dialog.toLine = "To: <sip:lab@127.0.0.1>";
+    dialog.fromLine = "From: \"Desk\" <sip:desk@127.0.0.1>;tag=7781";
+    dialog.callIdLine = "Call-ID: call-8000@127.0.0.1";
+    dialog.cseqLine = "CSeq: 1 INVITE";
+    line->SetDialog(dialog);
+    return line;
+  }
+  void Deliver(CallLine& line, const std::string& text) {
+    SipMessage message(text, LoopbackAddress(), NetworkPort(farEnd_.Port()));
+    std::scoped_lock lock(TheModule().ModuleLock());
+    line.HandleInDialog(message);
+  }
+  static std::string Response(const std::string& status, const std::string& method = "INVITE",
+                              const std::string& extra = {}, const std::string& body = {}) {
+    return "SIP/2.0 " + status + "\r\nVia: SIP/2.0/UDP 127.0.0.1;branch=z9hG4bK1\r\n"
+           "To: <sip:lab@127.0.0.1>;tag=far\r\nFrom: <sip:desk@127.0.0.1>;tag=7781\r\n"
+           "Call-ID: call-8000@127.0.0.1\r\nCSeq: 1 " + method + "\r\n" + extra +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  }
+  static std::string Request(const std::string& method) {
+    return method + " sip:lab@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1;branch=z9hG4bK2\r\n"
+           "To: <sip:lab@127.0.0.1>\r\nFrom: <sip:desk@127.0.0.1>;tag=7781\r\n"
+           "Call-ID: call-8000@127.0.0.1\r\nCSeq: 1 " + method + "\r\nContent-Length: 0\r\n\r\n";
+  }
+  std::vector<std::string> Sent() { return farEnd_.ReceiveAll(150ms); }
+
+  testhelp::RunningModule module_;
+  testhelp::UdpPeer farEnd_;
+};
+
+TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
+  const std::string sdp = "v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio 9000 RTP/AVP 97 8\r\n";
+  const std::string challenge = "WWW-Authenticate: Digest realm=\"gw\", nonce=\"n1\"\r\n";
+  const struct {
+    std::string message;
+    bool viaGateway;
+    std::string sent;                // first line of what goes to the far end, "" for nothing
+    std::optional<int> disconnect;  // the reason the host hears
+    bool awaiting;
+  } rows[] = {
+      {Request("INVITE"), false, "SIP/2.0 180 Ringing", std::nullopt, true},
+      {Request("CANCEL"), false, "SIP/2.0 487 Request Terminated", kEndFailed, true},
+      {Request("BYE"), false, "", kEndFailed, true},
+      {Request("ACK"), false, "", std::nullopt, false},
+      {Request("OPTIONS"), false, "", std::nullopt, true},
+      {Response("100 Trying"), false, "", std::nullopt, false},
+      {Response("183 Session Progress"), false, "", std::nullopt, false},
+      {Response("200 OK", "INVITE", "Content-Type: application/sdp\r\n", sdp), false, "ACK sip:", std::nullopt, false},
+      {Response("200 OK", "INVITE"), false, "", kEndFailed, true},  // no usable SDP: hung up
+      {Response("200 OK", "BYE"), false, "", std::nullopt, false},
+      {Response("401 Unauthorized", "INVITE", challenge), false, "ACK sip:", kEndFailed, false},
+      {Response("401 Unauthorized", "INVITE", challenge), true, "ACK sip:", std::nullopt, true},
+      {Response("480 Temporarily Unavailable"), false, "ACK sip:", kEndUnavailable, true},
+      {Response("486 Busy Here"), false, "ACK sip:", kEndBusy, true},
+      {Response("487 Request Terminated"), false, "ACK sip:", kEndFailed, true},
+      {Response("404 Not Found"), false, "ACK sip:", kEndFailed, true},
+      {Response("481 Call Leg/Transaction Does Not Exist"), false, "", kEndFailed, true},
+      {Response("202 Accepted"), false, "", std::nullopt, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(FirstLine(row.message));
+    Connection connection;
+    std::shared_ptr<CallLine> line = Outgoing(connection);
+    ASSERT_TRUE(line);
+    if (row.viaGateway) line->SetGateway(GatewayCredentials{"127.0.0.1", "alice", "secret"});
+    Deliver(*line, row.message);
+    std::vector<std::string> sent = Sent();
+    EXPECT_EQ(sent.empty() ? "" : FirstLine(sent[0]).substr(0, row.sent.size()), row.sent);
+    EXPECT_EQ(connection.Reasons(), row.disconnect ? std::vector<int>{*row.disconnect} : std::vector<int>{});
+    EXPECT_EQ(line->awaitingResponse, row.awaiting);
+    TheModule().ReleaseLine(line->LineIndex(), 0);
+  }
+}
+
+TEST_F(CallLineTest, AnswersUpdateTheDialog) {
+  Connection connection;
+  std::shared_ptr<CallLine> line = Outgoing(connection);
+  Deliver(*line, Response("180 Ringing"));
+  EXPECT_EQ(line->Dialog().toLine, "To: <sip:lab@127.0.0.1>;tag=far");
+  Deliver(*line, Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.9\r\nm=audio 9000 RTP/AVP 97 8\r\n"));
+  EXPECT_TRUE(connection.connected);
+  EXPECT_EQ(line->state, CallState::Connected);
+  EXPECT_EQ(line->endReason, kEndNormal);
+  EXPECT_EQ(line->payloadType, 8);  // the far end's order among the enabled types
+  EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
+  std::vector<std::string> sent = Sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: 1 ACK");
+  EXPECT_EQ(HeaderLine(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+
+  // With credentials from a gateway: the challenge is answered, CSeq counts up.
+  Connection second;
+  std::shared_ptr<CallLine> challenged = Outgoing(second);
+  challenged->SetGateway(GatewayCredentials{"gw.example", "alice", "secret"});
+  Deliver(*challenged, Response("407 Proxy Authentication Required", "INVITE",
+                                "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\"\r\n"));
+  EXPECT_EQ(challenged->cseq, 2);
+  EXPECT_EQ(challenged->ProxyAuthorizationText().find("\r\nProxy-Authorization: Digest username=\"alice\""), 0u);
+  challenged->SendInCallRequest(kInvite, "Contact: <sip:127.0.0.1>", "");
+  sent = Sent();
+  ASSERT_EQ(sent.size(), 2u);  // the ACK of the 407, then the INVITE again
+  EXPECT_NE(sent[1].find("\r\nCSeq: 2 INVITE\r\nProxy-Authorization: Digest"), std::string::npos) << sent[1];
+  EXPECT_NE(sent[1].find("\r\nContact: <sip:127.0.0.1>\r\nUser-Agent: Talvenor 7.2\r\nContent-Length: 0\r\n\r\n"),
+            std::string::npos)
+      << sent[1];
+}
+
+TEST_F(CallLineTest, HangingUpSendsWhatTheStateAllows) {
+  const struct {
+    const char* name;
+    bool incoming;
+    CallState state;
+    bool awaiting;  // the INVITE still being repeated
+    std::string request;  // repeated by the closing sender; "" for none
+    int cseq;
+  } cases[] = {
+      {"outgoing, no answer yet", false, CallState::Setup, true, "", 1},
+      {"outgoing, ringing", false, CallState::Setup, false, "CANCEL", 1},
+      {"outgoing, connected", false, CallState::Connected, false, "BYE", 2},
+      {"incoming, ringing", true, CallState::Setup, true, "", 1},
+      {"incoming, answered", true, CallState::Answered, false, "BYE", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Connection connection;
+    std::shared_ptr<CallLine> line = Outgoing(connection, c.incoming);
+    line->state = c.state;
+    line->awaitingResponse = c.awaiting;
+    line->mediaOpen = true;  // the media's thread sends the request when it ends
+    {
+      std::scoped_lock lock(TheModule().ModuleLock());
+      line->HangUp();
+    }
+    EXPECT_TRUE(connection.Reasons().empty());
+    line->SendClosingRequestAndDisconnect();
+    std::vector<std::string> sent = Sent();
+    EXPECT_EQ(sent.size(), c.request.empty() ? 0u : 6u);  // unanswered: six times
+    EXPECT_EQ(connection.Reasons().size(), 1u);
+    if (sent.empty()) continue;
+    EXPECT_EQ(FirstLine(sent[0]), c.request + " sip:lab@127.0.0.1:" + std::to_string(farEnd_.Port()) + " SIP/2.0");
+    EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: " + std::to_string(c.cseq) + " " + c.request);
+    if (c.incoming) {
+      // The caller's From is the To of our BYE, and our Via is our own.
+      EXPECT_EQ(HeaderLine(sent[0], "From"), "From: <sip:lab@127.0.0.1>");
+      EXPECT_EQ(HeaderLine(sent[0], "To"), "To: \"Desk\" <sip:desk@127.0.0.1>;tag=7781");
+      EXPECT_EQ(HeaderLine(sent[5], "To"), HeaderLine(sent[0], "To"));  // exchanged once
+      EXPECT_EQ(HeaderLine(sent[0], "Via").find("Via: SIP/2.0/UDP 127.0.0.1:" + std::to_string(module_.SipPort()) +
+                                                ";branch=z9hG4bK"),
+                0u);
+      EXPECT_NE(HeaderLine(sent[0], "Via"), HeaderLine(sent[1], "Via"));
+    }
+    TheModule().ReleaseLine(line->LineIndex(), 0);
+  }
+}
+
+TEST_F(CallLineTest, AnAnswerAfterTheCallEndedHereIsAcknowledgedAndEnded) {
+  Connection connection;
+  std::shared_ptr<CallLine> line = Outgoing(connection);
+  Deliver(*line, Response("180 Ringing"));
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    line->HangUp();  // CANCEL
+  }
+  Deliver(*line, Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio 9000 RTP/AVP 0\r\n"));
+  std::vector<std::string> sent = Sent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: 1 ACK");
+  EXPECT_EQ(HeaderLine(sent[1], "CSeq"), "CSeq: 2 BYE");
+  EXPECT_EQ(HeaderLine(sent[1], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+  EXPECT_EQ(connection.Reasons().size(), 1u);
+}
+
+TEST_F(CallLineTest, LinesTakeTheLowestFreeSlotBelowTheLineCount) {
+  Settings().LineCount = 2;
+  Connection connection;
+  std::shared_ptr<CallLine> first = Outgoing(connection);
+  std::shared_ptr<CallLine> second = Outgoing(connection);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(second->LineIndex(), 1);
+  EXPECT_FALSE(Outgoing(connection));
+  TheModule().ReleaseLine(1, 0);
+  EXPECT_EQ(TheModule().HighestLine(), 0);
+  EXPECT_EQ(Outgoing(connection)->LineIndex(), 1);
+  TheModule().ReleaseLine(0, 0);
+  EXPECT_EQ(TheModule().HighestLine(), 1);
+  TheModule().ReleaseLine(1, 0);
+  EXPECT_EQ(TheModule().HighestLine(), 0);
+  for (int index : {-1, 0, 4, 99}) {  // empty or out of range: nothing happens
+    TheModule().HangUp(index);
+    TheModule().ReleaseFrame(index, 0);
+    TheModule().ReleaseLine(index, 0);
+  }
+  Settings().LineCount = 4;
+  second->ReleaseFrame();
+  EXPECT_EQ(second->OutstandingFrames(), 0);  // never below none
+}
+
+TEST_F(CallLineTest, TheTimerHangsUpASilentCallOnTheTickAfterTheLimitAndTheHostReleasesItThere) {
+  SetCallTiming({20ms, 6, 1});  // the third tick hangs up
+  Connection connection;
+  std::shared_ptr<CallLine> line = Outgoing(connection);
+  line->state = CallState::Connected;
+  connection.releaseOnDisconnect.emplace(line->LineIndex());
+  std::weak_ptr<CallLine> watch = line;
+  line.reset();  // from now on the slot alone holds it
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    watch.lock()->Tick();
+    watch.lock()->Tick();
+  }
+  EXPECT_TRUE(connection.Reasons().empty());
+  // The module's own timer, holding ModuleLock, gives the third tick.
+  for (int wait = 0; wait < 40 && connection.Reasons().empty(); ++wait) std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(connection.Reasons(), std::vector<int>{kEndFailed});
+  EXPECT_FALSE(TheModule().Line(0));
+  EXPECT_TRUE(watch.expired());
+}
+
+TEST_F(CallLineTest, ALineReleasedFromOnDisconnectedOutlivesItsThread) {
+  Connection connection;
+  std::shared_ptr<CallLine> line = Outgoing(connection);
+  connection.releaseOnDisconnect.emplace(line->LineIndex());
+  line->state = CallState::Connected;
+  line->mediaOpen = true;
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    line->HangUp();
+  }
+  // The media's thread, which holds its own share of the line.
+  std::thread closing([shared = line] { shared->SendClosingRequestAndDisconnect(); });
+  std::weak_ptr<CallLine> watch = line;
+  line.reset();
+  closing.join();
+  EXPECT_EQ(connection.Reasons(), std::vector<int>{kEndFailed});
+  EXPECT_FALSE(TheModule().Line(0));
+  EXPECT_TRUE(watch.expired());
+}
+
+}  // namespace
+}  // namespace talvenor
