@@ -119,6 +119,19 @@ void CallLine::Disconnect() {
   if (CCon* connection = connection_) connection->OnDisconnected(endReason);
 }
 
+void CallLine::ShowCallInfo(std::string text) {
+  {
+    std::scoped_lock lock(textMutex_);
+    infoText_ = text;
+  }
+  if (CCon* connection = connection_) connection->OnCallInfo(text);
+}
+
+std::string CallLine::InfoText() const {
+  std::scoped_lock lock(textMutex_);
+  return infoText_;
+}
+
 DialogLines CallLine::Dialog() const {
   std::scoped_lock lock(textMutex_);
   return dialog_;

@@ -115,6 +115,9 @@ public:
   void SetLocalIp(std::string localIp);
   std::string AuthorizationText() const;
   std::string ProxyAuthorizationText() const;
+  // Sets the connection information text and shows it to the host.
+  void ShowCallInfo(std::string text);
+  std::string InfoText() const;
   CCon* Connection() const { return connection_; }
   void SetConnection(CCon* connection) { connection_ = connection; }
   int OutstandingFrames() const;
@@ -160,6 +163,7 @@ private:
   std::optional<GatewayCredentials> gateway_;
   std::string target_;
   std::string localIp_;
+  std::string infoText_;
   std::string authorizationText_;
   std::string proxyAuthorizationText_;
   Ipv4Endpoint sipPeer_;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "calls/call_info.h"
 #include "calls/call_timing.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
@@ -34,7 +35,10 @@ public:
   }
   void OnAudioSent() override {}
   void OnAudioReceived(const short*, int, int) override {}
-  void OnCallInfo(const CString&) override {}
+  void OnCallInfo(const CString& text) override {
+    std::scoped_lock lock(mutex);
+    info = text;
+  }
   std::vector<int> Reasons() {
     std::scoped_lock lock(mutex);
     return reasons;
@@ -44,6 +48,7 @@ public:
   std::optional<std::atomic<int>> releaseOnDisconnect;
   std::mutex mutex;
   std::vector<int> reasons;
+  std::string info;
 };
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
@@ -165,6 +170,21 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: 1 ACK");
   EXPECT_EQ(HeaderLine(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+
+  // A response with a body: Content-Type before Content-Length, no User-Agent.
+  line->localRtpPort = 8002;
+  line->SendInCallResponse(kStatus200, "Contact: <sip:127.0.0.1>", line->BuildSdp());
+  sent = Sent();
+  ASSERT_EQ(sent.size(), 1u);
+  std::string body = "v=0\r\no=Nuvex 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+                     "m=audio 8002 RTP/AVP 8 0\r\na=rtpmap:8 PCMA/8000\r\na=rtpmap:0 PCMU/8000\r\n";
+  EXPECT_EQ(sent[0].substr(sent[0].find("\r\nCSeq:")),
+            "\r\nCSeq: 1 INVITE\r\nContact: <sip:127.0.0.1>\r\nContent-Type: application/sdp\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\n\r\n" + body);
+  line->ShowCallInfo(WithPeerName(RtpInfoText(line->payloadType, line->RtpPeer()), "far.example"));
+  EXPECT_EQ(connection.info, "RTP\\PCMA 10.0.0.9:9000 (far.example)");
+  EXPECT_EQ(RtpInfoText(96, line->RtpPeer()).substr(0, 8), "RTP\\ERR ");
+  EXPECT_EQ(SipInfoText(line->SipPeer()), "SIP 127.0.0.1:" + std::to_string(farEnd_.Port()));
 
   // With credentials from a gateway: the challenge is answered, CSeq counts up.
   Connection second;
