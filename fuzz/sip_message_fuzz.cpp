@@ -107,7 +107,8 @@ void PrepareModule() {
   // Accounts waiting for the answer to "CSeq: 1 REGISTER" of "Call-ID: x",
   // so that fuzzed responses reach their handlers.
   for (auto& account : GatewayAccounts()) {
-    account = std::make_unique<GatewayAccount>(GatewayFields{true, "127.0.0.1:5070", "", "", "alice", "secret"});
+    account = std::make_unique<GatewayAccount>(TheModule(), TheModule().ModuleLock(),
+                                               GatewayFields{true, "127.0.0.1:5070", "", "", "alice", "secret"});
     account->callIdLine = "Call-ID: x";
     account->cseqLine = "CSeq: 1 REGISTER";
   }

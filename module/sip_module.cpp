@@ -100,7 +100,10 @@ int SipModule::StartRun() {
     }
     boundPort_ = HostPort(socket->LocalEndpoint().port);
     LoadRegisterSettings();
-    LoadGatewaySettings();
+    {
+      std::scoped_lock lock(moduleLock_);
+      LoadGatewaySettings(*this, moduleLock_);
+    }
     LoadVoipSettings();
     running_ = 1;
     timerId_ = timer_.Start(kTimerInterval, [this] {
@@ -127,7 +130,10 @@ int SipModule::AbandonStart(int messageId) {
   Guarded([this] {
     timer_.Stop();
     StopReceiveThread();
-    DestroyGatewayAccounts();
+    {
+      std::scoped_lock lock(moduleLock_);
+      DestroyGatewayAccounts();
+    }
     CleanUpSocketsLibrary();
     FreeG729Library();
   });

@@ -79,7 +79,7 @@ public:
   // The highest line index taken since the top lines were last freed.
   int HighestLine();
 
-  // CallContext: what call lines need of the module.
+  // What call lines, gateway accounts and the registrar need of the module.
   long SendSip(std::string_view text, const Ipv4Endpoint& destination) const override { return Send(text, destination); }
   bool G729Busy() const override;
   void SetG729Busy(bool busy) const override;

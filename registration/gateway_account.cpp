@@ -5,7 +5,6 @@
 #include <mutex>
 
 #include "module/module_settings.h"
-#include "module/sip_module.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "platform/message_box.h"
@@ -59,7 +58,8 @@ void SetCredentialsDialog(CredentialsDialog dialog) {
   Dialog().dialog = std::move(dialog);
 }
 
-GatewayAccount::GatewayAccount(const GatewayFields& fields)
+GatewayAccount::GatewayAccount(const SipChannel& channel, std::recursive_mutex& accountsLock,
+                               const GatewayFields& fields)
     : expires(Settings().DefaultExpiration),
       attemptsLeft(fields.registering ? kAttempts : 0),
       address(fields.address),
@@ -67,7 +67,9 @@ GatewayAccount::GatewayAccount(const GatewayFields& fields)
       callerId(fields.callerId),
       userId(fields.userId),
       password(fields.password),
-      nextSend(CalendarSeconds()) {}
+      nextSend(CalendarSeconds()),
+      channel_(channel),
+      accountsLock_(accountsLock) {}
 
 void GatewayAccount::Stop(int messageId) {
   attemptsLeft = 0;
@@ -90,7 +92,7 @@ void GatewayAccount::SendRegister(const GatewayRoute& route) {
   if (route.failure != 0) return Stop(route.failure);
   gatewayIp = route.gatewayIp;
   std::string text = ComposeRegister(route.localAddress);
-  TheModule().Send(std::string_view(text), Ipv4Endpoint{gatewayIp, gatewayPort});
+  channel_.SendSip(text, Ipv4Endpoint{gatewayIp, gatewayPort});
 }
 
 GatewayRoute FindGatewayRoute(const std::string& address) {
@@ -118,7 +120,7 @@ GatewayRoute FindGatewayRoute(const std::string& address) {
 
 std::string GatewayAccount::ComposeRegister(const std::string& local) {
   // The port the socket is bound to: a changed setting moves it only at the next start.
-  std::string suffix = PortSuffix(TheModule().AdvertisedSipPort());
+  std::string suffix = PortSuffix(channel_.AdvertisedSipPort());
   std::string displayName = Settings().DisplayName.Get();
   std::string host = address.substr(0, address.find(':'));
   if (callIdLine.empty()) callIdLine = CallIdLine(NewCallIdNumber(), local);
@@ -177,7 +179,7 @@ void GatewayAccount::OnIntervalTooBrief(const SipMessage& response) {
 
 void GatewayAccount::ToggleRegistration() {
   {
-    std::scoped_lock lock(TheModule().ModuleLock());
+    std::scoped_lock lock(accountsLock_);
     if (attemptsLeft != 0) {
       expires = 0;  // the next tick unregisters
       nextSend = 0;
@@ -194,7 +196,7 @@ void GatewayAccount::ToggleRegistration() {
     dialog = Dialog().dialog;
   }
   if (!dialog || !dialog(*this)) return;
-  std::scoped_lock lock(TheModule().ModuleLock());
+  std::scoped_lock lock(accountsLock_);
   nextSend = 0;
   attemptsLeft = kAttempts;
   expires = Settings().DefaultExpiration;

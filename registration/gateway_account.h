@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "sip/object_tag.h"
+#include "transport/sip_channel.h"
 
 namespace talvenor {
 
@@ -37,7 +39,9 @@ struct GatewayFields {
 
 class GatewayAccount {
 public:
-  explicit GatewayAccount(const GatewayFields& fields);
+  // `channel` carries the REGISTERs; `accountsLock` is ModuleLock, which
+  // guards the accounts against the timer and the receive thread.
+  GatewayAccount(const SipChannel& channel, std::recursive_mutex& accountsLock, const GatewayFields& fields);
 
   // True when a REGISTER is due at this tick.
   bool IsDue() const;
@@ -82,6 +86,8 @@ private:
   void OnRegistered(const SipMessage& response);
   void OnIntervalTooBrief(const SipMessage& response);
 
+  const SipChannel& channel_;
+  std::recursive_mutex& accountsLock_;
   ObjectTag tag_;
 };
 

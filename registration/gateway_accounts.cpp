@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include "module/module_settings.h"
-#include "module/sip_module.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
@@ -33,7 +32,6 @@ GatewayAccount* FindGatewayByAddress(std::string_view address) {
 }
 
 void DestroyGatewayAccounts() {
-  std::scoped_lock lock(TheModule().ModuleLock());
   for (auto& account : GatewayAccounts()) account.reset();
 }
 

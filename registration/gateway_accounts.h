@@ -23,7 +23,7 @@ GatewayAccount* CurrentGateway();
 GatewayAccount* FindGatewayByAddress(std::string_view address);
 
 // Destroys the accounts without saving them (a start-up that failed).
-// Takes ModuleLock.
+// Under ModuleLock.
 void DestroyGatewayAccounts();
 
 // One timer tick's registrations: the accounts found due under ModuleLock,

@@ -5,11 +5,11 @@
 #include <fmt/printf.h>
 
 #include "module/module_settings.h"
-#include "module/sip_module.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "registration/digest.h"
 #include "registration/registration_list.h"
+#include "sip/compose.h"
 #include "sip/header_names.h"
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
@@ -18,6 +18,12 @@
 namespace talvenor {
 
 namespace {
+
+// A response built from the request's own lines, sent back to its source.
+void Answer(const SipChannel& channel, SipKind kind, const SipMessage& request, std::string_view extraLines) {
+  channel.SendSip(ComposeStatelessResponse(kind, request, extraLines),
+                  Ipv4Endpoint{request.SourceAddress(), request.SourcePort()});
+}
 
 constexpr int32_t kMinimumLifetime = 60;
 // What is kept of a User-Agent: enough to tell phones apart.
@@ -40,20 +46,20 @@ std::string ContactLines(std::string_view key, uint32_t lifetime) {
 }
 
 // A REGISTER without Contact asks for the user's last binding.
-void AnswerQuery(const SipModule& module, const SipMessage& request, std::string user) {
+void AnswerQuery(const SipChannel& channel, const SipMessage& request, std::string user) {
   uint32_t lifetime = FindRegistrationByUser(user, '@');
-  module.SendStatelessResponse(kStatus200, request, lifetime != 0 ? ContactLines(user, lifetime) : std::string());
+  Answer(channel, kStatus200, request, lifetime != 0 ? ContactLines(user, lifetime) : std::string());
 }
 
 // The lifetime asked for: DefaultExpiration when none is given, capped at it;
 // nothing when it is too short (answered 423).
-std::optional<uint32_t> GrantedLifetime(const SipModule& module, const SipMessage& request) {
+std::optional<uint32_t> GrantedLifetime(const SipChannel& channel, const SipMessage& request) {
   uint32_t defaultExpiration = Settings().DefaultExpiration;
   if (RegistrationExpiryText(request).empty()) return defaultExpiration;
   int32_t asked = RegistrationExpiry(request);
   if (asked == 0) return 0u;  // an unregistration
   if (asked < kMinimumLifetime) {
-    module.SendStatelessResponse(kStatus423, request, fmt::sprintf("\r\n%s: %u", "Min-Expires", kMinimumLifetime));
+    Answer(channel, kStatus423, request, fmt::sprintf("\r\n%s: %u", "Min-Expires", kMinimumLifetime));
     return std::nullopt;
   }
   return std::min(static_cast<uint32_t>(asked), defaultExpiration);
@@ -62,40 +68,40 @@ std::optional<uint32_t> GrantedLifetime(const SipModule& module, const SipMessag
 // With authentication on: true when the request carries valid credentials
 // for the current nonce; otherwise the challenge or refusal has been sent.
 // `user` becomes the username the client authenticated as.
-bool Authenticated(const SipModule& module, const SipMessage& request, std::string& user) {
+bool Authenticated(const SipChannel& channel, const SipMessage& request, std::string& user) {
   std::string nonce = MakeNonce(request);
   std::string_view authorization = request.FindLine(kAuthorizationHeader);
   if (!AnswersChallenge(authorization, nonce)) {
-    module.SendStatelessResponse(kStatus401, request, ChallengeLines(user, Settings().LocalAddress.Get(), nonce));
+    Answer(channel, kStatus401, request, ChallengeLines(user, Settings().LocalAddress.Get(), nonce));
     return false;
   }
   SipKind status = VerifyDigest(kRegister, user, authorization, LookupPassword);
-  if (status != 0) module.SendStatelessResponse(status, request, {});
+  if (status != 0) Answer(channel, status, request, {});
   return status == 0;
 }
 
 }  // namespace
 
-void HandleRegister(const SipModule& module, const SipMessage& request) {
+void HandleRegister(const SipChannel& channel, const SipMessage& request) {
   std::string user(RegistrationUser(request));
   if (user.empty() || request.FindLine(kFromHeader).empty() || request.FindLine(kCseqHeader).empty() ||
       request.FindLine(kCallIdHeader).empty()) {
-    module.SendStatelessResponse(kStatus400, request, {});
+    Answer(channel, kStatus400, request, {});
     return;
   }
   int64_t now = CalendarSeconds();
-  if (Settings().AuthenticateRegistrations && !Authenticated(module, request, user)) return;
+  if (Settings().AuthenticateRegistrations && !Authenticated(channel, request, user)) return;
   if (request.FindLine(kContactHeader).empty()) {
-    AnswerQuery(module, request, user);
+    AnswerQuery(channel, request, user);
     return;
   }
-  std::optional<uint32_t> lifetime = GrantedLifetime(module, request);
+  std::optional<uint32_t> lifetime = GrantedLifetime(channel, request);
   if (!lifetime) return;
   // The key records where the request came from, not the Contact it names.
   std::string_view displayName = RegistrationDisplayName(request);
   std::string_view userAgent = UserAgentText(request);
   if (!FitsAListField(user) || !FitsAListField(displayName) || !FitsAListField(userAgent)) {
-    module.SendStatelessResponse(kStatus400, request, {});
+    Answer(channel, kStatus400, request, {});
     return;
   }
   std::string key = fmt::sprintf("%s@%s:%u", user, DottedAddress(request.SourceAddress()),
@@ -104,10 +110,10 @@ void HandleRegister(const SipModule& module, const SipMessage& request) {
                                   LocalDateText(now), displayName, Capped(userAgent, kUserAgentLimit));
   if (!UpdateRegistrationList(ToLower(key), line, now, *lifetime)) {
     // Not recorded: the phone must not believe it is registered.
-    module.SendStatelessResponse(kStatus500, request, {});
+    Answer(channel, kStatus500, request, {});
     return;
   }
-  module.SendStatelessResponse(kStatus200, request, ContactLines(key, *lifetime));
+  Answer(channel, kStatus200, request, ContactLines(key, *lifetime));
 }
 
 }  // namespace talvenor

@@ -2,12 +2,14 @@
 // SIP-REG list is the record, rewritten at every accepted registration.
 #pragma once
 
+#include "transport/sip_channel.h"
+
 namespace talvenor {
 
 class SipMessage;
-class SipModule;
 
-// Answers one REGISTER with exactly one response, under ModuleLock.
-void HandleRegister(const SipModule& module, const SipMessage& request);
+// Answers one REGISTER with exactly one response, sent on the channel back
+// to where the request came from. Under ModuleLock.
+void HandleRegister(const SipChannel& channel, const SipMessage& request);
 
 }  // namespace talvenor

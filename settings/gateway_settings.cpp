@@ -37,7 +37,7 @@ GatewayFields ParseGatewayEntry(const std::string& text) {
   return {DecimalValue(fields[0]) != 0, fields[1], fields[2], fields[3], fields[4], fields[5]};
 }
 
-void LoadGatewaySettings() {
+void LoadGatewaySettings(const SipChannel& channel, std::recursive_mutex& accountsLock) {
   const ProfileStore& profile = ModuleProfile();
   int selected = profile.GetInt("GW", 0);
   Settings().SelectedGateway = (selected < 0 || selected > 2) ? 0 : selected;
@@ -45,7 +45,7 @@ void LoadGatewaySettings() {
     std::string stored = profile.GetString(kEntries[index]);
     GatewayFields fields = ParseGatewayEntry(stored);
     if (index == 0 && stored.empty()) fields = {false, kDefaultGatewayHost, "", "", "test", "ZOK8MUVA"};
-    GatewayAccounts()[index] = std::make_unique<GatewayAccount>(fields);
+    GatewayAccounts()[index] = std::make_unique<GatewayAccount>(channel, accountsLock, fields);
   }
 }
 

@@ -15,7 +15,7 @@ GatewayFields ParseGatewayEntry(const std::string& text);
 
 // Creates the three accounts from the profile. Needs DefaultExpiration
 // loaded first.
-void LoadGatewaySettings();
+void LoadGatewaySettings(const SipChannel& channel, std::recursive_mutex& accountsLock);
 // Writes "GW" and the three accounts, then destroys them; false when an
 // entry could not be written.
 bool SaveGatewaySettings();

@@ -41,7 +41,7 @@ protected:
 };
 
 TEST_F(GatewaySettingsTest, EmptyProfileGivesTheDefaultFirstAccount) {
-  LoadGatewaySettings();
+  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
   GatewayAccount& first = *GatewayAccounts()[0];
   EXPECT_EQ(first.attemptsLeft, 0);
   EXPECT_EQ(first.address, kDefaultGatewayHost);
@@ -55,11 +55,11 @@ TEST_F(GatewaySettingsTest, EmptyProfileGivesTheDefaultFirstAccount) {
 TEST_F(GatewaySettingsTest, SelectionOutOfRangeIsTheFirstGateway) {
   for (const char* stored : {"7", "-1", "x"}) {
     ModuleProfile().WriteString("GW", stored);
-    LoadGatewaySettings();
+    LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
     EXPECT_EQ(Settings().SelectedGateway, 0) << stored;
   }
   ModuleProfile().WriteString("GW", "2");
-  LoadGatewaySettings();
+  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
   EXPECT_EQ(CurrentGateway(), GatewayAccounts()[2].get());
 }
 
@@ -68,7 +68,7 @@ TEST_F(GatewaySettingsTest, SaveWritesEveryAccountThenDestroysThem) {
   ModuleProfile().WriteString("GW2", "0, Other.Example.com");
   ModuleProfile().WriteString("GW", "1");
   Settings().DefaultExpiration = 1800;
-  LoadGatewaySettings();
+  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
   EXPECT_EQ(GatewayAccounts()[1]->attemptsLeft, 6);
   EXPECT_EQ(GatewayAccounts()[1]->expires, 1800);
   EXPECT_EQ(FindGatewayByAddress("GW.EXAMPLE.COM"), GatewayAccounts()[1].get());
@@ -85,7 +85,7 @@ TEST_F(GatewaySettingsTest, SaveWritesEveryAccountThenDestroysThem) {
 
 TEST_F(GatewaySettingsTest, AnAccountBeingUnregisteredIsSavedAsStopped) {
   ModuleProfile().WriteString("GW1", "1, gw.example.com, 9, 555, alice, secret");
-  LoadGatewaySettings();
+  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
   GatewayAccounts()[1]->expires = 0;  // the user unticked R; the unregistration is under way
   SaveGatewaySettings();
   EXPECT_EQ(ModuleProfile().GetString("GW1"), "0, gw.example.com, 9, 555, alice, secret");
