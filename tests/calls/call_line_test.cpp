@@ -11,6 +11,7 @@
 
 #include "calls/call_info.h"
 #include "calls/call_timing.h"
+#include "calls/line_threads.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
 #include "sip/sip_message.h"
@@ -325,10 +326,10 @@ TEST_F(CallLineTest, ALineReleasedFromOnDisconnectedOutlivesItsThread) {
     line->HangUp();
   }
   // The media's thread, which holds its own share of the line.
-  std::thread closing([shared = line] { shared->SendClosingRequestAndDisconnect(); });
+  ASSERT_TRUE(StartLineThread(line, [](CallLine& self) { self.SendClosingRequestAndDisconnect(); }));
   std::weak_ptr<CallLine> watch = line;
   line.reset();
-  closing.join();
+  ASSERT_TRUE(WaitForLineThreads(5s));
   EXPECT_EQ(connection.Reasons(), std::vector<int>{kEndFailed});
   EXPECT_FALSE(TheModule().Line(0));
   EXPECT_TRUE(watch.expired());
