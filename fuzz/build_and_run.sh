@@ -25,12 +25,17 @@ if ! compgen -G "$torture_data/*.dat" >/dev/null; then
   echo "$0: no RFC 4475 datagrams under $torture_data; seeding from $edge_data only" >&2
 fi
 
+# Every subsystem of the module, as the library is built from them.
+sources=()
+for dir in module transport sip registration calls media settings platform; do
+  for file in "$repo/$dir"/*.cpp; do
+    [[ -f "$file" ]] && sources+=("$file")
+  done
+done
 clang++-14 -std=c++20 -g -O1 -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$repo" "$repo"/fuzz/*.cpp \
-  "$repo"/sip/*.cpp "$repo"/module/*.cpp "$repo"/transport/*.cpp "$repo"/registration/*.cpp \
-  "$repo"/settings/*.cpp "$repo"/platform/*.cpp \
-  -lfmt -lnettle -ldl -lpthread -o "$out_dir/sip_message_fuzz"
+  -I"$repo" "$repo"/fuzz/*.cpp "${sources[@]}" \
+  -lfmt -lnettle -lgsm -ldl -lpthread -o "$out_dir/sip_message_fuzz"
 
 corpus="$out_dir/corpus"
 mkdir -p "$corpus"
