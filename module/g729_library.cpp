@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include "module/module_settings.h"
-#include "platform/shared_library.h"
 
 namespace talvenor {
 
@@ -11,8 +10,7 @@ namespace {
 
 struct G729State {
   std::mutex mutex;
-  SharedLibrary library;
-  G729Entries entries;
+  std::shared_ptr<const LoadedG729Library> loaded;
 };
 
 // Never destroyed: a host may shut the module down from an exit handler.
@@ -26,19 +24,20 @@ G729State& State() {
 bool LoadG729Library(const std::vector<std::string>& candidates) {
   G729State& state = State();
   std::scoped_lock lock(state.mutex);
-  state.library.Free();
-  state.entries = {};
+  state.loaded.reset();
   Settings().G729Available = 0;
+  auto loaded = std::make_shared<LoadedG729Library>();
   for (const std::string& path : candidates) {
-    if (state.library.Load(path)) break;
+    if (loaded->library.Load(path)) break;
   }
-  if (!state.library.IsLoaded()) return false;
-  auto encode = reinterpret_cast<EncodeG729Function>(state.library.Symbol("EncodeG729"));
-  auto decode = reinterpret_cast<DecodeG729Function>(state.library.Symbol("DecodeG729"));
+  if (!loaded->library.IsLoaded()) return false;
+  auto encode = reinterpret_cast<EncodeG729Function>(loaded->library.Symbol("EncodeG729"));
+  auto decode = reinterpret_cast<DecodeG729Function>(loaded->library.Symbol("DecodeG729"));
   if (encode != nullptr && decode != nullptr) {
-    state.entries = {encode, decode};
+    loaded->entries = {encode, decode};
     Settings().G729Available = 1;
   }
+  state.loaded = std::move(loaded);
   return true;
 }
 
@@ -52,19 +51,23 @@ std::vector<std::string> DefaultG729Candidates() {
 void FreeG729Library() {
   G729State& state = State();
   std::scoped_lock lock(state.mutex);
-  state.entries = {};
-  state.library.Free();
-  Settings().G729Available = 0;  // the entry points are gone with the library
+  state.loaded.reset();
+  Settings().G729Available = 0;  // no new call may choose G.729
 }
 
 bool G729LibraryLoaded() {
   std::scoped_lock lock(State().mutex);
-  return State().library.IsLoaded();
+  return State().loaded != nullptr;
 }
 
 G729Entries G729Functions() {
   std::scoped_lock lock(State().mutex);
-  return State().entries;
+  return State().loaded ? State().loaded->entries : G729Entries{};
+}
+
+std::shared_ptr<const LoadedG729Library> SharedG729Library() {
+  std::scoped_lock lock(State().mutex);
+  return State().loaded;
 }
 
 }  // namespace talvenor

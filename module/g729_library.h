@@ -1,21 +1,28 @@
 // The external G.729 codec library, loaded at start-up when present.
+//
+// A call line holds the loaded library by shared ownership for as long as
+// it may code G.729, so the library stays mapped after Shutdown has dropped
+// the module's own reference, until the last such line is gone.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace talvenor {
+#include "codec-g729/CodecG729.h"
+#include "platform/shared_library.h"
 
-// Encoder: (the line's encoder int, output, samples, input byte count) gives
-// the payload byte count. Decoder: (the line's decoder int, output, output
-// capacity, payload, payload length) gives the sample bytes written.
-using EncodeG729Function = int (*)(int* state, unsigned char* output, const short* samples, int byteCount);
-using DecodeG729Function = int (*)(int* state, short* output, int capacity, const unsigned char* payload,
-                                   int length);
+namespace talvenor {
 
 struct G729Entries {
   EncodeG729Function encode = nullptr;
   DecodeG729Function decode = nullptr;
+};
+
+// A loaded library and its entry points (null when it lacks them).
+struct LoadedG729Library {
+  SharedLibrary library;
+  G729Entries entries;
 };
 
 // Tries each candidate path in turn and keeps the first library that loads.
@@ -24,8 +31,11 @@ struct G729Entries {
 bool LoadG729Library(const std::vector<std::string>& candidates);
 // Where the module looks: next to itself first, then the loader's path.
 std::vector<std::string> DefaultG729Candidates();
+// Drops the module's reference; lines that hold the library keep it.
 void FreeG729Library();
 bool G729LibraryLoaded();
 G729Entries G729Functions();
+// The library for a new call line; null when none is loaded.
+std::shared_ptr<const LoadedG729Library> SharedG729Library();
 
 }  // namespace talvenor
