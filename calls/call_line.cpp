@@ -100,6 +100,13 @@ void CallLine::ReleaseFrame() {
   if (outstandingFrames_ > 0) --outstandingFrames_;  // extra releases must not lift the limit
 }
 
+void CallLine::DeliverFrame(const int16_t* samples) {
+  std::scoped_lock lock(lineLock_);
+  ++outstandingFrames_;
+  idleTicks = 0;
+  if (CCon* connection = connection_) connection->OnAudioReceived(samples, 640, 0);
+}
+
 int CallLine::OutstandingFrames() const {
   std::scoped_lock lock(lineLock_);
   return outstandingFrames_;
@@ -125,6 +132,31 @@ void CallLine::ShowCallInfo(std::string text) {
     infoText_ = text;
   }
   if (CCon* connection = connection_) connection->OnCallInfo(text);
+}
+
+void CallLine::AttachMedia(std::shared_ptr<MediaHandle> media) {
+  std::scoped_lock lock(textMutex_);
+  media_ = std::move(media);
+}
+
+std::shared_ptr<MediaHandle> CallLine::Media() const {
+  std::scoped_lock lock(textMutex_);
+  return media_;
+}
+
+std::string CallLine::PeerHostName() const {
+  std::scoped_lock lock(textMutex_);
+  return peerHostName_;
+}
+
+void CallLine::SetPeerHostName(std::string name) {
+  std::scoped_lock lock(textMutex_);
+  peerHostName_ = std::move(name);
+}
+
+void CallLine::SetRtpPeer(const Ipv4Endpoint& peer) {
+  std::scoped_lock lock(textMutex_);
+  rtpPeer_ = peer;
 }
 
 std::string CallLine::InfoText() const {

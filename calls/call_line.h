@@ -28,7 +28,20 @@
 
 namespace talvenor {
 
+class CallLine;
 class SipMessage;
+
+// The media of a line as the call sees it: the RTP socket and its receive
+// thread, which live in the media code.
+class MediaHandle {
+public:
+  virtual ~MediaHandle() = default;
+  // Wakes the media's receive thread, which then closes the socket, sends
+  // the pending CANCEL or BYE and tells the host the call ended.
+  virtual void Wake() = 0;
+  // Encodes and sends one frame of the host's samples.
+  virtual void SendAudio(CallLine& line, const int16_t* samples, size_t count, bool force) = 0;
+};
 
 // What a call through a gateway needs of its account, copied when the call
 // starts: the accounts go at shutdown while lines may live on.
@@ -83,6 +96,13 @@ public:
   void Finish();
   // The host played one frame of OnAudioReceived; never below none.
   void ReleaseFrame();
+  // The frame lock: guards the frames handed to the host and the media's
+  // receive assembly against ReleaseFrame. Re-entrant for its holder.
+  std::unique_lock<std::recursive_mutex> LockFrames() { return std::unique_lock(lineLock_); }
+  // Under the frame lock: whether the host holds 7 frames or more.
+  bool HostHoldsTooManyFrames() const { return outstandingFrames_ >= kFrameLimit; }
+  // Under the frame lock: hands one frame of 320 samples to the host.
+  void DeliverFrame(const int16_t* samples);
   // After the media ended: repeats the pending CANCEL or BYE while no
   // answer came, then tells the host. Runs on the line's media thread.
   void SendClosingRequestAndDisconnect();
@@ -100,6 +120,14 @@ public:
   // Takes the payload type and media address from the peer's SDP; false,
   // with nothing stored, when it offers nothing usable.
   bool ParseSdp(const SipMessage& message);
+
+  // The media once opened; null before.
+  void AttachMedia(std::shared_ptr<MediaHandle> media);
+  std::shared_ptr<MediaHandle> Media() const;
+  const CallContext& Context() const { return context_; }
+  std::string PeerHostName() const;
+  void SetPeerHostName(std::string name);
+  void SetRtpPeer(const Ipv4Endpoint& peer);
 
   // The dialog's stored lines, written by the call setup.
   DialogLines Dialog() const;
@@ -164,6 +192,8 @@ private:
   std::string target_;
   std::string localIp_;
   std::string infoText_;
+  std::string peerHostName_;
+  std::shared_ptr<MediaHandle> media_;
   std::string authorizationText_;
   std::string proxyAuthorizationText_;
   Ipv4Endpoint sipPeer_;
@@ -171,6 +201,7 @@ private:
 
   // Guards the frames handed to the host against ReleaseFrame; re-entrant,
   // since the host may release a frame from inside OnAudioReceived.
+  static constexpr int kFrameLimit = 7;
   mutable std::recursive_mutex lineLock_;
   int outstandingFrames_ = 0;
 };

@@ -154,9 +154,12 @@ void CallLine::HangUp() {
 
 void CallLine::Finish() {
   if (finished.exchange(true)) return;
-  // With media open, its receive thread ends when the media closes: it sends
-  // the pending CANCEL or BYE and then tells the host.
-  if (mediaOpen.exchange(false)) return;
+  // With media open, its receive thread ends when woken: it closes the
+  // socket, sends the pending CANCEL or BYE and then tells the host.
+  if (mediaOpen.exchange(false)) {
+    if (std::shared_ptr<MediaHandle> media = Media()) media->Wake();
+    return;
+  }
   Disconnect();
 }
 

@@ -32,8 +32,15 @@ void SipModule::ReleaseFrame(int line, int) {
   });
 }
 
-// Sending audio comes with the media.
-void SipModule::SendAudio(int, const short*, int, int) {}
+void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
+  // The host's audio thread: no module lock, the media has its own.
+  Guarded([&] {
+    std::shared_ptr<CallLine> call = Line(line);
+    std::shared_ptr<MediaHandle> media = call ? call->Media() : nullptr;
+    // The count travels as 16 bits, as the host's frames always fit.
+    if (media) media->SendAudio(*call, samples, static_cast<uint16_t>(byteCount) / 2, false);
+  });
+}
 
 void SipModule::ReleaseLine(int line, int) {
   // ModuleLock alone: the host may release a line from inside OnDisconnected

@@ -29,4 +29,6 @@ uint32_t NetworkAddress(uint32_t hostAddress) { return htonl(hostAddress); }
 uint32_t HostAddress(uint32_t networkAddress) { return ntohl(networkAddress); }
 uint32_t LoopbackAddress() { return htonl(INADDR_LOOPBACK); }
 
+bool SameNetwork24(uint32_t a, uint32_t b) { return (ntohl(a) >> 8) == (ntohl(b) >> 8); }
+
 }  // namespace talvenor

@@ -24,6 +24,10 @@ uint16_t HostPort(uint16_t networkPort);
 uint32_t NetworkAddress(uint32_t hostAddress);
 uint32_t HostAddress(uint32_t networkAddress);
 
+// True when two network-order addresses share their first three octets
+// (the same /24 network).
+bool SameNetwork24(uint32_t a, uint32_t b);
+
 // 127.0.0.1 in network order.
 uint32_t LoopbackAddress();
 

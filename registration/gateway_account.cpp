@@ -33,11 +33,6 @@ DialogSlot& Dialog() {
   return *slot;
 }
 
-bool SameNetwork(uint32_t a, uint32_t b) {
-  // First three octets; the addresses are in network order.
-  return (HostAddress(a) >> 8) == (HostAddress(b) >> 8);
-}
-
 // Message ids for the statuses that stop an account.
 int FailureMessage(SipKind kind) {
   switch (kind) {
@@ -107,7 +102,7 @@ GatewayRoute FindGatewayRoute(const std::string& address) {
   }
   uint32_t interface = LocalAddressToward(route.gatewayIp, route.gatewayPort);
   uint32_t chosen = interface;
-  if (interface == 0 || !SameNetwork(interface, route.gatewayIp)) {
+  if (interface == 0 || !SameNetwork24(interface, route.gatewayIp)) {
     if (uint32_t configured = ResolveIpv4(Settings().LocalAddress.Get()); configured != 0) chosen = configured;
   }
   if (chosen == 0) {

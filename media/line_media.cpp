@@ -1,0 +1,178 @@
+#include "media/line_media.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "calls/call_info.h"
+#include "calls/line_threads.h"
+#include "media/peer_lookup.h"
+#include "platform/resolver.h"
+#include "platform/thread_priority.h"
+#include "sip/sdp.h"
+
+namespace talvenor {
+
+namespace {
+
+// The offset from the base port of the next call: 0, 2, 4, 6 in turn.
+std::atomic<uint16_t> portOffset{0};
+constexpr int kPortAttempts = 4;
+constexpr uint8_t kVersion2 = 0x80;
+constexpr size_t kLargestPayload = 640;
+constexpr std::chrono::milliseconds kPauseAfterFailure{20};
+
+void PutBigEndian(uint8_t* at, uint32_t value, int bytes) {
+  for (int index = bytes - 1; index >= 0; --index, value >>= 8) at[index] = static_cast<uint8_t>(value);
+}
+
+// The interface toward the peer when it is in the SIP peer's /24 network,
+// otherwise the LocalAddress setting, otherwise whatever could be had.
+uint32_t ChooseLocalAddress(const CallLine& line, const MediaSettings& settings) {
+  Ipv4Endpoint rtpPeer = line.RtpPeer();
+  uint32_t interface = LocalAddressToward(rtpPeer.address, rtpPeer.port);
+  if (interface != 0 && SameNetwork24(interface, line.SipPeer().address)) return interface;
+  if (uint32_t configured = ResolveIpv4(settings.localAddress); configured != 0) return configured;
+  return interface != 0 ? interface : settings.bindAddress;
+}
+
+}  // namespace
+
+LineMedia::LineMedia(MediaSettings settings)
+    : silenceThreshold_(settings.silenceThreshold), sendCodecs_(settings.g729), receiveCodecs_(settings.g729) {
+  std::random_device random;
+  sequence_ = static_cast<uint16_t>(random());
+  timestamp_ = random();
+  ssrc_ = random();  // not a descriptor number, which phones on one host would share
+}
+
+bool LineMedia::Open(const std::shared_ptr<CallLine>& line, MediaSettings settings) {
+  auto media = std::make_shared<LineMedia>(settings);
+  if (!media->socket_.Open()) return false;
+  bool bound = false;
+  for (int attempt = 0; attempt < kPortAttempts && !bound; ++attempt) {
+    uint16_t offset = portOffset.load();
+    while (!portOffset.compare_exchange_weak(offset, static_cast<uint16_t>((offset + 2) % 8))) {
+    }
+    auto port = static_cast<uint16_t>(settings.rtpBasePort + offset);
+    bound = media->socket_.Bind({settings.bindAddress, NetworkPort(port)});
+    if (bound) line->localRtpPort = port;
+  }
+  if (!bound) return false;
+  uint32_t local = ChooseLocalAddress(*line, settings);
+  if (local == 0) return false;
+  line->SetLocalIp(DottedAddress(local));
+  line->AttachMedia(media);
+  line->mediaOpen = true;
+  if (!StartLineThread(line, [media](CallLine& self) { media->ReceiveLoop(self); })) {
+    line->mediaOpen = false;
+    return false;
+  }
+  return true;
+}
+
+void LineMedia::Wake() { socket_.Wake(); }
+
+void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, bool force) {
+  {
+    std::scoped_lock lock(sendMutex_);
+    std::span<const int16_t> frame(samples, samples == nullptr ? 0 : count);
+    bool voice = std::any_of(frame.begin(), frame.end(), [this](int16_t sample) {
+      return static_cast<uint32_t>(std::abs(static_cast<int>(sample))) >= silenceThreshold_;
+    });
+    int type = line.payloadType;
+    bool enabled = type >= 0 && type < kNamedPayloadTypes && line.enabledPayloadTypes[static_cast<size_t>(type)];
+    // The sampling clock runs through silence too (RFC 3550).
+    timestamp_ += kFrameSamples;
+    size_t length = 0;
+    if ((voice && enabled) || force) {
+      length = sendCodecs_.Encode(type, frame, std::span(packet_).subspan(kHeaderBytes));
+    }
+    if (length > 0) {
+      packet_[0] = kVersion2;
+      packet_[1] = static_cast<uint8_t>((type & 0x7F) | (afterSilence_ ? 0x80 : 0));
+      PutBigEndian(&packet_[2], ++sequence_, 2);
+      PutBigEndian(&packet_[4], timestamp_, 4);
+      PutBigEndian(&packet_[8], ssrc_, 4);
+      // A socket closed at the end of the call just refuses the packet.
+      socket_.SendTo(std::span(reinterpret_cast<const char*>(packet_.data()), kHeaderBytes + length), line.RtpPeer());
+      afterSilence_ = false;
+    } else {
+      afterSilence_ = true;
+    }
+  }
+  if (!force) {
+    if (CCon* connection = line.Connection()) connection->OnAudioSent();
+  }
+}
+
+void LineMedia::ReceiveLoop(CallLine& line) {
+  TryRaiseThreadPriority();
+  while (line.mediaOpen) {
+    auto received = socket_.Receive(datagram_);
+    using Status = UdpSocket::ReceiveStatus;
+    if (received.status == Status::Woken || received.status == Status::Closed) break;
+    if (received.status == Status::Failed) std::this_thread::sleep_for(kPauseAfterFailure);
+    if (received.status != Status::Datagram) continue;
+    // Version 2 with no padding, extension or contributing sources, 1 to 640 payload bytes.
+    if (received.realLength <= kHeaderBytes || received.realLength > kHeaderBytes + kLargestPayload) continue;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(datagram_.data());
+    if (bytes[0] != kVersion2) continue;
+    ReceiveRtp(line, std::span(bytes + kHeaderBytes, received.copied - kHeaderBytes), bytes[1], received.source);
+  }
+  socket_.Close();
+  line.SendClosingRequestAndDisconnect();
+}
+
+void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uint8_t secondByte,
+                           const Ipv4Endpoint& source) {
+  // Nothing before the call is answered, nothing after it ended.
+  if (line.endReason != kEndNormal || line.finished) return;
+  int type = secondByte & 0x7F;
+  if (line.firstPacketPending) {
+    // From now on the module answers to where the far end sends from.
+    rtpSourceAddress_ = source.address;
+    line.SetRtpPeer(source);
+    line.firstPacketPending = false;
+    std::string info = RtpInfoText(type, source);
+    if (source.address != line.SipPeer().address) {
+      StartPeerLookup(line.shared_from_this(), source.address);
+    } else if (std::string name = line.PeerHostName(); !name.empty()) {
+      info = WithPeerName(info, name);
+    }
+    line.ShowCallInfo(info);
+  } else if (source.address != rtpSourceAddress_) {
+    return;
+  }
+  auto lock = line.LockFrames();
+  if (line.HostHoldsTooManyFrames()) return;
+  if (secondByte & 0x80) fill_ = 0;  // the marker starts the frame afresh
+  size_t decoded = 0;
+  if (type < kNamedPayloadTypes && line.enabledPayloadTypes[static_cast<size_t>(type)]) {
+    line.payloadType = static_cast<uint8_t>(type);  // answer with the codec the far end sends
+    if (type == kPayloadG729) line.Context().SetG729Busy(true);
+    decoded = receiveCodecs_.Decode(type, payload, decoded_);
+  } else {
+    fill_ = 0;
+  }
+  if (line.state != CallState::Connected) {
+    line.state = CallState::Connected;
+    if (CCon* connection = line.Connection()) connection->OnConnected(0, 0);
+  }
+  for (size_t at = 0; at < decoded;) {
+    size_t taken = std::min(decoded - at, kFrameSamples - fill_);
+    std::copy_n(decoded_.begin() + static_cast<std::ptrdiff_t>(at), taken,
+                frame_.begin() + static_cast<std::ptrdiff_t>(fill_));
+    fill_ += taken;
+    at += taken;
+    if (fill_ == kFrameSamples) {
+      line.DeliverFrame(frame_.data());
+      fill_ = 0;
+    }
+  }
+}
+
+}  // namespace talvenor

@@ -1,0 +1,70 @@
+// The RTP of one call line: a UDP socket on an even port of its own, the
+// frames the host hands over encoded and sent (unless silent), and a receive
+// thread that latches the far end's source, decodes, and hands the host
+// 640-byte frames, at most 7 of them unreleased.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "calls/call_line.h"
+#include "media/line_codecs.h"
+#include "platform/udp_socket.h"
+
+namespace talvenor {
+
+// What the media takes from the settings when it opens.
+struct MediaSettings {
+  uint16_t rtpBasePort = 8000;    // even
+  uint32_t silenceThreshold = 0;  // a frame is voice when a sample's magnitude reaches it
+  uint32_t bindAddress = 0;       // network order; 0 is any
+  std::string localAddress;       // the LocalAddress setting
+  std::shared_ptr<const LoadedG729Library> g729;
+};
+
+class LineMedia final : public MediaHandle {
+public:
+  // Opens the media of a line and starts its receive thread: the socket on
+  // the next free port of the four from the base port (the offset rotates
+  // module-wide), the local address toward the peer, and mediaOpen set.
+  // False when no port or no local address could be had.
+  static bool Open(const std::shared_ptr<CallLine>& line, MediaSettings settings);
+
+  void Wake() override;
+  void SendAudio(CallLine& line, const int16_t* samples, size_t count, bool force) override;
+
+  explicit LineMedia(MediaSettings settings);
+
+private:
+  void ReceiveLoop(CallLine& line);
+  void ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uint8_t secondByte, const Ipv4Endpoint& source);
+
+  static constexpr size_t kHeaderBytes = 12;
+  static constexpr size_t kDatagramBytes = 1500;
+  static constexpr size_t kFrameSamples = 320;
+
+  UdpSocket socket_;
+  const uint32_t silenceThreshold_;
+
+  std::mutex sendMutex_;  // the host's audio thread and the answer's silence burst
+  LineCodecs sendCodecs_;
+  std::array<uint8_t, kDatagramBytes> packet_{};
+  uint16_t sequence_;
+  uint32_t timestamp_;
+  uint32_t ssrc_;
+  bool afterSilence_ = true;  // the next packet sent carries the marker bit
+
+  // The receive thread's own; the assembly is guarded by the line's frame lock.
+  LineCodecs receiveCodecs_;
+  std::array<char, kDatagramBytes> datagram_{};
+  std::array<int16_t, 640> decoded_{};
+  std::array<int16_t, kFrameSamples> frame_{};
+  size_t fill_ = 0;
+  uint32_t rtpSourceAddress_ = 0;
+};
+
+}  // namespace talvenor
