@@ -108,11 +108,11 @@ uint16_t FreeUdpPort() {
   return probe.Port();
 }
 
-UdpPeer::UdpPeer() {
+UdpPeer::UdpPeer(uint32_t hostAddress) {
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = htonl(hostAddress);
   if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     throw std::runtime_error("cannot bind a test UDP socket");
   }

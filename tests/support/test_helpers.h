@@ -77,7 +77,9 @@ uint16_t FreeUdpPort();
 // A UDP socket on 127.0.0.1 for talking to the module.
 class UdpPeer {
 public:
-  UdpPeer();
+  // Bound to a free port of 127.0.0.1, or of another loopback address
+  // (host order, e.g. 0x7f000002 for 127.0.0.2).
+  explicit UdpPeer(uint32_t hostAddress = 0x7f000001);
   ~UdpPeer();
   UdpPeer(const UdpPeer&) = delete;
   UdpPeer& operator=(const UdpPeer&) = delete;

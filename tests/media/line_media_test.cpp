@@ -1,0 +1,254 @@
+// A line's RTP against a far end on real sockets of 127.0.0.1 and 127.0.0.2.
+#include "media/line_media.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "calls/call_timing.h"
+#include "calls/line_threads.h"
+#include "media/g711.h"
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "platform/udp_socket.h"
+#include "tests/support/test_helpers.h"
+
+namespace talvenor {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Host final : public CCon {
+public:
+  void OnConnected(int, int) override { connected = true; }
+  void OnDisconnected(int reason) override { disconnected = reason; }
+  void OnAudioSent() override { ++sent; }
+  void OnAudioReceived(const short* samples, int byteCount, int) override {
+    std::scoped_lock lock(mutex);
+    frames.emplace_back(samples, samples + byteCount / 2);
+  }
+  void OnCallInfo(const CString& text) override {
+    std::scoped_lock lock(mutex);
+    info = text;
+  }
+  size_t Frames() {
+    std::scoped_lock lock(mutex);
+    return frames.size();
+  }
+  int16_t FirstSample() {
+    std::scoped_lock lock(mutex);
+    return frames.empty() ? 0 : frames[0][0];
+  }
+  std::string Info() {
+    std::scoped_lock lock(mutex);
+    return info;
+  }
+
+  std::atomic<bool> connected{false};
+  std::atomic<int> disconnected{-1};
+  std::atomic<int> sent{0};
+  std::mutex mutex;
+  std::vector<std::vector<int16_t>> frames;
+  std::string info;
+};
+
+// An even base port whose four ports are free at the moment.
+uint16_t FreeBasePort() {
+  for (;;) {
+    auto base = static_cast<uint16_t>(testhelp::FreeUdpPort() & ~1u);
+    if (base > 65000) continue;
+    std::vector<std::unique_ptr<UdpSocket>> probes;
+    bool free = true;
+    for (uint16_t offset = 0; offset < 8 && free; offset += 2) {
+      probes.push_back(std::make_unique<UdpSocket>());
+      free = probes.back()->Open() && probes.back()->Bind({0, NetworkPort(static_cast<uint16_t>(base + offset))});
+    }
+    if (free) return base;
+  }
+}
+
+std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload) {
+  std::string packet(12, '\0');
+  packet[0] = static_cast<char>(0x80);
+  packet[1] = static_cast<char>(secondByte);
+  packet.append(reinterpret_cast<const char*>(payload.data()), payload.size());
+  return packet;
+}
+
+class LineMediaTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(module_.Started());
+    SetCallTiming({10ms, 6, 30});
+    settings_.rtpBasePort = FreeBasePort();
+    settings_.localAddress = "127.0.0.1";
+  }
+  void TearDown() override {
+    for (int index = 0; index < 4; ++index) {
+      if (auto line = TheModule().Line(index)) {
+        std::scoped_lock lock(TheModule().ModuleLock());
+        line->Finish();
+      }
+      TheModule().ReleaseLine(index, 0);
+    }
+    EXPECT_TRUE(WaitForLineThreads(5s));
+    SetCallTiming({});
+  }
+  // An answered outgoing call whose SDP named `rtpPeer`.
+  std::shared_ptr<CallLine> Call(Host& host, const testhelp::UdpPeer& rtpPeer) {
+    std::shared_ptr<CallLine> line = TheModule().CreateLine([&](int index) {
+      CallParameters parameters;
+      parameters.lineIndex = index;
+      parameters.connection = &host;
+      parameters.target = "lab@127.0.0.1";
+      for (int type : {0, 3, 8}) parameters.enabledPayloadTypes[type] = true;
+      return std::make_shared<CallLine>(TheModule(), parameters);
+    });
+    if (!line) return nullptr;
+    line->SetSipPeer({htonl(0x7f000001), NetworkPort(farSip_.Port())});
+    line->SetRtpPeer({htonl(0x7f000001), NetworkPort(rtpPeer.Port())});
+    return line;
+  }
+  static Ipv4Endpoint Bound(uint16_t port) { return {htonl(0x7f000001), NetworkPort(port)}; }
+
+  testhelp::RunningModule module_;
+  testhelp::UdpPeer farSip_;
+  MediaSettings settings_;
+  Host host;  // outlives the lines, which TearDown ends
+};
+
+TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
+  testhelp::UdpPeer far;
+  std::vector<uint16_t> ports;
+  std::vector<std::shared_ptr<CallLine>> lines;
+  for (int call = 0; call < 4; ++call) {
+    lines.push_back(Call(host, far));
+    ASSERT_TRUE(LineMedia::Open(lines.back(), settings_));
+    ports.push_back(lines.back()->localRtpPort);
+    EXPECT_EQ(lines.back()->LocalIp(), "127.0.0.1");
+  }
+  std::sort(ports.begin(), ports.end());
+  uint16_t base = settings_.rtpBasePort;
+  EXPECT_EQ(ports, (std::vector<uint16_t>{base, uint16_t(base + 2), uint16_t(base + 4), uint16_t(base + 6)}));
+  TheModule().ReleaseLine(3, 0);  // a slot for a fifth call; that call's media still holds its port
+  std::shared_ptr<CallLine> fifth = Call(host, far);
+  EXPECT_FALSE(LineMedia::Open(fifth, settings_));  // every port still taken
+  uint16_t freed = lines[0]->localRtpPort;
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    lines[0]->Finish();  // its receive thread closes the socket
+  }
+  for (int wait = 0; wait < 50 && host.disconnected < 0; ++wait) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(LineMedia::Open(fifth, settings_));
+  EXPECT_EQ(fifth->localRtpPort, freed);
+  std::scoped_lock lock(TheModule().ModuleLock());
+  lines[3]->Finish();
+}
+
+TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
+  testhelp::UdpPeer far;
+  settings_.silenceThreshold = 1036;
+  std::shared_ptr<CallLine> line = Call(host, far);
+  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  line->payloadType = 0;
+  std::vector<int16_t> quiet(320, 0), loud(320, 0);
+  quiet[100] = 1035;
+  loud[100] = -1036;
+  auto send = [&](const std::vector<int16_t>& frame) {
+    TheModule().SendAudio(line->LineIndex(), frame.data(), 640, 0);
+    return far.Receive(100ms);
+  };
+  std::optional<std::string> first = send(loud);
+  EXPECT_FALSE(send(quiet).has_value());
+  std::optional<std::string> afterSilence = send(loud);
+  std::optional<std::string> next = send(loud);
+  ASSERT_TRUE(first && afterSilence && next);
+  EXPECT_EQ(first->size(), 12u + 320u);
+  auto byte = [](const std::string& packet, int at) { return static_cast<uint8_t>(packet[at]); };
+  auto word = [&](const std::string& packet, int at, int bytes) {
+    uint32_t value = 0;
+    for (int index = 0; index < bytes; ++index) value = (value << 8) | byte(packet, at + index);
+    return value;
+  };
+  EXPECT_EQ(byte(*first, 0), 0x80);
+  EXPECT_EQ(byte(*afterSilence, 1), 0x80 | 0);  // the marker after silence, G.711 mu-law
+  EXPECT_EQ(byte(*next, 1), 0);
+  EXPECT_EQ(word(*afterSilence, 2, 2), (word(*first, 2, 2) + 1) & 0xffff);  // one packet per packet sent
+  EXPECT_EQ(word(*afterSilence, 4, 4), word(*first, 4, 4) + 640);           // two frames of clock
+  EXPECT_EQ(word(*next, 8, 4), word(*first, 8, 4));
+  EXPECT_EQ(host.sent, 4);
+  // A count far beyond a packet: only what fits is encoded, nothing overruns.
+  std::vector<int16_t> huge(32767, 5000);
+  TheModule().SendAudio(line->LineIndex(), huge.data(), 65534, 0);
+  std::optional<std::string> capped = far.Receive(100ms);
+  ASSERT_TRUE(capped);
+  EXPECT_EQ(capped->size(), 1500u);
+}
+
+TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEighth) {
+  testhelp::UdpPeer far;                 // where the far end's media really comes from
+  testhelp::UdpPeer announced(0x7f000002);  // what its SDP said
+  std::shared_ptr<CallLine> line = Call(host, announced);
+  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  line->endReason = kEndNormal;  // the call was answered
+  uint16_t port = line->localRtpPort;
+  std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
+  auto deliver = [&](const testhelp::UdpPeer& from, uint8_t secondByte, size_t count) {
+    for (size_t packet = 0; packet < count; ++packet) from.SendTo(port, RtpPacket(secondByte, alaw));
+    std::this_thread::sleep_for(250ms);  // the receive thread has handled them by then
+  };
+  deliver(far, 8, 3);  // the third packet waits for a fourth
+  EXPECT_TRUE(host.connected);
+  EXPECT_EQ(host.Frames(), 1u);
+  EXPECT_EQ(static_cast<int>(line->payloadType), 8);  // the module answers in the codec it hears
+  EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
+  EXPECT_NE(host.Info().find("RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port())), std::string::npos) << host.Info();
+  deliver(far, 0x80 | 8, 1);  // the marker drops the waiting half
+  EXPECT_EQ(host.Frames(), 1u);
+  deliver(announced, 8, 4);  // not the latched source
+  EXPECT_EQ(host.Frames(), 1u);
+  deliver(far, 8, 17);  // 8.5 frames more; the host releases none
+  EXPECT_EQ(host.Frames(), 7u);
+  TheModule().ReleaseFrame(line->LineIndex(), 0);
+  deliver(far, 8, 2);
+  EXPECT_EQ(host.Frames(), 8u);
+  EXPECT_EQ(host.FirstSample(), LinearFromAlaw(AlawFromLinear(1000)));
+  // The far end switches codec: so does the module.
+  TheModule().ReleaseFrame(line->LineIndex(), 0);
+  std::vector<uint8_t> ulaw(160, UlawFromLinear(1000));
+  far.SendTo(port, RtpPacket(0, ulaw));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(static_cast<int>(line->payloadType), 0);
+  std::vector<int16_t> frame(320, 700);
+  TheModule().SendAudio(line->LineIndex(), frame.data(), 640, 0);
+  std::optional<std::string> sent = far.Receive(200ms);
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(static_cast<uint8_t>((*sent)[1]) & 0x7F, 0);
+}
+
+TEST_F(LineMediaTest, FinishingWakesTheMediaWhichSendsTheByeAndTellsTheHost) {
+  testhelp::UdpPeer far;
+  std::shared_ptr<CallLine> line = Call(host, far);
+  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  line->state = CallState::Connected;
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    line->HangUp();
+  }
+  std::vector<std::string> byes = farSip_.ReceiveAll(300ms);
+  ASSERT_EQ(byes.size(), 6u);
+  EXPECT_EQ(byes[0].substr(0, 4), "BYE ");
+  ASSERT_TRUE(WaitForLineThreads(2s));
+  EXPECT_EQ(host.disconnected, kEndFailed);
+  std::vector<int16_t> frame(320, 700);
+  TheModule().SendAudio(line->LineIndex(), frame.data(), 640, 0);  // the socket is closed: nothing goes out
+  EXPECT_FALSE(far.Receive(100ms).has_value());
+}
+
+}  // namespace
+}  // namespace talvenor
