@@ -28,6 +28,16 @@ TEST(G711, AgreesWithTheReferenceOnG711sOwnGrid) {
     ASSERT_EQ(LinearFromUlaw(static_cast<uint8_t>(code)), ulaw_to_linear(static_cast<uint8_t>(code))) << code;
     ASSERT_EQ(LinearFromAlaw(static_cast<uint8_t>(code)), alaw_to_linear(static_cast<uint8_t>(code))) << code;
   }
+  // The frame decoders, two codes at a time and an odd one at the end.
+  std::array<uint8_t, 257> codes{};
+  for (size_t index = 0; index < codes.size(); ++index) codes[index] = static_cast<uint8_t>(index * 7);
+  std::array<int16_t, 257> ulaw{}, alaw{};
+  ASSERT_EQ(DecodeUlaw(codes, ulaw), 257u);
+  ASSERT_EQ(DecodeAlaw(codes, alaw), 257u);
+  for (size_t index = 0; index < codes.size(); ++index) {
+    ASSERT_EQ(ulaw[index], ulaw_to_linear(codes[index])) << index;
+    ASSERT_EQ(alaw[index], alaw_to_linear(codes[index])) << index;
+  }
   int alawDifferences = 0;
   for (int sample = -32768; sample <= 32767; ++sample) {
     auto linear = static_cast<int16_t>(sample);
