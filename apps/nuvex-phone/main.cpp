@@ -12,6 +12,7 @@
 
 #include "apps/nuvex-phone/phone_host.h"
 #include "apps/nuvex-phone/phone_options.h"
+#include "apps/nuvex-phone/priority_probe.h"
 #include "host/ccom.h"
 
 namespace {
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("Talvenor up on SIP port %u\n", nuvex::ConfiguredSipPort());
+  std::printf("Media threads above normal priority: %s\n",
+              nuvex::CanRaiseThreadPriority() ? "yes" : "no (the system refuses; calls work all the same)");
   std::fflush(stdout);
 
   int signal = 0;

@@ -15,6 +15,7 @@
 #include "media/g711.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
+#include "platform/resolver.h"
 #include "platform/udp_socket.h"
 #include "tests/support/test_helpers.h"
 
@@ -182,6 +183,14 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   EXPECT_EQ(word(*afterSilence, 4, 4), word(*first, 4, 4) + 640);           // two frames of clock
   EXPECT_EQ(word(*next, 8, 4), word(*first, 8, 4));
   EXPECT_EQ(host.sent, 4);
+  // Another line has a source of its own, not a small number phones share.
+  std::shared_ptr<CallLine> other = Call(host, far);
+  ASSERT_TRUE(LineMedia::Open(other, settings_));
+  other->payloadType = 0;
+  TheModule().SendAudio(other->LineIndex(), loud.data(), 640, 0);
+  std::optional<std::string> fromOther = far.Receive(100ms);
+  ASSERT_TRUE(fromOther);
+  EXPECT_NE(word(*fromOther, 8, 4), word(*first, 8, 4));
   // A count far beyond a packet: only what fits is encoded, nothing overruns.
   std::vector<int16_t> huge(32767, 5000);
   TheModule().SendAudio(line->LineIndex(), huge.data(), 65534, 0);
@@ -194,6 +203,7 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   testhelp::UdpPeer far;                 // where the far end's media really comes from
   testhelp::UdpPeer announced(0x7f000002);  // what its SDP said
   std::shared_ptr<CallLine> line = Call(host, announced);
+  line->SetSipPeer({htonl(0x7f000002), NetworkPort(farSip_.Port())});  // media from elsewhere than SIP
   ASSERT_TRUE(LineMedia::Open(line, settings_));
   line->endReason = kEndNormal;  // the call was answered
   uint16_t port = line->localRtpPort;
@@ -208,6 +218,13 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   EXPECT_EQ(static_cast<int>(line->payloadType), 8);  // the module answers in the codec it hears
   EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
   EXPECT_NE(host.Info().find("RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port())), std::string::npos) << host.Info();
+  // The media's source is looked up by name, since SIP came from elsewhere.
+  if (std::string name = ReverseLookup(htonl(0x7f000001)); name != "127.0.0.1") {
+    for (int wait = 0; wait < 50 && host.Info().find(" (") == std::string::npos; ++wait) {
+      std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(host.Info(), "RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port()) + " (" + name + ")");
+  }
   deliver(far, 0x80 | 8, 1);  // the marker drops the waiting half
   EXPECT_EQ(host.Frames(), 1u);
   deliver(announced, 8, 4);  // not the latched source

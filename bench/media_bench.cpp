@@ -1,0 +1,174 @@
+// One line's RTP on 127.0.0.1: the time from a packet's arrival to
+// OnAudioReceived, and the CPU one line spends per second sending and
+// receiving G.711 at the host's pace of a frame every 40 ms.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "bench/allocation_count.h"
+#include "calls/line_threads.h"
+#include "media/g711.h"
+#include "media/line_media.h"
+
+namespace talvenor {
+namespace {
+
+// A module stand-in: the line sends no SIP here.
+class NoSip final : public CallContext {
+public:
+  long SendSip(std::string_view, const Ipv4Endpoint&) const override { return 0; }
+  uint16_t AdvertisedSipPort() const override { return 5060; }
+  bool G729Busy() const override { return false; }
+  void SetG729Busy(bool) const override {}
+};
+
+class CountingHost final : public CCon {
+public:
+  void OnConnected(int, int) override {}
+  void OnDisconnected(int) override {}
+  void OnAudioSent() override {}
+  void OnAudioReceived(const short*, int, int) override {
+    std::scoped_lock lock(mutex);
+    ++frames;
+    arrived.notify_all();
+  }
+  void OnCallInfo(const CString&) override {}
+  std::mutex mutex;
+  std::condition_variable arrived;
+  long frames = 0;
+};
+
+// The far end: a socket on 127.0.0.1 that sends to the line's port.
+struct FarEnd {
+  FarEnd() {
+    fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    socklen_t length = sizeof local;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+    port = local.sin_port;
+  }
+  ~FarEnd() { close(fd); }
+  void Send(uint16_t linePort, const std::array<uint8_t, 172>& packet) const {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(linePort);
+    sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  }
+  void Drain() const {
+    std::array<char, 1500> buffer{};
+    while (recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT) > 0) {
+    }
+  }
+  int fd;
+  uint16_t port;  // network order
+};
+
+struct OpenLine {
+  OpenLine() {
+    CallParameters parameters;
+    parameters.connection = &host;
+    parameters.enabledPayloadTypes[0] = true;
+    line = std::make_shared<CallLine>(context, parameters);
+    line->SetSipPeer({htonl(INADDR_LOOPBACK), htons(5060)});
+    line->SetRtpPeer({htonl(INADDR_LOOPBACK), far.port});
+    line->endReason = kEndNormal;
+    MediaSettings settings;
+    settings.rtpBasePort = 40000;
+    settings.localAddress = "127.0.0.1";
+    opened = LineMedia::Open(line, settings);
+    packet.fill(UlawFromLinear(1000));
+    packet[0] = 0x80;  // version 2, payload type 0
+    packet[1] = 0;
+  }
+  ~OpenLine() {
+    line->Finish();
+    line.reset();
+    WaitForLineThreads(std::chrono::seconds(2));
+  }
+  NoSip context;
+  CountingHost host;
+  FarEnd far;
+  std::shared_ptr<CallLine> line;
+  bool opened = false;
+  std::array<uint8_t, 172> packet{};  // 12-byte header and 160 mu-law codes: half a frame
+};
+
+void RtpArrivalToOnAudioReceived(benchmark::State& state) {
+  OpenLine call;
+  if (!call.opened) {
+    state.SkipWithError("no RTP port free");
+    return;
+  }
+  uint64_t allocations = bench::AllocationCount();
+  for (auto _ : state) {
+    long before;
+    {
+      std::scoped_lock lock(call.host.mutex);
+      before = call.host.frames;
+    }
+    call.far.Send(call.line->localRtpPort, call.packet);
+    call.far.Send(call.line->localRtpPort, call.packet);
+    std::unique_lock lock(call.host.mutex);
+    call.host.arrived.wait(lock, [&] { return call.host.frames > before; });
+    lock.unlock();
+    call.line->ReleaseFrame();
+  }
+  // Receiving, decoding and delivering allocate nothing.
+  state.counters["allocations_per_frame"] = benchmark::Counter(
+      static_cast<double>(bench::AllocationCount() - allocations) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(RtpArrivalToOnAudioReceived)->UseRealTime();
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void OneLineG711CpuPerSecond(benchmark::State& state) {
+  OpenLine call;
+  if (!call.opened) {
+    state.SkipWithError("no RTP port free");
+    return;
+  }
+  std::array<int16_t, 320> frame{};
+  frame.fill(1000);
+  constexpr int kFrames = 50;  // two seconds of a call
+  double cpu = 0;
+  for (auto _ : state) {
+    double start = CpuSeconds();
+    auto due = std::chrono::steady_clock::now();
+    for (int index = 0; index < kFrames; ++index) {
+      call.line->Media()->SendAudio(*call.line, frame.data(), frame.size(), false);
+      call.far.Send(call.line->localRtpPort, call.packet);
+      call.far.Send(call.line->localRtpPort, call.packet);
+      call.line->ReleaseFrame();
+      call.far.Drain();
+      due += std::chrono::milliseconds(40);
+      std::this_thread::sleep_until(due);
+    }
+    cpu += CpuSeconds() - start;
+  }
+  // The far end's sends are counted in too, so this is an upper bound.
+  state.counters["cpu_ms_per_call_second"] =
+      benchmark::Counter(cpu * 1000 / (static_cast<double>(state.iterations()) * kFrames * 0.04));
+}
+BENCHMARK(OneLineG711CpuPerSecond)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace talvenor
