@@ -30,6 +30,10 @@ public:
   uint16_t AdvertisedSipPort() const override { return 5060; }
   bool G729Busy() const override { return false; }
   void SetG729Busy(bool) const override {}
+  std::recursive_mutex& LinesLock() const override { return lock_; }
+
+private:
+  mutable std::recursive_mutex lock_;
 };
 
 class CountingHost final : public CCon {

@@ -3,6 +3,8 @@
 // call code depends on this and nothing more.
 #pragma once
 
+#include <mutex>
+
 #include "transport/sip_channel.h"
 
 namespace talvenor {
@@ -13,6 +15,8 @@ public:
   // bodies then leave it out.
   virtual bool G729Busy() const = 0;
   virtual void SetG729Busy(bool busy) const = 0;
+  // ModuleLock: it guards the lines and the gateway accounts.
+  virtual std::recursive_mutex& LinesLock() const = 0;
 
 protected:
   ~CallContext() = default;

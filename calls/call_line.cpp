@@ -28,15 +28,15 @@ std::string ContentLines(std::string_view body) {
 
 CallLine::CallLine(const CallContext& context, CallParameters parameters)
     : callMode(parameters.callMode),
-      userId(std::move(parameters.userId)),
-      displayName(std::move(parameters.displayName)),
       extraArgument(std::move(parameters.extraArgument)),
       enabledPayloadTypes(parameters.enabledPayloadTypes),
       context_(context),
       lineIndex_(parameters.lineIndex),
       incoming_(parameters.connection == nullptr),
       connection_(parameters.connection),
-      target_(std::move(parameters.target)) {}
+      target_(std::move(parameters.target)),
+      userId_(std::move(parameters.userId)),
+      displayName_(std::move(parameters.displayName)) {}
 
 long CallLine::SendInCallRequest(SipKind method, std::string_view extraText, std::string_view body) {
   std::string_view methodName = KindText(method);
@@ -120,6 +120,41 @@ void CallLine::SendClosingRequestAndDisconnect() {
   }
   Disconnect();
   context_.SetG729Busy(false);
+}
+
+void CallLine::FailEarly(int reason) {
+  // Finished too: a HangUp that follows finds nothing left to end.
+  if (finished.exchange(true)) return;
+  endReason = reason;
+  Disconnect();
+}
+
+void CallLine::RepeatFinalResponse(SipKind status, std::string_view extraText, std::string_view body) {
+  CallTiming timing = CurrentCallTiming();
+  for (int pass = 0; pass < timing.repetitions && awaitingResponse; ++pass) {
+    SendInCallResponse(status, extraText, body);
+    std::this_thread::sleep_for(timing.repeatPause);
+  }
+}
+
+std::string CallLine::UserId() const {
+  std::scoped_lock lock(textMutex_);
+  return userId_;
+}
+
+void CallLine::SetUserId(std::string userId) {
+  std::scoped_lock lock(textMutex_);
+  userId_ = std::move(userId);
+}
+
+std::string CallLine::DisplayName() const {
+  std::scoped_lock lock(textMutex_);
+  return displayName_;
+}
+
+void CallLine::SetDisplayName(std::string displayName) {
+  std::scoped_lock lock(textMutex_);
+  displayName_ = std::move(displayName);
 }
 
 void CallLine::Disconnect() {

@@ -106,6 +106,11 @@ public:
   // After the media ended: repeats the pending CANCEL or BYE while no
   // answer came, then tells the host. Runs on the line's media thread.
   void SendClosingRequestAndDisconnect();
+  // A call that failed before it began (its mode, its target, its media):
+  // finished, and the host told once.
+  void FailEarly(int reason);
+  // A final response to the caller's INVITE, repeated while no ACK came.
+  void RepeatFinalResponse(SipKind status, std::string_view extraText, std::string_view body);
 
   // The request line, the dialog's lines, the CSeq line with the pending
   // credentials, the extra text and User-Agent when extra text is given,
@@ -163,9 +168,15 @@ public:
   std::atomic<uint8_t> payloadType{0};
   std::atomic<uint16_t> cseq{1};
   std::atomic<uint16_t> localRtpPort{0};
+  std::atomic<bool> answered{false};  // an incoming call's final response is under way
 
-  const std::string userId;
-  const std::string displayName;
+  // Outgoing: the host's user id and display name; incoming: the caller text
+  // and the caller's display name.
+  std::string UserId() const;
+  void SetUserId(std::string userId);
+  std::string DisplayName() const;
+  void SetDisplayName(std::string displayName);
+
   const std::string extraArgument;
   const PayloadTypeFlags enabledPayloadTypes;
 
@@ -191,6 +202,8 @@ private:
   std::optional<GatewayCredentials> gateway_;
   std::string target_;
   std::string localIp_;
+  std::string userId_;
+  std::string displayName_;
   std::string infoText_;
   std::string peerHostName_;
   std::shared_ptr<MediaHandle> media_;

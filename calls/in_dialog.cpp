@@ -1,6 +1,7 @@
 // What a line does with the messages of its dialog, and how a call ends.
 #include "calls/call_line.h"
 #include "calls/call_timing.h"
+#include "calls/line_threads.h"
 #include "registration/digest.h"
 #include "sip/header_names.h"
 #include "sip/recipes.h"
@@ -142,7 +143,14 @@ void CallLine::HangUp() {
     pendingRequest = kBye;
     awaitingResponse = true;
   } else if (incoming_) {
-    awaitingResponse = false;  // the caller gets no answer
+    // Still ringing: the caller would ring on until its own timeout. It
+    // gets 480, repeated until its ACK, as a rejection does.
+    if (!answered.exchange(true)) {
+      awaitingResponse = true;
+      StartLineThread(shared_from_this(), [](CallLine& line) {
+        line.RepeatFinalResponse(kStatus480, {}, {});
+      });
+    }
   } else if (!awaitingResponse) {
     // A provisional answer stopped the INVITE repetitions: CANCEL. While
     // the INVITE is still being repeated, nothing is sent.

@@ -1,6 +1,9 @@
 // The host's line operations. A slot given an empty or out-of-range line
 // does nothing, and no exception reaches the host.
 #include "calls/call_line.h"
+#include "calls/incoming_call.h"
+#include "calls/line_threads.h"
+#include "calls/outgoing_call.h"
 #include "module/no_throw.h"
 #include "module/sip_module.h"
 #include "settings/options_sheet.h"
@@ -11,8 +14,24 @@ BOOL SipModule::ShowOptions() {
   return Guarded([] { return ShowOptionsSheetNotBuiltYet(); }, BOOL{0});
 }
 
-int SipModule::PlaceCall(CCon*, int, const CString&, const CString&, const CString&, const CString&) {
-  return -1;  // no line is taken before the outgoing call flow exists
+int SipModule::PlaceCall(CCon* connection, int callMode, const CString& destination, const CString& userId,
+                         const CString& displayName, const CString& fourth) {
+  return Guarded(
+      [&] {
+        if (connection == nullptr) return -1;  // a call the host could not be told about
+        PayloadTypeFlags enabled = CallPayloadTypes();
+        std::shared_ptr<CallLine> line = CreateLine([&](int index) {
+          CallParameters parameters{index, connection, callMode, destination, userId, displayName, fourth, enabled};
+          return std::make_shared<CallLine>(*this, parameters);
+        });
+        if (!line) return -1;
+        if (!StartLineThread(line, RunOutgoingCall)) {
+          ReleaseLine(line->LineIndex(), 0);
+          return -1;
+        }
+        return line->LineIndex();
+      },
+      -1);
 }
 
 void SipModule::HangUp(int line) {
@@ -22,8 +41,12 @@ void SipModule::HangUp(int line) {
   });
 }
 
-// Answering comes with the incoming call flow.
-void SipModule::Answer(int, int, int, int) {}
+void SipModule::Answer(int line, int reason, int, int) {
+  Guarded([&] {
+    std::scoped_lock lock(moduleLock_);
+    if (std::shared_ptr<CallLine> call = Line(line)) AnswerCall(call, reason);
+  });
+}
 
 void SipModule::ReleaseFrame(int line, int) {
   // Taken without ModuleLock: the frame lock of a line is never taken under it.

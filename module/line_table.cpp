@@ -48,6 +48,12 @@ void SipModule::TickCallLines() {
   }
 }
 
+PayloadTypeFlags SipModule::CallPayloadTypes() {
+  PayloadTypeFlags flags{};
+  for (int type = 0; type < kNamedPayloadTypes; ++type) flags[type] = Settings().EnabledPayloadTypes[type] != 0;
+  return flags;
+}
+
 bool SipModule::G729Busy() const { return Settings().G729Busy != 0; }
 
 void SipModule::SetG729Busy(bool busy) const { Settings().G729Busy = busy ? 1 : 0; }

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "calls/call_context.h"
+#include "sip/sdp.h"
 #include "host/ccom.h"
 #include "platform/endpoint.h"
 #include "platform/periodic_timer.h"
@@ -78,11 +79,14 @@ public:
   std::shared_ptr<CallLine> Line(int index);
   // The highest line index taken since the top lines were last freed.
   int HighestLine();
+  // The payload types a new call may use, as the VoIP settings stand.
+  static PayloadTypeFlags CallPayloadTypes();
 
   // What call lines, gateway accounts and the registrar need of the module.
   long SendSip(std::string_view text, const Ipv4Endpoint& destination) const override { return Send(text, destination); }
   bool G729Busy() const override;
   void SetG729Busy(bool busy) const override;
+  std::recursive_mutex& LinesLock() const override { return moduleLock_; }
 
   // Called every 888 ms by the timer thread.
   void TimerProcedure();
@@ -118,7 +122,9 @@ private:
   void StopReceiveThread();
   // Seams for the subsystems that come later; each does nothing until then.
   void TickCallLines();
-  void NewInviteNotBuiltYet(const SipMessage& message);
+  // A new incoming call, under ModuleLock from the dispatcher.
+  void HandleNewInvite(const SipMessage& invite);
+  bool InviteAuthenticated(const SipMessage& invite);
   void OfferToGatewayAccounts(const SipMessage& response);
 
   std::atomic<int> running_{0};
@@ -131,7 +137,7 @@ private:
   // a shutdown from inside it may overlap the next start's.
   std::atomic<int> receiveThreads_{0};
   int highestLine_ = 0;
-  std::recursive_mutex moduleLock_;
+  mutable std::recursive_mutex moduleLock_;
   std::array<std::shared_ptr<CallLine>, kMaxLines> lines_;
   PeriodicTimer timer_;
   SendCapture sendCapture_;

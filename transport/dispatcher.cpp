@@ -30,7 +30,7 @@ void SipModule::Dispatch(const SipMessage& message) {
   switch (kind) {
     case kInvite:
       if (line) line->HandleInDialog(message);
-      else NewInviteNotBuiltYet(message);
+      else HandleNewInvite(message);
       return;
     case kCancel:
     case kBye:
@@ -78,8 +78,5 @@ void SipModule::OfferToGatewayAccounts(const SipMessage& response) {
     if (account) account->OnGatewayResponse(response);
   }
 }
-
-// New incoming calls come with the call flows.
-void SipModule::NewInviteNotBuiltYet(const SipMessage&) {}
 
 }  // namespace talvenor

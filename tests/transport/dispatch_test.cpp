@@ -64,11 +64,13 @@ protected:
   int syncs_ = 0;
 };
 
-// Only the line's own INVITE reaches it; new calls are answered by the call flows.
-TEST_F(DispatchTest, InviteGoesOnlyToTheLineWithItsCallId) {
+TEST_F(DispatchTest, InviteGoesToItsLineOrToTheNewCallHandler) {
   Send(Request("INVITE", "line-1@127.0.0.1"));
-  Send(Request("INVITE", "other@127.0.0.1"));
-  EXPECT_TRUE(Answers().empty());
+  Send(Request("INVITE", "other@127.0.0.1"));  // a new call, but without Contact or SDP offer
+  auto answers = Answers();
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 488 Not Acceptable Here");
+  EXPECT_NE(answers[0].find("Call-ID: other@127.0.0.1\r\n"), std::string::npos);
   EXPECT_EQ(LineSaw(), std::vector<std::string>{"INVITE sip:lab@127.0.0.1 SIP/2.0"});
 }
 

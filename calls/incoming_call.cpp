@@ -1,0 +1,133 @@
+#include "calls/incoming_call.h"
+
+#include <fmt/printf.h>
+
+#include <array>
+#include <thread>
+
+#include "calls/call_info.h"
+#include "calls/call_line.h"
+#include "calls/call_timing.h"
+#include "calls/line_threads.h"
+#include "media/line_media.h"
+#include "media/media_settings.h"
+#include "media/peer_lookup.h"
+#include "registration/registration_list.h"
+#include "sip/compose.h"
+#include "sip/header_names.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+
+namespace talvenor {
+
+namespace {
+
+constexpr size_t kTextLimit = 40;  // caller text and display name, as the host shows them
+constexpr int kSilenceFrames = 6;
+constexpr std::chrono::milliseconds kSilencePause{40};
+
+// "1234#5678" for caller 1234 calling 5678, with the registered binding of
+// 5678 when it registered here; the caller alone when the request URI has no user.
+std::string CallerText(const SipMessage& invite) {
+  std::string caller(CallerUser(invite));
+  std::string called(CalledUserAndHost(invite));
+  size_t at = called.find('@');
+  if (at == std::string::npos || at == 0) return caller;
+  std::string user = called.substr(0, at);
+  std::string key = user;
+  if (FindRegistrationByUser(key, '#') != 0) return caller + key.substr(key.find('#'));
+  key = user;
+  FindRegistrationByUser(key, '@');  // a registered user becomes its binding
+  return fmt::sprintf("%s#%s", caller, key);
+}
+
+void RepeatFinalResponse(CallLine& line, SipKind status, std::string_view contact, std::string_view body) {
+  CallTiming timing = CurrentCallTiming();
+  for (int pass = 0; pass < timing.repetitions && line.awaitingResponse; ++pass) {
+    line.SendInCallResponse(status, contact, body);
+    std::this_thread::sleep_for(timing.repeatPause);
+  }
+}
+
+// The final answer, repeated until the ACK; after an accepted call's ACK, a
+// short burst of silence opens the media path through NATs and firewalls.
+void RunAnswer(CallLine& line) {
+  bool accepted = line.endReason == kEndNormal;
+  std::string contact;
+  std::string body;
+  if (accepted) {
+    contact = InviteContactLine(line.LocalIp(), PortSuffix(line.Context().AdvertisedSipPort()));
+    body = line.BuildSdp();
+  }
+  RepeatFinalResponse(line, accepted ? kStatus200 : kStatus480, contact, body);
+  if (!accepted || line.awaitingResponse) {
+    line.Finish();
+    return;
+  }
+  std::array<int16_t, 320> silence{};
+  std::shared_ptr<MediaHandle> media = line.Media();
+  for (int frame = 0; media && frame < kSilenceFrames && line.firstPacketPending && !line.finished; ++frame) {
+    media->SendAudio(line, silence.data(), silence.size(), true);
+    std::this_thread::sleep_for(kSilencePause);
+  }
+}
+
+}  // namespace
+
+bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invite, CCom* module) {
+  line->callMode = 0;
+  DialogLines dialog;
+  dialog.toLine = std::string(invite.FindLine(kToHeader));
+  dialog.fromLine = std::string(invite.FindLine(kFromHeader));
+  dialog.callIdLine = std::string(invite.FindLine(kCallIdHeader));
+  dialog.cseqLine = std::string(invite.FindLine(kCseqHeader));
+  dialog.viaLine = std::string(invite.FindLine(kViaHeader));
+  std::string target(RemoteTarget(invite));
+  if (dialog.toLine.empty() || dialog.fromLine.empty() || dialog.callIdLine.empty() || dialog.cseqLine.empty() ||
+      target.empty()) {
+    return false;
+  }
+  std::string caller = CallerText(invite);
+  if (caller.size() > kTextLimit) return false;
+  std::string displayName(CallerDisplayName(invite));
+  if (displayName.size() > kTextLimit) displayName.resize(kTextLimit);
+  if (!line->ParseSdp(invite)) return false;
+  Ipv4Endpoint source{invite.SourceAddress(), invite.SourcePort()};
+  line->SetTarget(target);
+  line->SetSipPeer(source);
+  line->SetUserId(caller);
+  line->SetDisplayName(displayName);
+  line->SetDialog(dialog);
+  line->SendInCallResponse(kStatus100, {}, {});
+  dialog.toLine += fmt::sprintf(";tag=%u", line->Tag());  // from the 180 on
+  line->SetDialog(dialog);
+  line->SendInCallResponse(kStatus180, {}, {});
+  std::string info = SipInfoText(source);
+  line->ShowCallInfo(info);
+  CCon* connection = CCon::OnIncomingCall(module, line->LineIndex(), 0, caller, info, displayName, {}, {});
+  line->SetConnection(connection);
+  if (connection == nullptr) {
+    AnswerCall(line, kEndFailed);  // a host without a connection refuses the call
+    return true;
+  }
+  StartPeerLookup(line, source.address);
+  return true;
+}
+
+void AnswerCall(const std::shared_ptr<CallLine>& line, int reason) {
+  if (line->finished || !line->Incoming() || line->state != CallState::Setup || line->answered.exchange(true)) {
+    return;
+  }
+  line->endReason = reason;
+  if (reason == kEndNormal) {
+    if (LineMedia::Open(line, CurrentMediaSettings())) {
+      line->state = CallState::Answered;
+    } else {
+      line->endReason = kEndMediaError;
+    }
+  }
+  line->awaitingResponse = true;
+  if (!StartLineThread(line, RunAnswer)) line->Finish();
+}
+
+}  // namespace talvenor

@@ -1,0 +1,141 @@
+#include "calls/outgoing_call.h"
+
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "calls/call_info.h"
+#include "calls/call_line.h"
+#include "calls/call_timing.h"
+#include "media/line_media.h"
+#include "media/media_settings.h"
+#include "media/peer_lookup.h"
+#include "module/module_settings.h"
+#include "platform/resolver.h"
+#include "registration/gateway_accounts.h"
+#include "registration/registration_list.h"
+#include "sip/call_id_number.h"
+#include "sip/compose.h"
+#include "sip/tokens.h"
+
+namespace talvenor {
+
+namespace {
+
+// What the call needs of a gateway account, copied while the accounts are
+// guarded: they go at shutdown while the call may go on.
+struct Gateway {
+  std::string address;
+  std::string prefix;
+  std::string callerId;
+  GatewayCredentials credentials;
+};
+
+std::optional<Gateway> Copy(const GatewayAccount* account) {
+  if (account == nullptr) return std::nullopt;
+  return Gateway{account->address, account->prefix, account->callerId,
+                 {account->address, account->userId, account->password}};
+}
+
+std::string HostPart(const std::string& target) {
+  size_t at = target.find('@');
+  return at == std::string::npos ? target : target.substr(at + 1);
+}
+
+struct Destination {
+  std::string target;
+  std::string hostPart;
+  std::optional<Gateway> gateway;
+};
+
+// Where the call goes; nothing when the target names nobody.
+std::optional<Destination> FindDestination(CallLine& line) {
+  Destination destination{line.Target(), {}, {}};
+  destination.hostPart = HostPart(destination.target);
+  bool viaSelectedGateway = false;
+  if (destination.hostPart.empty()) {
+    // An empty target, or "@" alone, would match every registration.
+    if (destination.target.empty() || destination.target == "@") return std::nullopt;
+    std::string registered = destination.target;
+    if (FindRegistrationByUser(registered, '\0') != 0) {
+      destination.target = registered;
+      destination.hostPart = HostPart(registered);
+    } else {
+      viaSelectedGateway = true;
+    }
+  }
+  std::scoped_lock lock(line.Context().LinesLock());  // the accounts' guard
+  if (viaSelectedGateway) {
+    destination.gateway = Copy(CurrentGateway());
+    if (!destination.gateway || destination.gateway->address.empty()) return std::nullopt;
+    destination.target += destination.gateway->address;
+    destination.hostPart = destination.gateway->address;
+  } else {
+    destination.gateway = Copy(FindGatewayByAddress(destination.hostPart));
+  }
+  return destination;
+}
+
+// The dialed number through a gateway: leading zeros give way to its prefix.
+std::string WithPrefix(const std::string& target, const std::string& prefix) {
+  if (prefix.empty()) return target;
+  size_t digits = target.find_first_not_of('0');
+  return prefix + (digits == std::string::npos ? std::string() : target.substr(digits));
+}
+
+// "host" or "host:port"; a missing or zero port is 5060.
+Ipv4Endpoint ResolvePeer(const std::string& hostPart) {
+  size_t colon = hostPart.find(':');
+  int32_t port = colon == std::string::npos ? 0 : DecimalValue(std::string_view(hostPart).substr(colon + 1));
+  uint32_t address = ResolveIpv4(hostPart.substr(0, colon));
+  return {address, NetworkPort(port <= 0 || port > 65535 ? kDefaultSipPort : static_cast<uint16_t>(port))};
+}
+
+}  // namespace
+
+void RunOutgoingCall(CallLine& line) {
+  if (line.callMode != 0) return line.FailEarly(kEndUnreachable);
+  std::optional<Destination> destination = FindDestination(line);
+  if (!destination) return line.FailEarly(kEndUnreachable);
+  if (destination->gateway) {
+    destination->target = WithPrefix(destination->target, destination->gateway->prefix);
+    line.SetGateway(destination->gateway->credentials);
+  }
+  line.SetTarget(destination->target);
+  Ipv4Endpoint peer = ResolvePeer(destination->hostPart);
+  if (peer.address == 0) return line.FailEarly(kEndUnreachable);
+  line.SetSipPeer(peer);
+  line.SetRtpPeer(peer);  // until the answer's SDP says where
+  if (!LineMedia::Open(line.shared_from_this(), CurrentMediaSettings())) return line.FailEarly(kEndMediaError);
+  line.ShowCallInfo(SipInfoText(peer));
+  StartPeerLookup(line.shared_from_this(), peer.address);
+
+  ModuleSettings& settings = Settings();
+  std::string localIp = line.LocalIp();
+  std::string suffix = PortSuffix(line.Context().AdvertisedSipPort());
+  std::string user = destination->gateway && !destination->gateway->callerId.empty() ? destination->gateway->callerId
+                                                                                      : line.UserId();
+  std::string displayName = settings.DisplayName.Get();
+  if (displayName.empty()) displayName = line.DisplayName();
+  DialogLines dialog;
+  dialog.viaLine = ViaLine(localIp, suffix, line.Tag());
+  dialog.toLine = InviteToLine(destination->target);
+  dialog.fromLine = InviteFromLine(displayName, user, settings.LocalAddress.Get(), line.Tag());
+  // A number of its own: the RTP port repeats every fourth call, and a late
+  // BYE of an old call must not end a new one.
+  dialog.callIdLine = CallIdLine(NewCallIdNumber(), localIp);
+  line.SetDialog(dialog);
+  std::string contact = InviteContactLine(localIp, suffix);
+
+  CallTiming timing = CurrentCallTiming();
+  for (int pass = 0; pass < timing.repetitions && !line.finished; ++pass) {
+    if (line.awaitingResponse) line.SendInCallRequest(kInvite, contact, line.BuildSdp());
+    std::this_thread::sleep_for(timing.repeatPause);
+  }
+  if (!line.finished && line.awaitingResponse) {
+    line.endReason = kEndNoResponse;
+    line.Finish();
+  }
+}
+
+}  // namespace talvenor

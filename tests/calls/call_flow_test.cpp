@@ -1,0 +1,309 @@
+// Outgoing and incoming calls through the module's slots and socket, with a
+// far end on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "calls/call_line.h"
+#include "calls/call_timing.h"
+#include "calls/line_threads.h"
+#include "module/module_settings.h"
+#include "module/sip_module.h"
+#include "platform/clock.h"
+#include "registration/gateway_accounts.h"
+#include "tests/support/test_helpers.h"
+#include "tests/support/test_host.h"
+
+namespace talvenor {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Phone final : public CCon {
+public:
+  void OnConnected(int, int) override { connected = true; }
+  void OnDisconnected(int reason) override {
+    {
+      std::scoped_lock lock(mutex);
+      reasons.push_back(reason);
+    }
+    if (releaseLine >= 0) TheModule().ReleaseLine(releaseLine, 0);
+  }
+  void OnAudioSent() override {}
+  void OnAudioReceived(const short*, int, int) override {}
+  void OnCallInfo(const CString&) override {}
+  std::vector<int> Reasons() {
+    std::scoped_lock lock(mutex);
+    return reasons;
+  }
+  std::atomic<bool> connected{false};
+  std::atomic<int> releaseLine{-1};
+  std::mutex mutex;
+  std::vector<int> reasons;
+};
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
+std::string Header(const std::string& text, const std::string& name) {
+  size_t start = text.find("\r\n" + name + ": ");
+  return start == std::string::npos ? "" : text.substr(start + 2, text.find('\r', start + 2) - start - 2);
+}
+// A response to a request, as a far end writes it.
+std::string Reply(const std::string& request, const std::string& status, const std::string& extra = {},
+                  const std::string& body = {}) {
+  std::string to = Header(request, "To");
+  if (to.find(";tag=") == std::string::npos) to += ";tag=far";
+  return "SIP/2.0 " + status + "\r\n" + Header(request, "Via") + "\r\n" + to + "\r\n" + Header(request, "From") +
+         "\r\n" + Header(request, "Call-ID") + "\r\n" + Header(request, "CSeq") + "\r\n" + extra +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+class CallFlowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(module_.Started());
+    SetCallTiming({20ms, 6, 30});
+    Settings().LocalAddress.Set("127.0.0.1");
+    Settings().DisplayName.Set("");
+    Settings().RtpBasePort = static_cast<uint16_t>(testhelp::FreeUdpPort() & ~1u);
+    testhost::Reset();
+  }
+  void TearDown() override {
+    for (int index = 0; index < 4; ++index) {
+      TheModule().HangUp(index);
+      TheModule().ReleaseLine(index, 0);
+    }
+    EXPECT_TRUE(WaitForLineThreads(5s));
+    SetCallTiming({});
+  }
+  int Place(const std::string& target, int callMode = 0) {
+    return TheModule().PlaceCall(&phone_, callMode, target, "desk", "Desk", "");
+  }
+  std::string Far() const { return "127.0.0.1:" + std::to_string(far_.Port()); }
+  // The arguments of the host's n-th OnIncomingCall (from 0), once it came:
+  // the 180 goes out just before the host is asked.
+  static std::vector<std::string> Offered(size_t call) {
+    for (int wait = 0; wait < 100; ++wait) {
+      std::vector<testhost::HostCall> offered = testhost::StaticCallsNamed("OnIncomingCall");
+      if (offered.size() > call) return offered[call].arguments;
+      std::this_thread::sleep_for(20ms);
+    }
+    ADD_FAILURE() << "the host was not offered call " << call;
+    return std::vector<std::string>(7, "-1");
+  }
+  void ToModule(const std::string& text) { far_.SendTo(module_.SipPort(), text); }
+  std::string Next(std::chrono::milliseconds wait = 1s) { return far_.Receive(wait).value_or(""); }
+  std::string Sdp() const {
+    return "v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio " + std::to_string(farMedia_.Port()) + " RTP/AVP 0\r\n";
+  }
+  std::string Invite(const std::string& callId, const std::string& from = "\"Front Desk\" <sip:1234@127.0.0.1>") {
+    std::string body = Sdp();
+    return "INVITE sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bK" + callId +
+           "\r\nTo: <sip:5678@127.0.0.1>\r\nFrom: " + from + ";tag=1\r\nCall-ID: " + callId +
+           "\r\nCSeq: 1 INVITE\r\nContact: <sip:1234@" + Far() + ">\r\nContent-Type: application/sdp\r\n"
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  }
+
+  testhelp::MessageRecorder messages_;
+  testhelp::RunningModule module_{{{std::string("GW0"), std::string("0, , , , , ")}}};
+  testhelp::UdpPeer far_;
+  testhelp::UdpPeer farMedia_;
+  Phone phone_;
+};
+
+TEST_F(CallFlowTest, AnOutgoingCallIsAnsweredAndHungUp) {
+  int line = Place("lab@" + Far());
+  ASSERT_GE(line, 0);
+  std::string invite = Next();
+  ASSERT_EQ(FirstLine(invite), "INVITE sip:lab@" + Far() + " SIP/2.0");
+  std::string suffix = ":" + std::to_string(module_.SipPort());
+  EXPECT_EQ(Header(invite, "Via").find("Via: SIP/2.0/UDP 127.0.0.1" + suffix + ";branch=z9hG4bK"), 0u);
+  EXPECT_EQ(Header(invite, "Contact"), "Contact: <sip:127.0.0.1" + suffix + ">");
+  EXPECT_EQ(Header(invite, "From").find("From: \"Desk\" <sip:desk@127.0.0.1>;tag="), 0u) << invite;
+  EXPECT_EQ(Header(invite, "Call-ID").find("Call-ID: call-"), 0u);
+  EXPECT_NE(invite.find("\r\n\r\nv=0\r\n"), std::string::npos);
+  ToModule(Reply(invite, "180 Ringing"));
+  ToModule(Reply(invite, "200 OK", "Content-Type: application/sdp\r\n", Sdp()));
+  std::string ack = Next();
+  EXPECT_EQ(Header(ack, "CSeq"), "CSeq: 1 ACK");
+  for (int wait = 0; wait < 50 && !phone_.connected; ++wait) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(phone_.connected);
+  TheModule().HangUp(line);
+  std::string bye = Next();
+  EXPECT_EQ(Header(bye, "CSeq"), "CSeq: 2 BYE");
+  ToModule(Reply(bye, "200 OK"));
+  ASSERT_TRUE(WaitForLineThreads(3s));
+  EXPECT_EQ(phone_.Reasons(), std::vector<int>{kEndNormal});
+}
+
+TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
+  // A phone registered here from 127.0.0.2, where no gateway is.
+  testhelp::UdpPeer registered(0x7f000002);
+  std::string registeredAt = "127.0.0.2:" + std::to_string(registered.Port());
+  testhelp::WriteFile(module_.Data().File("SIP-REG.txt"),
+                      "1234@" + registeredAt + "\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tD\tP\n");
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    GatewayAccount& gateway = *GatewayAccounts()[0];
+    gateway.address = Far();
+    gateway.prefix = "9";
+    gateway.callerId = "555";
+  }
+  Settings().SelectedGateway = 0;
+  const struct {
+    std::string target;
+    std::string requestLine;
+    std::string fromUser;
+  } cases[] = {
+      {"1234@", "INVITE sip:1234@" + registeredAt + " SIP/2.0", "desk"},  // a user registered here
+      // Not registered: through the selected gateway, its prefix for the leading zeros, its caller id.
+      {"0049301234@", "INVITE sip:949301234@" + Far() + " SIP/2.0", "555"},
+      {"lab@" + Far(), "INVITE sip:9lab@" + Far() + " SIP/2.0", "555"},  // the gateway's own address
+  };
+  for (const auto& c : cases) {
+    int line = Place(c.target);
+    ASSERT_GE(line, 0) << c.target;
+    std::string invite = c.fromUser == "desk" ? registered.Receive(1s).value_or("") : Next();
+    EXPECT_EQ(FirstLine(invite), c.requestLine);
+    EXPECT_EQ(Header(invite, "From").find("From: \"Desk\" <sip:" + c.fromUser + "@127.0.0.1>"), 0u) << invite;
+    TheModule().HangUp(line);
+    TheModule().ReleaseLine(line, 0);
+    far_.ReceiveAll(200ms);
+  }
+}
+
+TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
+  const struct {
+    std::string target;
+    int callMode;
+    int reason;
+  } cases[] = {
+      {"lab@" + Far(), 1, kEndUnreachable},
+      {"@", 0, kEndUnreachable},  // would match every registration
+      {"", 0, kEndUnreachable},
+      {"lab@no-such-host.invalid", 0, kEndUnreachable},
+  };
+  for (const auto& c : cases) {
+    Phone phone;
+    int line = TheModule().PlaceCall(&phone, c.callMode, c.target, "desk", "", "");
+    ASSERT_GE(line, 0);
+    ASSERT_TRUE(WaitForLineThreads(5s));
+    TheModule().HangUp(line);  // the host may still hang up: it hears nothing more
+    EXPECT_EQ(phone.Reasons(), std::vector<int>{c.reason}) << c.target;
+    TheModule().ReleaseLine(line, 0);
+  }
+  // A far end that never answers gets six INVITEs, then the host hears why.
+  ASSERT_GE(Place("lab@" + Far()), 0);
+  ASSERT_TRUE(WaitForLineThreads(5s));
+  EXPECT_EQ(far_.ReceiveAll(200ms).size(), 6u);
+  EXPECT_EQ(phone_.Reasons(), std::vector<int>{kEndNoResponse});
+}
+
+TEST_F(CallFlowTest, AChallengedCallThroughAGatewayAnswersWithItsCredentials) {
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    GatewayAccount& gateway = *GatewayAccounts()[0];
+    gateway.address = Far();
+    gateway.userId = "alice";
+    gateway.password = "secret";
+  }
+  SetCallTiming({200ms, 6, 30});  // room for the challenge between two passes
+  phone_.releaseLine = 0;  // the host releases the line from inside OnDisconnected
+  ASSERT_EQ(Place("lab@" + Far()), 0);
+  std::string invite = Next();
+  ToModule(Reply(invite, "401 Unauthorized", "WWW-Authenticate: Digest realm=\"gw\", nonce=\"n1\"\r\n"));
+  std::string ack = Next();
+  EXPECT_EQ(FirstLine(ack).substr(0, 4), "ACK ");
+  EXPECT_EQ(Header(ack, "CSeq"), "CSeq: 1 ACK");
+  std::string second = Next();
+  EXPECT_EQ(Header(second, "CSeq"), "CSeq: 2 INVITE");
+  EXPECT_NE(second.find("\r\nCSeq: 2 INVITE\r\nAuthorization: Digest username=\"alice\", realm=\"gw\""),
+            std::string::npos)
+      << second;
+  ToModule(Reply(second, "486 Busy Here"));
+  EXPECT_EQ(Header(Next(), "CSeq"), "CSeq: 2 ACK");
+  ASSERT_TRUE(WaitForLineThreads(5s));
+  EXPECT_EQ(phone_.Reasons(), std::vector<int>{kEndBusy});
+  EXPECT_FALSE(TheModule().Line(0));
+}
+
+TEST_F(CallFlowTest, AnIncomingCallRingsIsOfferedAndAnswered) {
+  ToModule(Invite("in-1"));
+  std::string trying = Next();
+  std::string ringing = Next();
+  EXPECT_EQ(FirstLine(trying), "SIP/2.0 100 Trying");
+  EXPECT_EQ(Header(trying, "To"), "To: <sip:5678@127.0.0.1>");  // no tag yet
+  EXPECT_EQ(FirstLine(ringing), "SIP/2.0 180 Ringing");
+  EXPECT_EQ(Header(ringing, "To").find("To: <sip:5678@127.0.0.1>;tag="), 0u);
+  std::vector<std::string> offered = Offered(0);
+  EXPECT_EQ(offered[2], "1234#5678");     // the caller text
+  EXPECT_EQ(offered[3], "SIP " + Far());  // where the call comes from
+  EXPECT_EQ(offered[4], "Front");         // the first word of the display name
+  int line = std::stoi(offered[0]);
+  TheModule().Answer(line, 0, 0, 0);
+  TheModule().Answer(line, 0, 0, 0);  // once only
+  std::string ok = Next();
+  EXPECT_EQ(FirstLine(ok), "SIP/2.0 200 OK");
+  EXPECT_NE(ok.find("\r\nContent-Type: application/sdp\r\n"), std::string::npos);
+  EXPECT_EQ(Header(Next(), "CSeq"), "CSeq: 1 INVITE");  // repeated until the ACK
+  ToModule("ACK sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKack\r\n" +
+           Header(ringing, "To") + "\r\n" + Header(ringing, "From") + "\r\nCall-ID: in-1\r\nCSeq: 1 ACK\r\n"
+           "Content-Length: 0\r\n\r\n");
+  std::this_thread::sleep_for(200ms);
+  far_.ReceiveAll(100ms);
+  EXPECT_FALSE(far_.Receive(200ms).has_value());  // no more 200s
+  // Silence opens the media path toward the caller.
+  EXPECT_TRUE(farMedia_.Receive(1s).has_value());
+}
+
+TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
+  // Rejected by the host with reason 5: 480 until the ACK, then the host hears 5.
+  ToModule(Invite("in-reject"));
+  Next();
+  std::string ringing = Next();
+  auto line = [](size_t call) { return std::stoi(Offered(call)[0]); };
+  TheModule().Answer(line(0), 5, 0, 0);
+  std::string refusal = Next();
+  EXPECT_EQ(FirstLine(refusal), "SIP/2.0 480 Temporarily not available");
+  EXPECT_EQ(FirstLine(Next()), FirstLine(refusal));
+  ToModule("ACK sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKa\r\n" +
+           Header(ringing, "To") + "\r\n" + Header(ringing, "From") +
+           "\r\nCall-ID: in-reject\r\nCSeq: 1 ACK\r\nContent-Length: 0\r\n\r\n");
+  ASSERT_TRUE(WaitForLineThreads(3s));
+  auto connections = testhost::Connections();
+  ASSERT_EQ(connections.size(), 1u);
+  std::vector<std::string> reasons;
+  for (const auto& call : connections[0]->Calls()) {
+    if (call.function == "OnDisconnected") reasons.push_back(call.arguments[0]);
+  }
+  EXPECT_EQ(reasons, std::vector<std::string>{"5"});
+  TheModule().ReleaseLine(line(0), 0);
+  far_.ReceiveAll(100ms);
+
+  // Hung up by the host while ringing: the caller is told 480, not left ringing.
+  ToModule(Invite("in-hangup"));
+  Next();
+  Next();
+  TheModule().HangUp(line(1));
+  EXPECT_EQ(FirstLine(Next()), "SIP/2.0 480 Temporarily not available");
+  ASSERT_TRUE(WaitForLineThreads(3s));
+  TheModule().ReleaseLine(line(1), 0);
+  far_.ReceiveAll(100ms);
+
+  // Four lines ringing: the fifth INVITE gets 488 and the host hears OnClose.
+  for (int call = 0; call < 4; ++call) ToModule(Invite("busy-" + std::to_string(call)));
+  Offered(5);
+  far_.ReceiveAll(200ms);
+  ToModule(Invite("busy-4"));
+  EXPECT_EQ(FirstLine(Next()), "SIP/2.0 488 Not Acceptable Here");
+  for (int wait = 0; wait < 50 && testhost::StaticCallsNamed("OnClose").empty(); ++wait) {
+    std::this_thread::sleep_for(20ms);  // told right after the 488 went out
+  }
+  EXPECT_EQ(testhost::StaticCallsNamed("OnClose").size(), 1u);
+}
+
+}  // namespace
+}  // namespace talvenor
