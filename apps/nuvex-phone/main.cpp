@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_host.h"
 #include "apps/nuvex-phone/phone_options.h"
 #include "apps/nuvex-phone/priority_probe.h"
@@ -19,7 +20,9 @@ namespace {
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: nuvex-phone [--config-dir DIR] [--data-dir DIR] [--set ENTRY=VALUE]...\n");
+               "usage: nuvex-phone [--config-dir DIR] [--data-dir DIR] [--set ENTRY=VALUE]...\n"
+               "                   [--auto-answer[=SECONDS]] [--call TARGET] [--play FILE.wav]\n"
+               "                   [--record FILE.wav] [--hangup-after SECONDS] [--exit-when-idle]\n");
 }
 
 std::string OwnFolder() {
@@ -39,6 +42,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!options.dataDir.empty()) nuvex::SetDataDirectory(options.dataDir);
+  // The microphone file is checked before anything starts.
+  if (!options.playFile.empty() && !nuvex::WavSource::Open(options.playFile)) return 2;
   if (!nuvex::ApplyProfileOptions(options)) return 1;
 
   // Block the stop signals before any thread starts, then wait for them here.
@@ -69,10 +74,24 @@ int main(int argc, char** argv) {
               nuvex::CanRaiseThreadPriority() ? "yes" : "no (the system refuses; calls work all the same)");
   std::fflush(stdout);
 
-  int signal = 0;
-  sigwait(&stopSignals, &signal);
+  nuvex::StartCalls(module, {options.autoAnswerSeconds, options.hangupAfterSeconds, options.playFile,
+                             options.recordFile});
+  if (!options.callTarget.empty()) nuvex::PlaceCall(options.callTarget);
+
+  int exitCode = 0;
+  const timespec tick{0, 100 * 1000 * 1000};
+  for (;;) {
+    if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) break;
+    bool connected = false;
+    if (options.exitWhenIdle && nuvex::FirstCallEnded(connected)) {
+      exitCode = connected ? 0 : 1;
+      break;
+    }
+  }
   nuvex::SetClosing(true);
+  nuvex::StopCalls();
   module->Shutdown();
+  nuvex::CloseCallFiles();
   std::printf("Talvenor stopped\n");
-  return 0;
+  return exitCode;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "apps/nuvex-phone/phone_calls.h"
 #include "host/ccon.h"
 
 namespace nuvex {
@@ -50,15 +51,7 @@ BOOL CCon::IsClose() { return nuvex::closing ? 1 : 0; }
 
 void CCon::OnClose() { std::printf("A call was refused while closing.\n"); }
 
-CCon* CCon::OnIncomingCall(CCom*, int, int, const CString&, const CString&, const CString&, const CString&,
-                           const CString&) {
-  // Calls are answered once the phone has its audio; a host must never return null.
-  static struct NullConnection final : CCon {
-    void OnConnected(int, int) override {}
-    void OnDisconnected(int) override {}
-    void OnAudioSent() override {}
-    void OnAudioReceived(const short*, int, int) override {}
-    void OnCallInfo(const CString&) override {}
-  } connection;
-  return &connection;
+CCon* CCon::OnIncomingCall(CCom*, int line, int, const CString& caller, const CString&, const CString& displayName,
+                           const CString&, const CString&) {
+  return nuvex::OfferedCall(line, caller, displayName);
 }

@@ -8,12 +8,43 @@
 
 namespace nuvex {
 
+namespace {
+
+// A number of seconds, 0 or more; nothing when the text is not one.
+std::optional<double> Seconds(const std::string& text) {
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || end == text.c_str() || *end != '\0' || !(value >= 0) || value > 86400) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
 bool ParsePhoneOptions(int argc, char** argv, PhoneOptions& options) {
   for (int index = 1; index < argc; ++index) {
     std::string option = argv[index];
+    // The options that take no value, or an optional one after "=".
+    if (option == "--exit-when-idle") {
+      options.exitWhenIdle = true;
+      continue;
+    }
+    if (option == "--auto-answer" || option.starts_with("--auto-answer=")) {
+      options.autoAnswerSeconds = option == "--auto-answer" ? std::optional<double>(0) : Seconds(option.substr(14));
+      if (!options.autoAnswerSeconds) return false;
+      continue;
+    }
     if (index + 1 >= argc) return false;
     std::string value = argv[++index];
-    if (option == "--config-dir") {
+    if (option == "--call") {
+      options.callTarget = value;
+    } else if (option == "--play") {
+      options.playFile = value;
+    } else if (option == "--record") {
+      options.recordFile = value;
+    } else if (option == "--hangup-after") {
+      options.hangupAfterSeconds = Seconds(value);
+      if (!options.hangupAfterSeconds) return false;
+    } else if (option == "--config-dir") {
       options.configDir = value;
     } else if (option == "--data-dir") {
       options.dataDir = value;

@@ -1,7 +1,8 @@
-// The phone's command line: --config-dir DIR, --data-dir DIR and any number
-// of --set ENTRY=VALUE.
+// The phone's command line: --config-dir DIR, --data-dir DIR, any number of
+// --set ENTRY=VALUE, and the options that make and take calls from it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,12 @@ struct PhoneOptions {
   std::string configDir;
   std::string dataDir;
   std::vector<std::pair<std::string, std::string>> entries;
+  std::optional<double> autoAnswerSeconds;  // --auto-answer[=SECONDS]
+  std::string callTarget;                   // --call TARGET
+  std::string playFile;                     // --play FILE.wav
+  std::string recordFile;                   // --record FILE.wav
+  std::optional<double> hangupAfterSeconds; // --hangup-after SECONDS
+  bool exitWhenIdle = false;                // --exit-when-idle
 };
 
 // False on an unknown option, a missing value or an entry without "=".

@@ -1,0 +1,226 @@
+#include "apps/nuvex-phone/phone_calls.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host/ccom.h"
+#include "host/ccon.h"
+
+namespace nuvex {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kFramePeriod = std::chrono::milliseconds(40);  // 320 samples at 8000 per second
+
+std::mutex printMutex;
+
+void Print(const std::string& text) {
+  std::scoped_lock lock(printMutex);
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+std::string ReasonText(int reason) {
+  switch (reason) {
+    case 0: return "normal";
+    case 2: return "unavailable";
+    case 3: return "unreachable";
+    case 4: return "no response";
+    case 5: return "busy";
+    case 6: return "failed";
+    case 7: return "media error";
+    default: return "rejected (" + std::to_string(reason) + ")";
+  }
+}
+
+class PhoneCall;
+
+struct Calls {
+  std::mutex mutex;
+  std::condition_variable changed;
+  CCom* module = nullptr;
+  CallOptions options;
+  std::vector<std::unique_ptr<PhoneCall>> calls;  // kept to the end: a line may still call them
+  std::vector<std::thread> threads;
+  bool stopping = false;
+  bool firstEnded = false;
+  bool firstConnected = false;
+};
+
+Calls& State() {
+  static Calls* state = new Calls;
+  return *state;
+}
+
+// Sleeps until the deadline or until the phone stops; true at the deadline.
+bool SleepUntil(Clock::time_point deadline) {
+  std::unique_lock lock(State().mutex);
+  return !State().changed.wait_until(lock, deadline, [] { return State().stopping; });
+}
+
+class PhoneCall final : public CCon {
+public:
+  explicit PhoneCall(bool first) : first_(first) {}
+
+  void SetLine(int line) {
+    line_ = line;
+    if (ended_) Release();  // the call ended before the phone knew its line
+  }
+
+  void OnConnected(int, int) override {
+    if (connected_.exchange(true)) return;
+    Print("connected");
+    std::scoped_lock lock(State().mutex);
+    State().threads.emplace_back([this] { Talk(); });
+  }
+
+  void OnDisconnected(int reason) override {
+    Print("ended: " + ReasonText(reason));
+    ended_ = true;
+    if (line_ >= 0) Release();
+    std::scoped_lock lock(State().mutex);
+    if (first_) {
+      State().firstEnded = true;
+      State().firstConnected = connected_;
+    }
+    State().changed.notify_all();
+  }
+
+  void OnAudioSent() override {}
+
+  void OnAudioReceived(const short* samples, int byteCount, int) override {
+    {
+      std::scoped_lock lock(recorderMutex_);
+      if (recorder_) recorder_->Write(std::span<const int16_t>(samples, static_cast<size_t>(byteCount) / 2));
+    }
+    State().module->ReleaseFrame(line_, 0);  // played: the module may hand over the next
+  }
+
+  void OnCallInfo(const CString& text) override { Print("info: " + text); }
+
+  // Hangs up a call still going, as the phone closes.
+  void End() {
+    if (!ended_ && line_ >= 0) State().module->HangUp(line_);
+  }
+  // Completes the recording's file.
+  void CloseFiles() {
+    std::scoped_lock lock(recorderMutex_);
+    recorder_.reset();
+  }
+
+  void Prepare(const CallOptions& options) {
+    if (!options.recordFile.empty()) recorder_ = WavSink::Create(options.recordFile);
+    if (!options.playFile.empty()) microphone_ = WavSource::Open(options.playFile);
+  }
+
+private:
+  void Release() {
+    if (!released_.exchange(true)) State().module->ReleaseLine(line_, 0);
+  }
+
+  // The microphone at the pace of real time, and the hang-up when its time comes.
+  void Talk() {
+    std::optional<double> hangupAfter = State().options.hangupAfterSeconds;
+    Clock::time_point start = Clock::now();
+    Clock::time_point next = start;
+    std::array<int16_t, 320> frame{};
+    while (!ended_ && SleepUntil(next)) {
+      if (hangupAfter && Clock::now() - start >= std::chrono::duration<double>(*hangupAfter)) {
+        Print("hanging up");
+        State().module->HangUp(line_);
+        return;
+      }
+      if (microphone_) microphone_->Read(frame);
+      State().module->SendAudio(line_, frame.data(), static_cast<int>(frame.size() * 2), 0);
+      next += kFramePeriod;
+    }
+  }
+
+  const bool first_;
+  std::atomic<int> line_{-1};
+  std::atomic<bool> connected_{false};
+  std::atomic<bool> ended_{false};
+  std::atomic<bool> released_{false};
+  std::mutex recorderMutex_;
+  std::unique_ptr<WavSink> recorder_;
+  std::unique_ptr<WavSource> microphone_;
+};
+
+PhoneCall* NewCall() {
+  std::scoped_lock lock(State().mutex);
+  auto call = std::make_unique<PhoneCall>(State().calls.empty());
+  call->Prepare(State().options);
+  State().calls.push_back(std::move(call));
+  return State().calls.back().get();
+}
+
+}  // namespace
+
+void StartCalls(CCom* module, CallOptions options) {
+  std::scoped_lock lock(State().mutex);
+  State().module = module;
+  State().options = std::move(options);
+}
+
+bool PlaceCall(const std::string& target) {
+  PhoneCall* call = NewCall();
+  Print("calling " + target);
+  int line = State().module->PlaceCall(call, 0, target, "", "", "");
+  if (line < 0) {
+    Print("no line free");
+    call->OnDisconnected(6);
+    return false;
+  }
+  call->SetLine(line);
+  return true;
+}
+
+CCon* OfferedCall(int line, const std::string& caller, const std::string& displayName) {
+  Print("incoming call: " + caller + (displayName.empty() ? "" : " \"" + displayName + "\""));
+  Print("ringing");
+  PhoneCall* call = NewCall();
+  call->SetLine(line);
+  std::scoped_lock lock(State().mutex);
+  if (std::optional<double> delay = State().options.autoAnswerSeconds) {
+    // Answered from a thread of the phone's own, never from inside the offer.
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*delay));
+    State().threads.emplace_back([line, deadline] {
+      if (SleepUntil(deadline)) State().module->Answer(line, 0, 0, 0);
+    });
+  }
+  return call;
+}
+
+bool FirstCallEnded(bool& connected) {
+  std::scoped_lock lock(State().mutex);
+  connected = State().firstConnected;
+  return State().firstEnded;
+}
+
+void StopCalls() {
+  std::vector<std::thread> threads;
+  std::vector<PhoneCall*> calls;
+  {
+    std::scoped_lock lock(State().mutex);
+    State().stopping = true;
+    State().changed.notify_all();
+    threads.swap(State().threads);
+    for (auto& call : State().calls) calls.push_back(call.get());
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (PhoneCall* call : calls) call->End();
+}
+
+void CloseCallFiles() {
+  std::scoped_lock lock(State().mutex);
+  for (auto& call : State().calls) call->CloseFiles();
+}
+
+}  // namespace nuvex

@@ -1,0 +1,39 @@
+// The phone's calls: a connection object per call that prints what happens,
+// answers by itself when asked to, plays the microphone file into the call,
+// records what arrives (releasing each frame as it is written), hangs up
+// after a while when asked to, and releases its line once the call ended.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "apps/nuvex-phone/wav_files.h"
+
+class CCom;
+class CCon;
+
+namespace nuvex {
+
+struct CallOptions {
+  std::optional<double> autoAnswerSeconds;
+  std::optional<double> hangupAfterSeconds;
+  std::string playFile;  // checked before the module starts
+  std::string recordFile;
+};
+
+// Set once the module runs.
+void StartCalls(CCom* module, CallOptions options);
+// Places a call; false (after a line on stdout) when no line is free.
+bool PlaceCall(const std::string& target);
+// The connection for a call the module offers.
+CCon* OfferedCall(int line, const std::string& caller, const std::string& displayName);
+// Whether the first call has ended, and whether it had connected.
+bool FirstCallEnded(bool& connected);
+// Ends the phone's own threads and hangs up what still goes on; before the
+// module shuts down.
+void StopCalls();
+// Completes the recordings; after the module shut down.
+void CloseCallFiles();
+
+}  // namespace nuvex
