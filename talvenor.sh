@@ -12,7 +12,7 @@ packages=(
   libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev nettle-dev
   libgsm1-dev libbcg729-dev libspandsp-dev libsndfile1-dev
   clang-14 libclang-rt-14-dev
-  sip-tester kamailio baresip-core tshark sipsak iproute2 util-linux procps
+  sip-tester kamailio baresip-core tshark sipsak iproute2 util-linux procps espeak-ng sox
 )
 
 install_packages() {

@@ -128,8 +128,9 @@ interop_wait_for_line() {
 
 # interop_start_phone PORT [ENTRY=VALUE...]: starts nuvex-phone with fresh
 # config and data folders, logging and banning off, on SIP port PORT, plus any
-# further profile entries, and waits for its "up" line. Sets PHONE_PID,
-# PHONE_PORT, PHONE_LOG, PHONE_CONFIG_DIR and PHONE_DATA_DIR.
+# further profile entries and the options in the array PHONE_OPTIONS, and
+# waits for its "up" line. Sets PHONE_PID, PHONE_PORT, PHONE_LOG,
+# PHONE_CONFIG_DIR and PHONE_DATA_DIR.
 interop_start_phone() {
   local port=$1
   shift
@@ -143,7 +144,7 @@ interop_start_phone() {
   PHONE_PORT=$port
   # PHONE_PROGRAM runs another host with the phone's options instead.
   "${PHONE_PROGRAM:-$BIN_DIR/nuvex-phone}" --config-dir "$PHONE_CONFIG_DIR" --data-dir "$PHONE_DATA_DIR" \
-    "${sets[@]}" >"$PHONE_LOG" 2>&1 &
+    "${sets[@]}" ${PHONE_OPTIONS[@]+"${PHONE_OPTIONS[@]}"} >"$PHONE_LOG" 2>&1 &
   PHONE_PID=$!
   interop_track_pid "$PHONE_PID"
   local rc=0
