@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Calls between the phone and SIPp, both ways:
+#  - SIPp calls the phone, which answers by itself: 100, 180 with a tag, 200
+#    with an SDP answer, ACK, BYE answered 200, and the phone reports the
+#    caller and a normal end;
+#  - SIPp gives up while the phone rings: 200 for the CANCEL, 487 for the
+#    INVITE, and the phone reports a failed end;
+#  - the phone calls a busy SIPp: the 486 is acknowledged and the phone ends
+#    "busy", exiting non-zero;
+#  - the phone calls a SIPp that never answers: exactly 6 INVITEs, then
+#    "no response".
+#
+# Usage: bash calls_sipp_test.sh BIN_DIR
+
+# shellcheck source=tests/interop/lib.sh
+source "$(dirname "$0")/lib.sh"
+interop_init "$@"
+interop_require sipp
+
+phone_port='' probe_port='' media_port=''
+interop_pick_udp_port media_port
+
+PHONE_OPTIONS=(--auto-answer)
+interop_pick_udp_port phone_port
+interop_start_phone "$phone_port"
+interop_pick_udp_port probe_port
+interop_sipp call_in call_in_uac.xml "$probe_port" -mp "$media_port" -cid_str "call-in-%u-%p@%s"
+interop_wait_for_line "$PHONE_LOG" '^ended: normal$' 10 "$PHONE_PID" ||
+  interop_fail "the phone did not report a normal end:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
+grep -q '^incoming call: 1234#lab "Front"$' "$PHONE_LOG" ||
+  interop_fail "the phone was not offered 1234#lab from Front:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
+interop_stop_phone
+
+PHONE_OPTIONS=(--auto-answer=30)  # rings long enough to be cancelled
+interop_pick_udp_port phone_port
+interop_start_phone "$phone_port"
+interop_pick_udp_port probe_port
+interop_sipp call_in_cancel call_in_cancel_uac.xml "$probe_port" -mp "$media_port" -cid_str "cancel-%u-%p@%s"
+interop_wait_for_line "$PHONE_LOG" '^ended: failed$' 10 "$PHONE_PID" ||
+  interop_fail "the cancelled call did not end as failed:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
+interop_stop_phone
+
+# run_peer NAME SCENARIO EXPECTED_END: SIPp as the called phone, the phone
+# calling it and exiting once the call ended (non-zero: it never connected).
+run_peer() {
+  local name=$1 scenario=$2 expected=$3 peer_port='' call_port='' status=0
+  interop_pick_udp_port peer_port
+  interop_pick_udp_port call_port
+  timeout 40 sipp -sf "$INTEROP_DIR/$scenario" -m 1 -i 127.0.0.1 -p "$peer_port" -nostdin -nr -nd \
+    -trace_err -error_file "$WORK_DIR/$name.errors.log" -trace_msg -message_file "$WORK_DIR/$name.messages.log" \
+    >"$WORK_DIR/$name.stdout.log" 2>&1 &
+  local peer=$!
+  interop_track_pid "$peer"
+  local waited=0
+  until interop_udp_bound "$peer_port" || ((waited > 100)); do
+    sleep 0.05
+    waited=$((waited + 1))
+  done
+  timeout 30 "$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/$name-config" --data-dir "$WORK_DIR" \
+    --set "Port=0,0,$call_port" --call "lab@127.0.0.1:$peer_port" --exit-when-idle >"$WORK_DIR/$name.phone.log" 2>&1 ||
+    status=$?
+  [[ $status -eq 1 ]] || interop_fail "$name: the phone exited with $status, expected 1 (never connected)"
+  grep -q "^ended: $expected\$" "$WORK_DIR/$name.phone.log" ||
+    interop_fail "$name: no '$expected' end:$(printf '\n'; sed 's/^/  | /' "$WORK_DIR/$name.phone.log")"
+  local peer_status=0
+  wait "$peer" || peer_status=$?
+  interop_untrack_pid "$peer"
+  [[ $peer_status -eq 0 ]] || interop_fail "$name: SIPp failed ($peer_status):$(printf '\n'; sed 's/^/  | /' "$WORK_DIR/$name.errors.log" 2>/dev/null)"
+}
+
+run_peer busy busy_uas.xml busy
+run_peer silent silent_uas.xml "no response"
+# SIPp logs a retransmission once more as "Unexpected": count the arrivals.
+invites=$(awk '/^UDP message received/ { want = 1; next }
+               want && NF { if (index($0, "INVITE sip:") == 1) n++; want = 0 }
+               END { print n + 0 }' "$WORK_DIR/silent.messages.log")
+[[ $invites -eq 6 ]] || interop_fail "a far end that never answers got $invites INVITEs, expected 6"
