@@ -6,6 +6,7 @@
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "calls/call_line.h"
@@ -163,16 +164,26 @@ TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
       {"0049301234@", "INVITE sip:949301234@" + Far() + " SIP/2.0", "555"},
       {"lab@" + Far(), "INVITE sip:9lab@" + Far() + " SIP/2.0", "555"},  // the gateway's own address
   };
+  std::set<std::string> callIds;
   for (const auto& c : cases) {
     int line = Place(c.target);
     ASSERT_GE(line, 0) << c.target;
     std::string invite = c.fromUser == "desk" ? registered.Receive(1s).value_or("") : Next();
+    callIds.insert(Header(invite, "Call-ID"));  // never the RTP port, which comes round every fourth call
     EXPECT_EQ(FirstLine(invite), c.requestLine);
     EXPECT_EQ(Header(invite, "From").find("From: \"Desk\" <sip:" + c.fromUser + "@127.0.0.1>"), 0u) << invite;
     TheModule().HangUp(line);
     TheModule().ReleaseLine(line, 0);
     far_.ReceiveAll(200ms);
   }
+  EXPECT_EQ(callIds.size(), std::size(cases));
+  // A port of 0 is the default port.
+  int line = Place("lab@127.0.0.1:0");
+  ASSERT_GE(line, 0);
+  for (int wait = 0; wait < 50 && TheModule().Line(line)->SipPeer().port == 0; ++wait) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(HostPort(TheModule().Line(line)->SipPeer().port), 5060);
 }
 
 TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
