@@ -31,6 +31,7 @@ public:
   bool G729Busy() const override { return false; }
   void SetG729Busy(bool) const override {}
   std::recursive_mutex& LinesLock() const override { return lock_; }
+  void ReleaseOwnLine(const CallLine&) override {}
 
 private:
   mutable std::recursive_mutex lock_;

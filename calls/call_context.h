@@ -9,6 +9,8 @@
 
 namespace talvenor {
 
+class CallLine;
+
 class CallContext : public SipChannel {
 public:
   // True while another call decodes G.729 (one decoder for all): new SDP
@@ -17,6 +19,9 @@ public:
   virtual void SetG729Busy(bool busy) const = 0;
   // ModuleLock: it guards the lines and the gateway accounts.
   virtual std::recursive_mutex& LinesLock() const = 0;
+  // Frees the line's slot if it still holds that line: for a call the host
+  // never took (it gave no connection), once the caller has its answer.
+  virtual void ReleaseOwnLine(const CallLine& line) = 0;
 
 protected:
   ~CallContext() = default;

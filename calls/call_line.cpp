@@ -26,7 +26,7 @@ std::string ContentLines(std::string_view body) {
 
 }  // namespace
 
-CallLine::CallLine(const CallContext& context, CallParameters parameters)
+CallLine::CallLine(CallContext& context, CallParameters parameters)
     : callMode(parameters.callMode),
       extraArgument(std::move(parameters.extraArgument)),
       enabledPayloadTypes(parameters.enabledPayloadTypes),
@@ -158,6 +158,7 @@ void CallLine::SetDisplayName(std::string displayName) {
 }
 
 void CallLine::Disconnect() {
+  if (told_.exchange(true)) return;  // once per call, whichever path ends it
   if (CCon* connection = connection_) connection->OnDisconnected(endReason);
 }
 

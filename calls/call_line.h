@@ -73,7 +73,7 @@ struct DialogLines {
 
 class CallLine : public std::enable_shared_from_this<CallLine> {
 public:
-  CallLine(const CallContext& context, CallParameters parameters);
+  CallLine(CallContext& context, CallParameters parameters);
   virtual ~CallLine() = default;
   CallLine(const CallLine&) = delete;
   CallLine& operator=(const CallLine&) = delete;
@@ -129,7 +129,7 @@ public:
   // The media once opened; null before.
   void AttachMedia(std::shared_ptr<MediaHandle> media);
   std::shared_ptr<MediaHandle> Media() const;
-  const CallContext& Context() const { return context_; }
+  CallContext& Context() const { return context_; }
   std::string PeerHostName() const;
   void SetPeerHostName(std::string name);
   void SetRtpPeer(const Ipv4Endpoint& peer);
@@ -189,12 +189,13 @@ private:
   void ByeAfterLateAnswer(const SipMessage& response);
   long SendToPeer(const std::string& text);
 
-  const CallContext& context_;
+  CallContext& context_;
   const int lineIndex_;
   const bool incoming_;
   ObjectTag tag_;
   std::atomic<CCon*> connection_;
-  std::atomic<uint32_t> requestsSent_{0};  // numbers the branches of an incoming line's requests
+  std::atomic<uint32_t> requestsSent_{0};
+  std::atomic<bool> told_{false};  // the host heard OnDisconnected  // numbers the branches of an incoming line's requests
 
   mutable std::mutex textMutex_;  // guards what follows; never held while the host is called
   DialogLines dialog_;

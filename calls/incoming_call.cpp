@@ -41,14 +41,6 @@ std::string CallerText(const SipMessage& invite) {
   return fmt::sprintf("%s#%s", caller, key);
 }
 
-void RepeatFinalResponse(CallLine& line, SipKind status, std::string_view contact, std::string_view body) {
-  CallTiming timing = CurrentCallTiming();
-  for (int pass = 0; pass < timing.repetitions && line.awaitingResponse; ++pass) {
-    line.SendInCallResponse(status, contact, body);
-    std::this_thread::sleep_for(timing.repeatPause);
-  }
-}
-
 // The final answer, repeated until the ACK; after an accepted call's ACK, a
 // short burst of silence opens the media path through NATs and firewalls.
 void RunAnswer(CallLine& line) {
@@ -59,9 +51,11 @@ void RunAnswer(CallLine& line) {
     contact = InviteContactLine(line.LocalIp(), PortSuffix(line.Context().AdvertisedSipPort()));
     body = line.BuildSdp();
   }
-  RepeatFinalResponse(line, accepted ? kStatus200 : kStatus480, contact, body);
+  line.RepeatFinalResponse(accepted ? kStatus200 : kStatus480, contact, body);
   if (!accepted || line.awaitingResponse) {
     line.Finish();
+    // A call no host took: nobody else will free its line.
+    if (line.Connection() == nullptr) line.Context().ReleaseOwnLine(line);
     return;
   }
   std::array<int16_t, 320> silence{};

@@ -71,6 +71,9 @@ bool LineMedia::Open(const std::shared_ptr<CallLine>& line, MediaSettings settin
     line->mediaOpen = false;
     return false;
   }
+  // Ended meanwhile (the host hung up while the media opened): Finish found
+  // no media to close, so it is closed here.
+  if (line->finished && line->mediaOpen.exchange(false)) media->Wake();
   return true;
 }
 

@@ -54,6 +54,12 @@ PayloadTypeFlags SipModule::CallPayloadTypes() {
   return flags;
 }
 
+void SipModule::ReleaseOwnLine(const CallLine& line) {
+  std::scoped_lock lock(moduleLock_);
+  int index = line.LineIndex();
+  if (index >= 0 && index < kMaxLines && lines_[index].get() == &line) ReleaseLine(index, 0);
+}
+
 bool SipModule::G729Busy() const { return Settings().G729Busy != 0; }
 
 void SipModule::SetG729Busy(bool busy) const { Settings().G729Busy = busy ? 1 : 0; }

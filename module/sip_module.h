@@ -87,6 +87,7 @@ public:
   bool G729Busy() const override;
   void SetG729Busy(bool busy) const override;
   std::recursive_mutex& LinesLock() const override { return moduleLock_; }
+  void ReleaseOwnLine(const CallLine& line) override;
 
   // Called every 888 ms by the timer thread.
   void TimerProcedure();

@@ -304,9 +304,24 @@ TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   TheModule().ReleaseLine(line(1), 0);
   far_.ReceiveAll(100ms);
 
+  // A host that gives no connection refuses the call: 480 until the ACK,
+  // and the line is free again.
+  testhost::SetRefuseIncomingCalls(true);
+  ToModule(Invite("in-refused"));
+  Next();
+  ringing = Next();
+  EXPECT_EQ(FirstLine(Next()), "SIP/2.0 480 Temporarily not available");
+  ToModule("ACK sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKr\r\n" +
+           Header(ringing, "To") + "\r\n" + Header(ringing, "From") +
+           "\r\nCall-ID: in-refused\r\nCSeq: 1 ACK\r\nContent-Length: 0\r\n\r\n");
+  ASSERT_TRUE(WaitForLineThreads(3s));
+  EXPECT_FALSE(TheModule().Line(line(2)));
+  testhost::SetRefuseIncomingCalls(false);
+  far_.ReceiveAll(100ms);
+
   // Four lines ringing: the fifth INVITE gets 488 and the host hears OnClose.
   for (int call = 0; call < 4; ++call) ToModule(Invite("busy-" + std::to_string(call)));
-  Offered(5);
+  Offered(6);
   far_.ReceiveAll(200ms);
   ToModule(Invite("busy-4"));
   EXPECT_EQ(FirstLine(Next()), "SIP/2.0 488 Not Acceptable Here");

@@ -12,6 +12,7 @@ struct HostState {
   std::vector<HostCall> calls;
   std::vector<std::shared_ptr<RecordingConnection>> connections;
   std::atomic<bool> closing{false};
+  std::atomic<bool> refuseCalls{false};
   std::function<void(const std::string&)> addSystemPathHook;
 };
 
@@ -50,6 +51,8 @@ void SetDataDirectory(const std::string& folder) {
 
 void SetIsClose(bool closing) { State().closing = closing; }
 
+void SetRefuseIncomingCalls(bool refuse) { State().refuseCalls = refuse; }
+
 void SetAddSystemPathHook(std::function<void(const std::string& name)> hook) {
   std::scoped_lock lock(State().mutex);
   State().addSystemPathHook = std::move(hook);
@@ -78,6 +81,7 @@ void Reset() {
   State().calls.clear();
   State().connections.clear();
   State().closing = false;
+  State().refuseCalls = false;
 }
 
 }  // namespace testhost
@@ -112,6 +116,7 @@ CCon* CCon::OnIncomingCall(CCom*, int line, int callMode, const CString& caller,
   testhost::RecordStatic({"OnIncomingCall",
                           {std::to_string(line), std::to_string(callMode), caller, source, displayName, extra1,
                            extra2}});
+  if (State().refuseCalls) return nullptr;
   auto connection = std::make_shared<testhost::RecordingConnection>();
   std::scoped_lock lock(State().mutex);
   State().connections.push_back(connection);

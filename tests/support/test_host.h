@@ -36,6 +36,8 @@ private:
 // Folder where AddSystemPath puts the lists.
 void SetDataDirectory(const std::string& folder);
 void SetIsClose(bool closing);
+// When set, OnIncomingCall returns no connection: the host refuses every call.
+void SetRefuseIncomingCalls(bool refuse);
 // Called inside every AddSystemPath with the list's name, on the module's
 // thread that asked, as a host's own code would run there; empty for none.
 void SetAddSystemPathHook(std::function<void(const std::string& name)> hook);
