@@ -9,7 +9,8 @@
  * There is no call to release a context: the library keeps a bounded number
  * of them (least recently used first out), so a host that makes call after
  * call does not grow. A context evicted while its int is still in use is
- * started afresh at its next call.
+ * started afresh at its next call. Unloading the library frees every
+ * context; a call that comes after that (during process exit) returns 0.
  *
  * The functions may be called from any thread; calls on one int must not
  * overlap. */

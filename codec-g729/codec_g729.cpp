@@ -39,9 +39,13 @@ class ContextTable {
 public:
   using Context = typename Traits::Context;
 
+  ~ContextTable() {
+    for (Entry& entry : order_) Traits::Close(entry.second);
+  }
+
   // The context for the int; a fresh one when the int reads 1 or none is kept.
+  // Under the library's lock.
   Context* For(int* state) {
-    std::scoped_lock lock(mutex_);
     auto found = byState_.find(state);
     if (found != byState_.end() && *state != kFresh) {
       order_.splice(order_.begin(), order_, found->second);
@@ -67,20 +71,22 @@ private:
     byState_.erase(found);
   }
 
-  std::mutex mutex_;
   Order order_;
   std::unordered_map<int*, typename Order::iterator> byState_;
 };
 
-// Never destroyed: a host may still code audio while the process exits.
-ContextTable<EncoderTraits>& Encoders() {
-  static auto* table = new ContextTable<EncoderTraits>;
-  return *table;
-}
+// The contexts live until the library is unloaded (or the process ends);
+// a call that comes after that finds none and codes nothing.
+std::mutex tablesMutex;  // trivially destructible: still usable during exit
+ContextTable<EncoderTraits>* encoders = new ContextTable<EncoderTraits>;
+ContextTable<DecoderTraits>* decoders = new ContextTable<DecoderTraits>;
 
-ContextTable<DecoderTraits>& Decoders() {
-  static auto* table = new ContextTable<DecoderTraits>;
-  return *table;
+__attribute__((destructor)) void CloseAllContexts() {
+  std::scoped_lock lock(tablesMutex);
+  delete encoders;
+  delete decoders;
+  encoders = nullptr;
+  decoders = nullptr;
 }
 
 }  // namespace
@@ -88,7 +94,8 @@ ContextTable<DecoderTraits>& Decoders() {
 extern "C" __attribute__((visibility("default"))) int EncodeG729(int* state, unsigned char* payload,
                                                                   const short* samples, int byteCount) {
   if (state == nullptr || payload == nullptr || samples == nullptr || byteCount < kFrameInputBytes) return 0;
-  auto* context = Encoders().For(state);
+  std::scoped_lock lock(tablesMutex);
+  auto* context = encoders != nullptr ? encoders->For(state) : nullptr;
   if (context == nullptr) return 0;
   int frames = byteCount / kFrameInputBytes;
   int written = 0;
@@ -103,7 +110,8 @@ extern "C" __attribute__((visibility("default"))) int EncodeG729(int* state, uns
 extern "C" __attribute__((visibility("default"))) int DecodeG729(int* state, short* samples, int capacity,
                                                                   const unsigned char* payload, int length) {
   if (state == nullptr || samples == nullptr || payload == nullptr || length <= 0) return 0;
-  auto* context = Decoders().For(state);
+  std::scoped_lock lock(tablesMutex);
+  auto* context = decoders != nullptr ? decoders->For(state) : nullptr;
   if (context == nullptr) return 0;
   int written = 0;
   int at = 0;
