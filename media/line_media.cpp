@@ -88,28 +88,37 @@ void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, 
     });
     int type = line.payloadType;
     bool enabled = type >= 0 && type < kNamedPayloadTypes && line.enabledPayloadTypes[static_cast<size_t>(type)];
+    bool sent = false;
+    if ((voice && enabled) || force) {
+      // GSM goes one 20 ms frame to a packet: receivers that read only the
+      // first frame of a packet (baresip) would otherwise lose half the voice.
+      size_t part = type == kPayloadGsm ? kGsmFrameSamples : frame.size();
+      for (size_t at = 0; at < frame.size(); at += part) {
+        std::span<const int16_t> piece = frame.subspan(at, std::min(part, frame.size() - at));
+        size_t length = sendCodecs_.Encode(type, piece, std::span(packet_).subspan(kHeaderBytes));
+        if (length == 0) continue;
+        SendPacket(line, type, length, static_cast<uint32_t>(at));
+        sent = true;
+      }
+    }
+    afterSilence_ = !sent;
     // The sampling clock runs through silence too (RFC 3550).
     timestamp_ += kFrameSamples;
-    size_t length = 0;
-    if ((voice && enabled) || force) {
-      length = sendCodecs_.Encode(type, frame, std::span(packet_).subspan(kHeaderBytes));
-    }
-    if (length > 0) {
-      packet_[0] = kVersion2;
-      packet_[1] = static_cast<uint8_t>((type & 0x7F) | (afterSilence_ ? 0x80 : 0));
-      PutBigEndian(&packet_[2], ++sequence_, 2);
-      PutBigEndian(&packet_[4], timestamp_, 4);
-      PutBigEndian(&packet_[8], ssrc_, 4);
-      // A socket closed at the end of the call just refuses the packet.
-      socket_.SendTo(std::span(reinterpret_cast<const char*>(packet_.data()), kHeaderBytes + length), line.RtpPeer());
-      afterSilence_ = false;
-    } else {
-      afterSilence_ = true;
-    }
   }
   if (!force) {
     if (CCon* connection = line.Connection()) connection->OnAudioSent();
   }
+}
+
+void LineMedia::SendPacket(CallLine& line, int type, size_t length, uint32_t clockOffset) {
+  packet_[0] = kVersion2;
+  packet_[1] = static_cast<uint8_t>((type & 0x7F) | (afterSilence_ ? 0x80 : 0));
+  PutBigEndian(&packet_[2], ++sequence_, 2);
+  PutBigEndian(&packet_[4], timestamp_ + clockOffset, 4);
+  PutBigEndian(&packet_[8], ssrc_, 4);
+  // A socket closed at the end of the call just refuses the packet.
+  socket_.SendTo(std::span(reinterpret_cast<const char*>(packet_.data()), kHeaderBytes + length), line.RtpPeer());
+  afterSilence_ = false;
 }
 
 void LineMedia::ReceiveLoop(CallLine& line) {

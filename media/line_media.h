@@ -40,6 +40,9 @@ public:
   explicit LineMedia(MediaSettings settings);
 
 private:
+  // One packet of `length` payload bytes already in place, stamped
+  // `clockOffset` samples after the frame's start. Under the send lock.
+  void SendPacket(CallLine& line, int type, size_t length, uint32_t clockOffset);
   void ReceiveLoop(CallLine& line);
   void ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uint8_t secondByte, const Ipv4Endpoint& source);
 

@@ -191,6 +191,15 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   std::optional<std::string> fromOther = far.Receive(100ms);
   ASSERT_TRUE(fromOther);
   EXPECT_NE(word(*fromOther, 8, 4), word(*first, 8, 4));
+  // GSM: one 20 ms frame to a packet, the second stamped 160 samples later.
+  line->payloadType = 3;
+  TheModule().SendAudio(line->LineIndex(), loud.data(), 640, 0);
+  std::optional<std::string> gsmFirst = far.Receive(100ms);
+  std::optional<std::string> gsmSecond = far.Receive(100ms);
+  ASSERT_TRUE(gsmFirst && gsmSecond);
+  EXPECT_EQ(gsmFirst->size(), 12u + 33u);
+  EXPECT_EQ(word(*gsmSecond, 4, 4), word(*gsmFirst, 4, 4) + 160);
+  line->payloadType = 0;
   // A count far beyond a packet: only what fits is encoded, nothing overruns.
   std::vector<int16_t> huge(32767, 5000);
   TheModule().SendAudio(line->LineIndex(), huge.data(), 65534, 0);
