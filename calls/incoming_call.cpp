@@ -10,7 +10,6 @@
 #include "calls/call_timing.h"
 #include "calls/line_threads.h"
 #include "media/line_media.h"
-#include "media/media_settings.h"
 #include "media/peer_lookup.h"
 #include "registration/registration_list.h"
 #include "sip/compose.h"
@@ -101,20 +100,20 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
   CCon* connection = CCon::OnIncomingCall(module, line->LineIndex(), 0, caller, info, displayName, {}, {});
   line->SetConnection(connection);
   if (connection == nullptr) {
-    AnswerCall(line, kEndFailed);  // a host without a connection refuses the call
+    AnswerCall(line, kEndFailed, {});  // a host without a connection refuses the call: no media
     return true;
   }
   StartPeerLookup(line, source.address);
   return true;
 }
 
-void AnswerCall(const std::shared_ptr<CallLine>& line, int reason) {
+void AnswerCall(const std::shared_ptr<CallLine>& line, int reason, const MediaSettings& media) {
   if (line->finished || !line->Incoming() || line->state != CallState::Setup || line->answered.exchange(true)) {
     return;
   }
   line->endReason = reason;
   if (reason == kEndNormal) {
-    if (LineMedia::Open(line, CurrentMediaSettings())) {
+    if (LineMedia::Open(line, media)) {
       line->state = CallState::Answered;
     } else {
       line->endReason = kEndMediaError;

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "media/line_media.h"
+
 class CCom;
 
 namespace talvenor {
@@ -20,6 +22,7 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
 // The host's answer (CCom slot 4): 0 accepts, any other reason rejects with
 // 480 and comes back to the host as the end reason. Once, on an incoming
 // line still ringing; under ModuleLock.
-void AnswerCall(const std::shared_ptr<CallLine>& line, int reason);
+// `media` is what the media opens with, worked out before ModuleLock was taken.
+void AnswerCall(const std::shared_ptr<CallLine>& line, int reason, const MediaSettings& media);
 
 }  // namespace talvenor

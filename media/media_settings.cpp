@@ -2,6 +2,8 @@
 
 #include "module/g729_library.h"
 #include "module/module_settings.h"
+#include "platform/endpoint.h"
+#include "platform/resolver.h"
 
 namespace talvenor {
 
@@ -11,7 +13,11 @@ MediaSettings CurrentMediaSettings() {
   media.rtpBasePort = settings.RtpBasePort;
   media.silenceThreshold = settings.SilenceThreshold;
   media.bindAddress = settings.BindAddress;
-  media.localAddress = settings.LocalAddress.Get();
+  // Looked up here, where no module lock is held: the media opens under
+  // ModuleLock when the host answers, and a name lookup may take seconds.
+  std::string localAddress = settings.LocalAddress.Get();
+  uint32_t resolved = ResolveIpv4(localAddress);
+  media.localAddress = resolved != 0 ? DottedAddress(resolved) : localAddress;
   media.g729 = SharedG729Library();  // the line keeps it loaded while it lives
   return media;
 }

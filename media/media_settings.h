@@ -5,6 +5,8 @@
 
 namespace talvenor {
 
+// The LocalAddress setting comes resolved to a dotted address (a name
+// lookup, so never call this under ModuleLock).
 MediaSettings CurrentMediaSettings();
 
 }  // namespace talvenor

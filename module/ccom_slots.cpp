@@ -4,6 +4,7 @@
 #include "calls/incoming_call.h"
 #include "calls/line_threads.h"
 #include "calls/outgoing_call.h"
+#include "media/media_settings.h"
 #include "module/no_throw.h"
 #include "module/sip_module.h"
 #include "settings/options_sheet.h"
@@ -43,8 +44,9 @@ void SipModule::HangUp(int line) {
 
 void SipModule::Answer(int line, int reason, int, int) {
   Guarded([&] {
+    MediaSettings media = CurrentMediaSettings();  // name lookups before the lock
     std::scoped_lock lock(moduleLock_);
-    if (std::shared_ptr<CallLine> call = Line(line)) AnswerCall(call, reason);
+    if (std::shared_ptr<CallLine> call = Line(line)) AnswerCall(call, reason, media);
   });
 }
 
