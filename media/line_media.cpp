@@ -150,12 +150,13 @@ void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uin
     line.SetRtpPeer(source);
     line.firstPacketPending = false;
     std::string info = RtpInfoText(type, source);
-    if (source.address != line.SipPeer().address) {
-      StartPeerLookup(line.shared_from_this(), source.address);
-    } else if (std::string name = line.PeerHostName(); !name.empty()) {
-      info = WithPeerName(info, name);
+    bool elsewhere = source.address != line.SipPeer().address;
+    if (!elsewhere) {
+      if (std::string name = line.PeerHostName(); !name.empty()) info = WithPeerName(info, name);
     }
     line.ShowCallInfo(info);
+    // Only now: the lookup adds the name to this text, not to the one before.
+    if (elsewhere) StartPeerLookup(line.shared_from_this(), source.address);
   } else if (source.address != rtpSourceAddress_) {
     return;
   }

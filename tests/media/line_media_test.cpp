@@ -229,7 +229,7 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   EXPECT_NE(host.Info().find("RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port())), std::string::npos) << host.Info();
   // The media's source is looked up by name, since SIP came from elsewhere.
   if (std::string name = ReverseLookup(htonl(0x7f000001)); name != "127.0.0.1") {
-    for (int wait = 0; wait < 50 && host.Info().find(" (") == std::string::npos; ++wait) {
+    for (int wait = 0; wait < 250 && host.Info().find(" (") == std::string::npos; ++wait) {
       std::this_thread::sleep_for(20ms);
     }
     EXPECT_EQ(host.Info(), "RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port()) + " (" + name + ")");
