@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# CPU per second of a connected G.711 (PCMU) call on loopback: two phones
+# calling each other, beside two baresip instances (headless, audio from a
+# file) calling each other the same way. Both pairs send a frame every
+# 20-40 ms both ways for SECONDS; the CPU time of both processes of a pair is
+# read from /proc over the connected stretch. Inside a private network
+# namespace.
+#
+# Usage: bash bench/call_cpu.sh [BIN_DIR]     (default: build/bin)
+# Environment: SECONDS_CONNECTED (default 10).
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+set -- "${1:-$BENCH_DIR/../build/bin}"
+INTEROP_PASS_LINE=0
+source "$BENCH_DIR/../tests/interop/lib.sh"
+interop_init "$@"
+interop_require baresip sox
+LENGTH=${SECONDS_CONNECTED:-10}
+CLOCK_TICKS=$(getconf CLK_TCK)
+BARESIP_MODULES=$(dirname "$(find /usr/lib -path '*/baresip/modules/aufile.so' -print -quit 2>/dev/null)")
+
+# A tone long enough for the whole call, as both ends' microphone.
+sox -n -r 8000 -c 1 -b 16 "$WORK_DIR/tone.wav" synth $((LENGTH + 5)) sine 440 vol 0.3
+
+cpu_ticks() {
+  local stat fields
+  stat=$(cat "/proc/$1/stat") || return 1
+  read -r -a fields <<<"${stat##*) }"
+  echo $((fields[11] + fields[12]))
+}
+
+# measure PID1 PID2: CPU ms per second of both over LENGTH seconds.
+measure() {
+  local before after
+  before=$(($(cpu_ticks "$1") + $(cpu_ticks "$2")))
+  sleep "$LENGTH"
+  after=$(($(cpu_ticks "$1") + $(cpu_ticks "$2")))
+  awk -v t=$((after - before)) -v hz="$CLOCK_TICKS" -v s="$LENGTH" 'BEGIN { printf "%.1f", t / hz * 1000 / s }'
+}
+
+# Two phones.
+interop_pick_udp_port answer_port
+interop_pick_udp_port call_port
+PHONE_OPTIONS=(--auto-answer --play "$WORK_DIR/tone.wav")
+interop_start_phone "$answer_port" "VoIP=1,0,0,0,0,8000"
+answerer=$PHONE_PID
+"$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/caller" --data-dir "$WORK_DIR" --set "Port=0,0,$call_port" \
+  --set "VoIP=1,0,0,0,0,8100" --call "x@127.0.0.1:$answer_port" --play "$WORK_DIR/tone.wav" >"$WORK_DIR/caller.log" 2>&1 &
+caller=$!
+interop_track_pid "$caller"
+interop_wait_for_line "$PHONE_LOG" '^connected$' 10 "$answerer" || interop_fail "the phones did not connect"
+sleep 1
+phones=$(measure "$answerer" "$caller")
+kill -TERM "$caller"
+wait "$caller" || true
+interop_untrack_pid "$caller"
+interop_stop_phone
+
+# Two baresips.
+baresip_config() {
+  local dir=$1 port=$2 answermode=$3
+  mkdir -p "$dir"
+  cat >"$dir/config" <<CONFIG
+poll_method		epoll
+sip_listen		127.0.0.1:$port
+module_path		$BARESIP_MODULES
+module			g711.so
+module			aufile.so
+module			menu.so
+module_tmp		uuid.so
+module_tmp		account.so
+audio_source		aufile,$WORK_DIR/tone.wav
+audio_player		aufile,$dir/played.wav
+CONFIG
+  printf '<sip:bs@127.0.0.1:%s>;regint=0;audio_codecs=PCMU;answermode=%s\n' "$port" "$answermode" >"$dir/accounts"
+}
+interop_pick_udp_port answer_port
+interop_pick_udp_port call_port
+baresip_config "$WORK_DIR/bs-answer" "$answer_port" auto
+baresip_config "$WORK_DIR/bs-call" "$call_port" manual
+baresip -f "$WORK_DIR/bs-answer" -t $((LENGTH + 20)) </dev/null >"$WORK_DIR/bs-answer.log" 2>&1 &
+answerer=$!
+interop_track_pid "$answerer"
+sleep 1
+baresip -f "$WORK_DIR/bs-call" -e "/dial sip:bs@127.0.0.1:$answer_port" -t $((LENGTH + 20)) </dev/null \
+  >"$WORK_DIR/bs-call.log" 2>&1 &
+caller=$!
+interop_track_pid "$caller"
+interop_wait_for_line "$WORK_DIR/bs-call.log" 'Call established' 10 "$caller" || interop_fail "the baresips did not connect"
+sleep 1
+baresips=$(measure "$answerer" "$caller")
+kill -TERM "$caller" "$answerer" 2>/dev/null || true
+wait "$caller" "$answerer" 2>/dev/null || true
+interop_untrack_pid "$caller"
+interop_untrack_pid "$answerer"
+
+echo
+echo "CPU of a connected PCMU call on loopback, both ends together, over $LENGTH s, $(nproc) cores"
+printf '%-22s %s ms per second\n' "two nuvex-phones" "$phones" "two baresips" "$baresips"
+awk -v a="$phones" -v b="$baresips" 'BEGIN { if (b > 0) printf "ratio                  %.2f\n", a / b }'
