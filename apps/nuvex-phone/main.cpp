@@ -21,7 +21,7 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: nuvex-phone [--config-dir DIR] [--data-dir DIR] [--set ENTRY=VALUE]...\n"
-               "                   [--auto-answer[=SECONDS]] [--call TARGET] [--play FILE.wav]\n"
+               "                   [--auto-answer[=SECONDS] | --reject REASON] [--call TARGET] [--play FILE.wav]\n"
                "                   [--record FILE.wav] [--hangup-after SECONDS] [--exit-when-idle]\n");
 }
 
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
               nuvex::CanRaiseThreadPriority() ? "yes" : "no (the system refuses; calls work all the same)");
   std::fflush(stdout);
 
-  nuvex::StartCalls(module, {options.autoAnswerSeconds, options.hangupAfterSeconds, options.playFile,
-                             options.recordFile});
+  nuvex::StartCalls(module, {options.autoAnswerSeconds, options.rejectReason, options.hangupAfterSeconds,
+                             options.playFile, options.recordFile});
   if (!options.callTarget.empty()) nuvex::PlaceCall(options.callTarget);
 
   int exitCode = 0;

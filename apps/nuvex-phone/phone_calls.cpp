@@ -188,7 +188,10 @@ CCon* OfferedCall(int line, const std::string& caller, const std::string& displa
   PhoneCall* call = NewCall();
   call->SetLine(line);
   std::scoped_lock lock(State().mutex);
-  if (std::optional<double> delay = State().options.autoAnswerSeconds) {
+  if (std::optional<int> reason = State().options.rejectReason) {
+    // From a thread of the phone's own, never from inside the offer.
+    State().threads.emplace_back([line, reason] { State().module->Answer(line, *reason, 0, 0); });
+  } else if (std::optional<double> delay = State().options.autoAnswerSeconds) {
     // Answered from a thread of the phone's own, never from inside the offer.
     auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*delay));
     State().threads.emplace_back([line, deadline] {

@@ -17,6 +17,7 @@ namespace nuvex {
 
 struct CallOptions {
   std::optional<double> autoAnswerSeconds;
+  std::optional<int> rejectReason;  // refuse every call with this reason
   std::optional<double> hangupAfterSeconds;
   std::string playFile;  // checked before the module starts
   std::string recordFile;

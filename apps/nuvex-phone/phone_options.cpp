@@ -37,6 +37,11 @@ bool ParsePhoneOptions(int argc, char** argv, PhoneOptions& options) {
     std::string value = argv[++index];
     if (option == "--call") {
       options.callTarget = value;
+    } else if (option == "--reject") {
+      char* end = nullptr;
+      long reason = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || reason <= 0 || reason > 0x7fffffff) return false;
+      options.rejectReason = static_cast<int>(reason);
     } else if (option == "--play") {
       options.playFile = value;
     } else if (option == "--record") {

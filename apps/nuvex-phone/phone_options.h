@@ -14,6 +14,7 @@ struct PhoneOptions {
   std::string dataDir;
   std::vector<std::pair<std::string, std::string>> entries;
   std::optional<double> autoAnswerSeconds;  // --auto-answer[=SECONDS]
+  std::optional<int> rejectReason;          // --reject REASON
   std::string callTarget;                   // --call TARGET
   std::string playFile;                     // --play FILE.wav
   std::string recordFile;                   // --record FILE.wav

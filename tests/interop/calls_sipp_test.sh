@@ -5,6 +5,8 @@
 #    caller and a normal end;
 #  - SIPp gives up while the phone rings: 200 for the CANCEL, 487 for the
 #    INVITE, and the phone reports a failed end;
+#  - the phone refuses a call with a reason: 480 repeated until SIPp's ACK,
+#    and the phone hears its reason back;
 #  - the phone calls a busy SIPp: the 486 is acknowledged and the phone ends
 #    "busy", exiting non-zero;
 #  - the phone calls a SIPp that never answers: exactly 6 INVITEs, then
@@ -38,6 +40,15 @@ interop_pick_udp_port probe_port
 interop_sipp call_in_cancel call_in_cancel_uac.xml "$probe_port" -mp "$media_port" -cid_str "cancel-%u-%p@%s"
 interop_wait_for_line "$PHONE_LOG" '^ended: failed$' 10 "$PHONE_PID" ||
   interop_fail "the cancelled call did not end as failed:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
+interop_stop_phone
+
+PHONE_OPTIONS=(--reject 17)  # a reason of the host's own
+interop_pick_udp_port phone_port
+interop_start_phone "$phone_port"
+interop_pick_udp_port probe_port
+interop_sipp rejected call_in_rejected_uac.xml "$probe_port" -mp "$media_port" -cid_str "rejected-%u-%p@%s"
+interop_wait_for_line "$PHONE_LOG" '^ended: rejected \(17\)$' 10 "$PHONE_PID" ||
+  interop_fail "the refused call did not end with its reason:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
 interop_stop_phone
 
 # run_peer NAME SCENARIO EXPECTED_END: SIPp as the called phone, the phone
