@@ -131,7 +131,11 @@ void CallLine::FailEarly(int reason) {
 
 void CallLine::RepeatFinalResponse(SipKind status, std::string_view extraText, std::string_view body) {
   CallTiming timing = CurrentCallTiming();
-  for (int pass = 0; pass < timing.repetitions && awaitingResponse; ++pass) {
+  // A 200 stops once the call has ended (a CANCEL got its 487): two final
+  // answers to one INVITE would contradict each other. A 480 is sent after
+  // the call ended here, and goes on until the ACK.
+  for (int pass = 0; pass < timing.repetitions && awaitingResponse && !(status == kStatus200 && finished);
+       ++pass) {
     SendInCallResponse(status, extraText, body);
     std::this_thread::sleep_for(timing.repeatPause);
   }

@@ -270,6 +270,27 @@ TEST_F(CallFlowTest, AnIncomingCallRingsIsOfferedAndAnswered) {
   EXPECT_TRUE(farMedia_.Receive(1s).has_value());
 }
 
+TEST_F(CallFlowTest, ACancelDuringTheAnswerEndsTheRepeated200) {
+  SetCallTiming({100ms, 6, 30});
+  ToModule(Invite("in-cancel"));
+  Next();
+  Next();
+  TheModule().Answer(std::stoi(Offered(0)[0]), 0, 0, 0);
+  EXPECT_EQ(FirstLine(Next()), "SIP/2.0 200 OK");
+  ToModule("CANCEL sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKin-cancel\r\n"
+           "To: <sip:5678@127.0.0.1>\r\nFrom: \"Front Desk\" <sip:1234@127.0.0.1>;tag=1\r\nCall-ID: in-cancel\r\n"
+           "CSeq: 1 CANCEL\r\nContent-Length: 0\r\n\r\n");
+  std::vector<std::string> after = far_.ReceiveAll(700ms);
+  size_t terminated = 0;
+  for (size_t index = 0; index < after.size(); ++index) {
+    if (FirstLine(after[index]) == "SIP/2.0 487 Request Terminated") terminated = index + 1;
+  }
+  ASSERT_GT(terminated, 0u);
+  for (size_t index = terminated; index < after.size(); ++index) {
+    EXPECT_NE(FirstLine(after[index]), "SIP/2.0 200 OK") << "a 200 after the 487";
+  }
+}
+
 TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   // Rejected by the host with reason 5: 480 until the ACK, then the host hears 5.
   ToModule(Invite("in-reject"));
