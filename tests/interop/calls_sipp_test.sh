@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Calls between the phone and SIPp, both ways:
 #  - SIPp calls the phone, which answers by itself: 100, 180 with a tag, 200
-#    with an SDP answer, ACK, BYE answered 200, and the phone reports the
-#    caller and a normal end;
+#    with an SDP answer, ACK, a spoken sentence as G.711 RTP from SIPp (the
+#    phone's recording must match it), BYE answered 200, and the phone
+#    reports the caller and a normal end;
 #  - SIPp gives up while the phone rings: 200 for the CANCEL, 487 for the
 #    INVITE, and the phone reports a failed end;
 #  - the phone refuses a call with a reason: 480 repeated until SIPp's ACK,
@@ -17,21 +18,30 @@
 # shellcheck source=tests/interop/lib.sh
 source "$(dirname "$0")/lib.sh"
 interop_init "$@"
-interop_require sipp
+interop_require sipp espeak-ng sox
+rtp_pcap=$BIN_DIR/../test-hosts/talvenor-rtp-pcap
+compare=$BIN_DIR/../test-hosts/talvenor-wav-compare
+[[ -x $rtp_pcap && -x $compare ]] || interop_fail "the test tools are missing; build first"
+espeak-ng -w "$WORK_DIR/speech22k.wav" "SIPp plays this sentence into the call."
+sox "$WORK_DIR/speech22k.wav" -r 8000 -c 1 -b 16 "$WORK_DIR/speech.wav"
+sox "$WORK_DIR/speech.wav" -e u-law -t raw "$WORK_DIR/speech.ulaw"
+"$rtp_pcap" "$WORK_DIR/speech.ulaw" "$WORK_DIR/speech.pcap" || interop_fail "cannot make the RTP capture"
 
 phone_port='' probe_port='' media_port=''
 interop_pick_udp_port media_port
 
-PHONE_OPTIONS=(--auto-answer)
+PHONE_OPTIONS=(--auto-answer --record "$WORK_DIR/heard.wav")
 interop_pick_udp_port phone_port
 interop_start_phone "$phone_port"
 interop_pick_udp_port probe_port
-interop_sipp call_in call_in_uac.xml "$probe_port" -mp "$media_port" -cid_str "call-in-%u-%p@%s"
+(cd "$WORK_DIR" && interop_sipp call_in call_in_uac.xml "$probe_port" -mp "$media_port" -cid_str "call-in-%u-%p@%s")
 interop_wait_for_line "$PHONE_LOG" '^ended: normal$' 10 "$PHONE_PID" ||
   interop_fail "the phone did not report a normal end:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
 grep -q '^incoming call: 1234#lab "Front"$' "$PHONE_LOG" ||
   interop_fail "the phone was not offered 1234#lab from Front:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
 interop_stop_phone
+"$compare" "$WORK_DIR/speech.wav" "$WORK_DIR/heard.wav" 0.95 ||
+  interop_fail "what the phone heard from SIPp does not match the sentence"
 
 PHONE_OPTIONS=(--auto-answer=30)  # rings long enough to be cancelled
 interop_pick_udp_port phone_port
