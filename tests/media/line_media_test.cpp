@@ -257,6 +257,42 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   EXPECT_EQ(static_cast<uint8_t>((*sent)[1]) & 0x7F, 0);
 }
 
+TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
+  testhelp::UdpPeer far;
+  testhelp::UdpPeer stranger(0x7f000003);
+  std::shared_ptr<CallLine> line = Call(host, far);
+  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  line->endReason = kEndNormal;
+  uint16_t port = line->localRtpPort;
+  std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
+  far.SendTo(port, RtpPacket(8, alaw));  // latches the far end
+  std::string padded = RtpPacket(8, alaw);
+  padded[0] = static_cast<char>(0xa0);  // padding bit
+  std::string withCsrc = RtpPacket(8, alaw);
+  withCsrc[0] = static_cast<char>(0x81);
+  const struct {
+    const testhelp::UdpPeer& from;
+    std::string packet;
+  } refused[] = {
+      {stranger, RtpPacket(8, alaw)},                                 // a third address
+      {far, padded},                                                  // padding
+      {far, withCsrc},                                                // contributing sources
+      {far, RtpPacket(8, std::vector<uint8_t>(641, 0xd5))},           // more than 640 bytes
+      {far, std::string(12, '\x80')},                                 // no payload
+      {far, RtpPacket(96, std::vector<uint8_t>(320, 0xd5))},          // a type the call does not use
+      {far, RtpPacket(18, std::vector<uint8_t>(20, 0))},              // G.729, disabled for this call
+  };
+  for (const auto& c : refused) c.from.SendTo(port, c.packet);
+  std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(host.Frames(), 0u);
+  EXPECT_EQ(static_cast<int>(line->payloadType), 8);
+  EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
+  far.SendTo(port, RtpPacket(8, alaw));  // the half frame that waited is gone; this one waits again
+  far.SendTo(port, RtpPacket(8, alaw));
+  std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(host.Frames(), 1u);
+}
+
 TEST_F(LineMediaTest, FinishingWakesTheMediaWhichSendsTheByeAndTellsTheHost) {
   testhelp::UdpPeer far;
   std::shared_ptr<CallLine> line = Call(host, far);
