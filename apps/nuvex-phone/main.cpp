@@ -1,6 +1,7 @@
 // nuvex-phone: a host for the Talvenor module. It loads libtalvenor.so from
 // its own folder, starts the module and runs until interrupted.
 #include <dlfcn.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "apps/nuvex-phone/phone_calls.h"
+#include "apps/nuvex-phone/phone_commands.h"
 #include "apps/nuvex-phone/phone_host.h"
 #include "apps/nuvex-phone/phone_options.h"
 #include "apps/nuvex-phone/priority_probe.h"
@@ -79,9 +81,28 @@ int main(int argc, char** argv) {
   if (!options.callTarget.empty()) nuvex::PlaceCall(options.callTarget);
 
   int exitCode = 0;
-  const timespec tick{0, 100 * 1000 * 1000};
+  const timespec noWait{0, 0};
+  bool reading = true;  // commands on standard input until it ends
+  std::string pending;
   for (;;) {
-    if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) break;
+    if (sigtimedwait(&stopSignals, nullptr, &noWait) > 0) break;
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, reading ? 1 : 0, 100) > 0 && (input.revents & (POLLIN | POLLHUP))) {
+      char chunk[512];
+      ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+      if (got <= 0) {
+        reading = false;
+      } else {
+        pending.append(chunk, static_cast<size_t>(got));
+      }
+    }
+    bool quit = false;
+    for (size_t end; !quit && (end = pending.find('\n')) != std::string::npos;) {
+      std::string command = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      quit = nuvex::RunCommand(command) == nuvex::CommandResult::Quit;
+    }
+    if (quit) break;
     bool connected = false;
     if (options.exitWhenIdle && nuvex::FirstCallEnded(connected)) {
       exitCode = connected ? 0 : 1;

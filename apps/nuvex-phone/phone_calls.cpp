@@ -76,6 +76,7 @@ public:
 
   void OnConnected(int, int) override {
     if (connected_.exchange(true)) return;
+    state_ = "connected";
     Print("connected");
     std::scoped_lock lock(State().mutex);
     State().threads.emplace_back([this] { Talk(); });
@@ -84,6 +85,7 @@ public:
   void OnDisconnected(int reason) override {
     Print("ended: " + ReasonText(reason));
     ended_ = true;
+    state_ = "ended";
     if (line_ >= 0) Release();
     std::scoped_lock lock(State().mutex);
     if (first_) {
@@ -103,7 +105,20 @@ public:
     State().module->ReleaseFrame(line_, 0);  // played: the module may hand over the next
   }
 
-  void OnCallInfo(const CString& text) override { Print("info: " + text); }
+  void OnCallInfo(const CString& text) override {
+    Print("info: " + text);
+    std::scoped_lock lock(textMutex_);
+    info_ = text;
+  }
+
+  int Line() const { return line_; }
+  bool Ended() const { return ended_; }
+  std::string Status() const { return state_.load(); }
+  void SetState(const char* state) { state_ = state; }
+  std::string Info() {
+    std::scoped_lock lock(textMutex_);
+    return info_;
+  }
 
   // Hangs up a call still going, as the phone closes.
   void End() {
@@ -144,6 +159,9 @@ private:
   }
 
   const bool first_;
+  std::atomic<const char*> state_{"calling"};
+  std::mutex textMutex_;
+  std::string info_;
   std::atomic<int> line_{-1};
   std::atomic<bool> connected_{false};
   std::atomic<bool> ended_{false};
@@ -186,6 +204,7 @@ CCon* OfferedCall(int line, const std::string& caller, const std::string& displa
   Print("incoming call: " + caller + (displayName.empty() ? "" : " \"" + displayName + "\""));
   Print("ringing");
   PhoneCall* call = NewCall();
+  call->SetState("ringing");
   call->SetLine(line);
   std::scoped_lock lock(State().mutex);
   if (std::optional<int> reason = State().options.rejectReason) {
@@ -199,6 +218,70 @@ CCon* OfferedCall(int line, const std::string& caller, const std::string& displa
     });
   }
   return call;
+}
+
+namespace {
+
+// The live call on `line`, or the only live one in `state` when line is -1.
+PhoneCall* FindCall(int line, const char* state) {
+  std::scoped_lock lock(State().mutex);
+  PhoneCall* found = nullptr;
+  int matches = 0;
+  for (auto& call : State().calls) {
+    if (call->Ended() || call->Line() < 0) continue;
+    if (line >= 0 ? call->Line() == line : (state == nullptr || call->Status() == state)) {
+      found = call.get();
+      ++matches;
+    }
+  }
+  return matches == 1 ? found : nullptr;
+}
+
+}  // namespace
+
+bool AnswerCall(int line) {
+  PhoneCall* call = FindCall(line, "ringing");
+  if (call == nullptr) {
+    Print("no ringing call to answer");
+    return false;
+  }
+  State().module->Answer(call->Line(), 0, 0, 0);
+  return true;
+}
+
+bool RejectCall(int reason, int line) {
+  PhoneCall* call = FindCall(line, "ringing");
+  if (call == nullptr) {
+    Print("no ringing call to reject");
+    return false;
+  }
+  State().module->Answer(call->Line(), reason, 0, 0);
+  return true;
+}
+
+bool HangUpCall(int line) {
+  PhoneCall* call = FindCall(line, nullptr);
+  if (call == nullptr) {
+    Print(line >= 0 ? "no call on line " + std::to_string(line) : "no single call to hang up: name its line");
+    return false;
+  }
+  State().module->HangUp(call->Line());
+  return true;
+}
+
+std::vector<std::string> LiveCalls() {
+  std::vector<PhoneCall*> calls;
+  {
+    std::scoped_lock lock(State().mutex);
+    for (auto& call : State().calls) {
+      if (!call->Ended() && call->Line() >= 0) calls.push_back(call.get());
+    }
+  }
+  std::vector<std::string> texts;
+  for (PhoneCall* call : calls) {
+    texts.push_back(std::to_string(call->Line()) + " " + call->Status() + " " + call->Info());
+  }
+  return texts;
 }
 
 bool FirstCallEnded(bool& connected) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "apps/nuvex-phone/wav_files.h"
 
@@ -29,6 +30,15 @@ void StartCalls(CCom* module, CallOptions options);
 bool PlaceCall(const std::string& target);
 // The connection for a call the module offers.
 CCon* OfferedCall(int line, const std::string& caller, const std::string& displayName);
+// What the prompt does to calls; `line` -1 means the one call that fits
+// (the ringing one to answer or reject, the only live one to hang up).
+// False, after a line on stdout, when no call fits.
+bool AnswerCall(int line);
+bool RejectCall(int reason, int line);
+bool HangUpCall(int line);
+// One text per live call: "LINE STATE INFO".
+std::vector<std::string> LiveCalls();
+
 // Whether the first call has ended, and whether it had connected.
 bool FirstCallEnded(bool& connected);
 // Ends the phone's own threads and hangs up what still goes on; before the
