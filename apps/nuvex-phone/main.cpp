@@ -1,6 +1,7 @@
 // nuvex-phone: a host for the Talvenor module. It loads libtalvenor.so from
 // its own folder, starts the module and runs until interrupted.
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -20,11 +21,43 @@
 
 namespace {
 
-void Usage() {
-  std::fprintf(stderr,
-               "usage: nuvex-phone [--config-dir DIR] [--data-dir DIR] [--set ENTRY=VALUE]...\n"
-               "                   [--auto-answer[=SECONDS] | --reject REASON] [--call TARGET] [--play FILE.wav]\n"
-               "                   [--record FILE.wav] [--hangup-after SECONDS] [--exit-when-idle]\n");
+constexpr const char* kUsage =
+    "usage: nuvex-phone [--config-dir DIR] [--data-dir DIR] [--set ENTRY=VALUE]...\n"
+    "                   [--auto-answer[=SECONDS] | --reject REASON] [--call TARGET] [--play FILE.wav]\n"
+    "                   [--record FILE.wav] [--hangup-after SECONDS] [--exit-when-idle]\n"
+    "                   [--help] [--version]\n";
+
+constexpr const char* kOptions =
+    "\n"
+    "  --config-dir DIR       the settings profile lives in DIR/Kestravon/talvenor.ini\n"
+    "  --data-dir DIR         the lists SIP-LOG, SIP-BAN, SIP-REG, SIP-PIN\n"
+    "                         (default ${XDG_DATA_HOME:-~/.local/share}/nuvex)\n"
+    "  --set ENTRY=VALUE      write a profile entry first, e.g. Port=0,0,5072\n"
+    "  --auto-answer[=S]      answer every call, after S seconds\n"
+    "  --reject REASON        refuse every call with that reason\n"
+    "  --call TARGET          place a call at start\n"
+    "  --play FILE.wav        the microphone (8000 Hz mono 16-bit)\n"
+    "  --record FILE.wav      what arrives\n"
+    "  --hangup-after S       end a connected call after S seconds\n"
+    "  --exit-when-idle       exit once the first call ended (0: it had connected)\n"
+    "\n"
+    "Then one command a line on standard input; 'help' lists them.\n";
+
+void Usage() { std::fputs(kUsage, stderr); }
+
+// ${XDG_DATA_HOME:-$HOME/.local/share}/nuvex, made (for the user only) when missing.
+std::string DefaultDataFolder() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  std::string root = (xdg != nullptr && *xdg != '\0')   ? std::string(xdg)
+                     : (home != nullptr && *home != '\0') ? std::string(home) + "/.local/share"
+                                                          : std::string(".");
+  std::string folder = root + "/nuvex";
+  for (size_t slash = 1; (slash = folder.find('/', slash)) != std::string::npos; ++slash) {
+    mkdir(folder.substr(0, slash).c_str(), 0700);
+  }
+  mkdir(folder.c_str(), 0700);
+  return folder;
 }
 
 std::string OwnFolder() {
@@ -38,12 +71,23 @@ std::string OwnFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int index = 1; index < argc; ++index) {
+    std::string option = argv[index];
+    if (option == "--help") {
+      std::printf("%s%s", kUsage, kOptions);
+      return 0;
+    }
+    if (option == "--version") {
+      std::printf("nuvex-phone 7.2, a host for the Talvenor SIP module\n");
+      return 0;
+    }
+  }
   nuvex::PhoneOptions options;
   if (!nuvex::ParsePhoneOptions(argc, argv, options)) {
     Usage();
     return 2;
   }
-  if (!options.dataDir.empty()) nuvex::SetDataDirectory(options.dataDir);
+  nuvex::SetDataDirectory(options.dataDir.empty() ? DefaultDataFolder() : options.dataDir);
   // The microphone file is checked before anything starts.
   if (!options.playFile.empty() && !nuvex::WavSource::Open(options.playFile)) return 2;
   if (!nuvex::ApplyProfileOptions(options)) return 1;
@@ -72,6 +116,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("Talvenor up on SIP port %u\n", nuvex::ConfiguredSipPort());
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  std::printf("Call this phone at sip:phone@%s:%u; type 'help' for the commands\n", host,
+              nuvex::ConfiguredSipPort());
   std::printf("Media threads above normal priority: %s\n",
               nuvex::CanRaiseThreadPriority() ? "yes" : "no (the system refuses; calls work all the same)");
   std::fflush(stdout);

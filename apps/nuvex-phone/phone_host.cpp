@@ -1,12 +1,15 @@
 #include "apps/nuvex-phone/phone_host.h"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include "apps/nuvex-phone/phone_calls.h"
 #include "host/ccon.h"
@@ -43,6 +46,21 @@ void CCon::OnOpenTextFile(const CString& name, const CString& header) {
     if ((close(fd) != 0 || !written)) std::fprintf(stderr, "nuvex-phone: cannot write %s\n", path.c_str());
   } else if (errno != EEXIST) {
     std::fprintf(stderr, "nuvex-phone: cannot create %s\n", path.c_str());
+  }
+  // At a terminal, the user's editor shows it; otherwise its path.
+  const char* editor = std::getenv("VISUAL");
+  if (editor == nullptr || *editor == '\0') editor = std::getenv("EDITOR");
+  if (isatty(STDIN_FILENO) && editor != nullptr && *editor != '\0') {
+    pid_t child = fork();
+    if (child == 0) {
+      // The path travels as an argument, never as part of the shell's text.
+      execl("/bin/sh", "sh", "-c", (std::string(editor) + " \"$1\"").c_str(), "sh", path.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    if (child > 0) waitpid(child, &status, 0);
+    return;
   }
   std::printf("List %s: %s\n", name.c_str(), path.c_str());
 }
