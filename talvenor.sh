@@ -10,7 +10,7 @@ cd "$here"
 packages=(
   build-essential cmake g++ pkg-config
   libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev nettle-dev
-  libgsm1-dev libbcg729-dev libspandsp-dev libsndfile1-dev
+  libgsm1-dev libbcg729-dev libspandsp-dev libsndfile1-dev libedit-dev
   clang-14 libclang-rt-14-dev
   sip-tester kamailio baresip-core tshark sipsak iproute2 util-linux procps espeak-ng sox
 )

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/nuvex-phone/command_input.h"
 #include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_commands.h"
 #include "apps/nuvex-phone/phone_host.h"
@@ -130,25 +131,12 @@ int main(int argc, char** argv) {
 
   int exitCode = 0;
   const timespec noWait{0, 0};
-  bool reading = true;  // commands on standard input until it ends
-  std::string pending;
+  nuvex::CommandInput commands;
   for (;;) {
     if (sigtimedwait(&stopSignals, nullptr, &noWait) > 0) break;
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, reading ? 1 : 0, 100) > 0 && (input.revents & (POLLIN | POLLHUP))) {
-      char chunk[512];
-      ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
-      if (got <= 0) {
-        reading = false;
-      } else {
-        pending.append(chunk, static_cast<size_t>(got));
-      }
-    }
     bool quit = false;
-    for (size_t end; !quit && (end = pending.find('\n')) != std::string::npos;) {
-      std::string command = pending.substr(0, end);
-      pending.erase(0, end + 1);
-      quit = nuvex::RunCommand(command) == nuvex::CommandResult::Quit;
+    for (const std::string& command : commands.Poll(100)) {
+      quit = quit || nuvex::RunCommand(command) == nuvex::CommandResult::Quit;
     }
     if (quit) break;
     bool connected = false;
