@@ -102,9 +102,13 @@ void CallLine::ReleaseFrame() {
 
 void CallLine::DeliverFrame(const int16_t* samples) {
   std::scoped_lock lock(lineLock_);
-  ++outstandingFrames_;
   idleTicks = 0;
-  if (CCon* connection = connection_) connection->OnAudioReceived(samples, 640, 0);
+  // Before the host has given its connection (it may answer from inside the
+  // offer) a frame goes nowhere, and nobody would release it.
+  CCon* connection = connection_;
+  if (connection == nullptr) return;
+  ++outstandingFrames_;
+  connection->OnAudioReceived(samples, 640, 0);
 }
 
 int CallLine::OutstandingFrames() const {
