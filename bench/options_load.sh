@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# OPTIONS load: the module (in nuvex-phone) against kamailio with one worker,
-# both answering OPTIONS with 405 on loopback inside a private network
-# namespace. For each server it measures
+# OPTIONS load: the module (in nuvex-phone) against kamailio with one worker
+# and against bare_405 (the floor: a C program that only receives and
+# answers with the request's own lines), all answering OPTIONS with 405 on
+# loopback inside a private network namespace. For each server it measures
 #   - CPU time per answered OPTIONS (utime+stime of all its processes from
 #     /proc) during a SIPp run at a fixed rate,
 #   - SIPp's loss-free rate: the highest of a ladder of rates at which every
 #     request is answered,
 #   - the saturated answer rate with options_flood keeping 32 requests in
 #     flight (median of three runs),
-# and prints the figures with the ratio of ours to kamailio's.
+# and prints the figures with the ratios of ours to kamailio's and to the floor's.
 #
 # Usage: bash bench/options_load.sh [BIN_DIR]     (default: build/bin)
 # Environment: RATE (fixed rate, default 5000/s), FIXED_SECONDS (default 10),
@@ -35,6 +36,7 @@ CLOCK_TICKS=$(getconf CLK_TCK)
 
 cc -O2 -Wall -Wextra -o "$WORK_DIR/options_flood" "$BENCH_DIR/options_flood.c" ||
   interop_fail "options_flood.c does not compile"
+cc -O2 -Wall -Wextra -o "$WORK_DIR/bare_405" "$BENCH_DIR/bare_405.c" || interop_fail "bare_405.c does not compile"
 
 # --- servers ------------------------------------------------------------------
 
@@ -174,27 +176,42 @@ interop_pick_udp_port kamailio_port
 start_kamailio "$kamailio_port"
 interop_log "measuring kamailio on UDP $kamailio_port"
 measure kamailio "$kamailio_port" "$KAMAILIO_PID"
+kill -TERM "$KAMAILIO_PID" 2>/dev/null || true
 
-row() { printf '%-34s %-12s %-12s %s\n' "$@"; }
+bare_port=''
+interop_pick_udp_port bare_port
+"$WORK_DIR/bare_405" 127.0.0.1 "$bare_port" &
+BARE_PID=$!
+interop_track_pid "$BARE_PID"
+until interop_udp_bound "$bare_port"; do sleep 0.05; done
+interop_log "measuring bare_405 on UDP $bare_port"
+measure bare "$bare_port" "$BARE_PID"
+kill -TERM "$BARE_PID" 2>/dev/null || true
+
+row() { printf '%-34s %-10s %-10s %-10s %-18s %s\n' "$@"; }
 
 echo
-echo "OPTIONS -> 405 on loopback, $(nproc) cores; kamailio with one worker"
-row "" talvenor kamailio talvenor/kamailio
+echo "OPTIONS -> 405 on loopback, $(nproc) cores; kamailio with one worker; bare_405 the floor"
+row "" talvenor kamailio bare talvenor/kamailio talvenor/bare
 for figure in "cpu_us|CPU per answer (us)" "lossfree|loss-free SIPp rate (/s)" \
   "flood|saturated rate (/s), $IN_FLIGHT in flight"; do
   key=${figure%%|*}
-  row "${figure#*|}" "${RESULT[talvenor.$key]}" "${RESULT[kamailio.$key]}" \
-    "$(ratio "${RESULT[talvenor.$key]}" "${RESULT[kamailio.$key]}")"
+  row "${figure#*|}" "${RESULT[talvenor.$key]}" "${RESULT[kamailio.$key]}" "${RESULT[bare.$key]}" \
+    "$(ratio "${RESULT[talvenor.$key]}" "${RESULT[kamailio.$key]}")" \
+    "$(ratio "${RESULT[talvenor.$key]}" "${RESULT[bare.$key]}")"
 done
 cat <<EOF
 
 fixed-rate run at $RATE/s for ${FIXED_SECONDS}s:
   talvenor: ${RESULT[talvenor.fixed]}
   kamailio: ${RESULT[kamailio.fixed]}
+  bare:     ${RESULT[bare.fixed]}
 loss-free ladder ($LADDER, ${STEP_SECONDS}s each):
   talvenor:${RESULT[talvenor.lossfree_note]}
   kamailio:${RESULT[kamailio.lossfree_note]}
+  bare:    ${RESULT[bare.lossfree_note]}
 options_flood, $FLOOD_RUNS runs of ${FLOOD_SECONDS}s (median above):
   talvenor:${RESULT[talvenor.flood_line]}
   kamailio:${RESULT[kamailio.flood_line]}
+  bare:${RESULT[bare.flood_line]}
 EOF
