@@ -17,7 +17,6 @@ interop_init "$@"
 interop_require baresip sox
 LENGTH=${SECONDS_CONNECTED:-10}
 CLOCK_TICKS=$(getconf CLK_TCK)
-BARESIP_MODULES=$(dirname "$(find /usr/lib -path '*/baresip/modules/aufile.so' -print -quit 2>/dev/null)")
 
 # A tone long enough for the whole call, as both ends' microphone.
 sox -n -r 8000 -c 1 -b 16 "$WORK_DIR/tone.wav" synth $((LENGTH + 5)) sine 440 vol 0.3
@@ -57,27 +56,10 @@ interop_untrack_pid "$caller"
 interop_stop_phone
 
 # Two baresips.
-baresip_config() {
-  local dir=$1 port=$2 answermode=$3
-  mkdir -p "$dir"
-  cat >"$dir/config" <<CONFIG
-poll_method		epoll
-sip_listen		127.0.0.1:$port
-module_path		$BARESIP_MODULES
-module			g711.so
-module			aufile.so
-module			menu.so
-module_tmp		uuid.so
-module_tmp		account.so
-audio_source		aufile,$WORK_DIR/tone.wav
-audio_player		aufile,$dir/played.wav
-CONFIG
-  printf '<sip:bs@127.0.0.1:%s>;regint=0;audio_codecs=PCMU;answermode=%s\n' "$port" "$answermode" >"$dir/accounts"
-}
 interop_pick_udp_port answer_port
 interop_pick_udp_port call_port
-baresip_config "$WORK_DIR/bs-answer" "$answer_port" auto
-baresip_config "$WORK_DIR/bs-call" "$call_port" manual
+interop_baresip_config "$WORK_DIR/bs-answer" "$answer_port" PCMU auto "$WORK_DIR/tone.wav"
+interop_baresip_config "$WORK_DIR/bs-call" "$call_port" PCMU manual "$WORK_DIR/tone.wav"
 baresip -f "$WORK_DIR/bs-answer" -t $((LENGTH + 20)) </dev/null >"$WORK_DIR/bs-answer.log" 2>&1 &
 answerer=$!
 interop_track_pid "$answerer"

@@ -1,7 +1,6 @@
 // nuvex-phone: a host for the Talvenor module. It loads libtalvenor.so from
 // its own folder, starts the module and runs until interrupted.
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include "apps/nuvex-phone/phone_commands.h"
 #include "apps/nuvex-phone/phone_host.h"
 #include "apps/nuvex-phone/phone_options.h"
+#include "apps/nuvex-phone/phone_profile.h"
 #include "apps/nuvex-phone/priority_probe.h"
 #include "host/ccom.h"
 
@@ -48,16 +48,8 @@ void Usage() { std::fputs(kUsage, stderr); }
 
 // ${XDG_DATA_HOME:-$HOME/.local/share}/nuvex, made (for the user only) when missing.
 std::string DefaultDataFolder() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  const char* home = std::getenv("HOME");
-  std::string root = (xdg != nullptr && *xdg != '\0')   ? std::string(xdg)
-                     : (home != nullptr && *home != '\0') ? std::string(home) + "/.local/share"
-                                                          : std::string(".");
-  std::string folder = root + "/nuvex";
-  for (size_t slash = 1; (slash = folder.find('/', slash)) != std::string::npos; ++slash) {
-    mkdir(folder.substr(0, slash).c_str(), 0700);
-  }
-  mkdir(folder.c_str(), 0700);
+  std::string folder = nuvex::UserFolder("XDG_DATA_HOME", ".local/share") + "/nuvex";
+  nuvex::MakePrivateFolder(folder);
   return folder;
 }
 

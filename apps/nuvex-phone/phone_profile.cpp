@@ -66,14 +66,6 @@ Lines::iterator EntryLine(Lines& lines, const std::string& entry, bool& found) {
   return line;
 }
 
-// Creates the folder and any missing parents, each readable by the owner only.
-bool MakeFolder(const std::string& folder) {
-  if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return true;
-  size_t slash = folder.rfind('/');
-  if (errno != ENOENT || slash == std::string::npos || slash == 0) return false;
-  return MakeFolder(folder.substr(0, slash)) && (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST);
-}
-
 // Writes the text to a temporary file next to `path`, flushes it to disk and
 // renames it over `path`, so that readers see either the old file or the new.
 bool ReplaceFile(const std::string& path, const std::string& text) {
@@ -92,14 +84,22 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-std::string ProfilePath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  std::string root = (xdg != nullptr && *xdg != '\0')   ? std::string(xdg)
-                     : (home != nullptr && *home != '\0') ? std::string(home) + "/.config"
-                                                          : std::string(".config");
-  return root + "/Kestravon/talvenor.ini";
+bool MakePrivateFolder(const std::string& folder) {
+  if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return true;
+  size_t slash = folder.rfind('/');
+  if (errno != ENOENT || slash == std::string::npos || slash == 0) return false;
+  return MakePrivateFolder(folder.substr(0, slash)) && (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST);
 }
+
+std::string UserFolder(const char* variable, const char* underHome) {
+  const char* xdg = std::getenv(variable);
+  const char* home = std::getenv("HOME");
+  if (xdg != nullptr && *xdg != '\0') return xdg;
+  if (home != nullptr && *home != '\0') return std::string(home) + "/" + underHome;
+  return underHome;
+}
+
+std::string ProfilePath() { return UserFolder("XDG_CONFIG_HOME", ".config") + "/Kestravon/talvenor.ini"; }
 
 std::optional<std::string> ReadProfileEntry(const std::string& entry) {
   std::optional<Lines> lines = LoadLines(ProfilePath());
@@ -124,7 +124,7 @@ bool WriteProfileEntry(const std::string& entry, const std::string& value) {
   }
   std::string text;
   for (const std::string& each : *lines) text += each + "\n";
-  return MakeFolder(path.substr(0, path.rfind('/'))) && ReplaceFile(path, text);
+  return MakePrivateFolder(path.substr(0, path.rfind('/'))) && ReplaceFile(path, text);
 }
 
 }  // namespace nuvex

@@ -15,35 +15,9 @@ interop_init "$@"
 interop_require baresip espeak-ng sox
 compare=$BIN_DIR/../test-hosts/talvenor-wav-compare
 [[ -x $compare ]] || interop_fail "$compare is missing; build first"
-BARESIP_MODULES=$(dirname "$(find /usr/lib -path '*/baresip/modules/aufile.so' -print -quit 2>/dev/null)")
-[[ -n $BARESIP_MODULES && $BARESIP_MODULES != . ]] || interop_fail "baresip's aufile module is not installed"
 
 espeak-ng -w "$WORK_DIR/speech22k.wav" "Talvenor and baresip carry this sentence from one end to the other."
 sox "$WORK_DIR/speech22k.wav" -r 8000 -c 1 -b 16 "$WORK_DIR/speech.wav"
-
-# baresip_config DIR PORT CODEC ANSWERMODE: a headless baresip on 127.0.0.1:PORT
-# that speaks only CODEC, plays the sentence and keeps what it decodes in DIR.
-baresip_config() {
-  local dir=$1 port=$2 codec=$3 answermode=$4
-  mkdir -p "$dir"
-  cat >"$dir/config" <<CONFIG
-poll_method		epoll
-sip_listen		127.0.0.1:$port
-module_path		$BARESIP_MODULES
-module			g711.so
-module			gsm.so
-module			aufile.so
-module			sndfile.so
-module			menu.so
-module_tmp		uuid.so
-module_tmp		account.so
-audio_source		aufile,$WORK_DIR/speech.wav
-audio_player		aufile,$dir/played.wav
-snd_path		$dir
-CONFIG
-  printf '<sip:bs@127.0.0.1:%s>;regint=0;audio_codecs=%s;answermode=%s\n' "$port" "$codec" "$answermode" \
-    >"$dir/accounts"
-}
 
 # name, the phone's VoIP flags (PCMU, PCMA, GSM, G.729), the least correlation a working path reaches
 for codec in "PCMU 1,0,0,0 0.95" "PCMA 0,1,0,0 0.95" "GSM 0,0,1,0 0.80"; do
@@ -56,7 +30,7 @@ for codec in "PCMU 1,0,0,0 0.95" "PCMA 0,1,0,0 0.95" "GSM 0,0,1,0 0.80"; do
   PHONE_OPTIONS=(--auto-answer --record "$WORK_DIR/phone-heard-$name.wav")
   interop_start_phone "$phone_port" "VoIP=$flags,0,8000"
   dir=$WORK_DIR/baresip-calls-$name
-  baresip_config "$dir" "$baresip_port" "$name" manual
+  interop_baresip_config "$dir" "$baresip_port" "$name" manual "$WORK_DIR/speech.wav"
   timeout 30 baresip -f "$dir" -e "/dial sip:x@127.0.0.1:$phone_port" -t 15 </dev/null >"$dir/log" 2>&1 || true
   interop_wait_for_line "$PHONE_LOG" '^ended: normal$' 10 "$PHONE_PID" ||
     interop_fail "$name: the call from baresip did not end normally:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
@@ -69,7 +43,7 @@ for codec in "PCMU 1,0,0,0 0.95" "PCMA 0,1,0,0 0.95" "GSM 0,0,1,0 0.80"; do
   interop_pick_udp_port phone_port
   interop_pick_udp_port baresip_port
   dir=$WORK_DIR/baresip-answers-$name
-  baresip_config "$dir" "$baresip_port" "$name" auto
+  interop_baresip_config "$dir" "$baresip_port" "$name" auto "$WORK_DIR/speech.wav" dump
   baresip -f "$dir" -t 30 </dev/null >"$dir/log" 2>&1 &
   baresip_pid=$!
   interop_track_pid "$baresip_pid"

@@ -277,3 +277,24 @@ interop_capture_stop() {
   interop_untrack_pid "$CAPTURE_PID"
   [[ $status -eq 0 ]] || interop_fail "tshark capture ended with status $status:$(printf '\n'; sed 's/^/  | /' "$CAPTURE_LOG")"
 }
+
+# interop_baresip_config DIR PORT CODEC ANSWERMODE SOURCE [DUMP]: a headless
+# baresip in DIR on 127.0.0.1:PORT, account bs, speaking only CODEC, answering
+# "auto" or "manual", its microphone the WAV file SOURCE; with DUMP, its
+# sndfile module keeps what it encodes and decodes in DIR.
+interop_baresip_config() {
+  local dir=$1 port=$2 codec=$3 answermode=$4 source=$5 dump=${6:-}
+  local modules
+  modules=$(dirname "$(find /usr/lib -path '*/baresip/modules/aufile.so' -print -quit 2>/dev/null)")
+  [[ -n $modules && $modules != . ]] || interop_fail "baresip's aufile module is not installed"
+  mkdir -p "$dir"
+  {
+    printf 'poll_method\t\tepoll\nsip_listen\t\t127.0.0.1:%s\nmodule_path\t\t%s\n' "$port" "$modules"
+    printf 'module\t\t\t%s\n' g711.so gsm.so aufile.so menu.so ${dump:+sndfile.so}
+    printf 'module_tmp\t\t%s\n' uuid.so account.so
+    printf 'audio_source\t\taufile,%s\naudio_player\t\taufile,%s/played.wav\n' "$source" "$dir"
+    [[ -z $dump ]] || printf 'snd_path\t\t%s\n' "$dir"
+  } >"$dir/config"
+  printf '<sip:bs@127.0.0.1:%s>;regint=0;audio_codecs=%s;answermode=%s\n' "$port" "$codec" "$answermode" \
+    >"$dir/accounts"
+}

@@ -14,22 +14,22 @@ answer_port='' call_port=''
 interop_pick_udp_port answer_port
 interop_pick_udp_port call_port
 
-# The answering phone reads its commands from a pipe that this test writes.
-mkfifo "$WORK_DIR/answerer.in"
-"$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/answerer" --data-dir "$WORK_DIR" --set "Port=0,0,$answer_port" \
-  <"$WORK_DIR/answerer.in" >"$WORK_DIR/answerer.log" 2>&1 &
-answerer=$!
-interop_track_pid "$answerer"
-exec 3>"$WORK_DIR/answerer.in"
-interop_wait_for_line "$WORK_DIR/answerer.log" "^Talvenor up" 15 "$answerer" || interop_fail "the answering phone did not start"
-
-mkfifo "$WORK_DIR/caller.in"
-"$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/caller" --data-dir "$WORK_DIR" --set "Port=0,0,$call_port" \
-  <"$WORK_DIR/caller.in" >"$WORK_DIR/caller.log" 2>&1 &
-caller=$!
-interop_track_pid "$caller"
-exec 4>"$WORK_DIR/caller.in"
-interop_wait_for_line "$WORK_DIR/caller.log" "^Talvenor up" 15 "$caller" || interop_fail "the calling phone did not start"
+# start_prompted NAME PORT FD: a phone whose commands come through a pipe that
+# this test writes on descriptor FD; its pid in STARTED.
+start_prompted() {
+  local name=$1 port=$2 fd=$3
+  mkfifo "$WORK_DIR/$name.in"
+  "$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/$name" --data-dir "$WORK_DIR" --set "Port=0,0,$port" \
+    <"$WORK_DIR/$name.in" >"$WORK_DIR/$name.log" 2>&1 &
+  STARTED=$!
+  interop_track_pid "$STARTED"
+  eval "exec $fd>\"\$WORK_DIR/$name.in\""
+  interop_wait_for_line "$WORK_DIR/$name.log" "^Talvenor up" 15 "$STARTED" || interop_fail "the $name phone did not start"
+}
+start_prompted answerer "$answer_port" 3
+answerer=$STARTED
+start_prompted caller "$call_port" 4
+caller=$STARTED
 
 echo "call lab@127.0.0.1:$answer_port" >&4
 interop_wait_for_line "$WORK_DIR/answerer.log" '^ringing$' 10 "$answerer" || interop_fail "the call did not ring"
