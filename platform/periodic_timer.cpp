@@ -46,11 +46,6 @@ void PeriodicTimer::Stop() {
   }
 }
 
-bool PeriodicTimer::IsRunning() const {
-  std::scoped_lock lock(mutex_);
-  return thread_.joinable();
-}
-
 void PeriodicTimer::Loop(const std::shared_ptr<Run>& run, std::chrono::milliseconds interval) {
   auto due = std::chrono::steady_clock::now() + interval;
   std::unique_lock lock(run->mutex);

@@ -26,7 +26,6 @@ public:
   // unless it is called from inside the procedure: that call then finishes
   // on its own and no call follows it.
   void Stop();
-  bool IsRunning() const;
 
 private:
   // One start's state, shared with its thread so that a thread left to
