@@ -12,7 +12,7 @@
 namespace talvenor {
 
 BOOL SipModule::ShowOptions() {
-  return Guarded([] { return ShowOptionsSheetNotBuiltYet(); }, BOOL{0});
+  return Guarded([this] { return BOOL{ShowOptionsSheet(moduleLock_) ? 1 : 0}; }, BOOL{0});
 }
 
 int SipModule::PlaceCall(CCon* connection, int callMode, const CString& destination, const CString& userId,

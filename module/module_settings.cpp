@@ -13,12 +13,12 @@ void ApplyDefaults(ModuleSettings& settings) {
   settings.EnableRegistrations = 0;
   settings.AuthenticateRegistrations = 0;
   settings.AuthenticateInvites = 0;
-  settings.DefaultExpiration = 3600;
+  settings.DefaultExpiration = kDefaultExpiration;
   settings.SelectedGateway = 0;
   for (int type = 0; type < kPayloadTypeCount; ++type) {
     settings.EnabledPayloadTypes[type] = (type == 0 || type == 3 || type == 8) ? 1 : 0;
   }
-  settings.RtpBasePort = 8000;
+  settings.RtpBasePort = kDefaultRtpBasePort;
   settings.SilenceThreshold = 0;
   settings.G729Busy = 0;
 }

@@ -30,6 +30,8 @@ private:
 };
 
 inline constexpr int kPayloadTypeCount = 19;
+inline constexpr uint16_t kDefaultExpiration = 3600;
+inline constexpr uint16_t kDefaultRtpBasePort = 8000;
 
 struct ModuleSettings {
   SharedText HostName;
@@ -44,11 +46,11 @@ struct ModuleSettings {
   std::atomic<uint32_t> EnableRegistrations{0};
   std::atomic<uint32_t> AuthenticateRegistrations{0};
   std::atomic<uint32_t> AuthenticateInvites{0};
-  std::atomic<uint16_t> DefaultExpiration{3600};
+  std::atomic<uint16_t> DefaultExpiration{kDefaultExpiration};
   std::atomic<int> SelectedGateway{0};
   // Index is the RTP payload type; only 0, 3, 8 and 18 are ever enabled.
   std::array<std::atomic<int>, kPayloadTypeCount> EnabledPayloadTypes{};
-  std::atomic<uint16_t> RtpBasePort{8000};
+  std::atomic<uint16_t> RtpBasePort{kDefaultRtpBasePort};
   std::atomic<uint32_t> SilenceThreshold{0};
   std::atomic<int> G729Busy{0};
   // The host executable's folder plus "Nuvex.chm".

@@ -33,6 +33,7 @@ const std::map<int, const char*>& StringTable() {
       {1022, "Gateway response: Not acceptable!"},
       {1023, "Cannot save the SIP settings!"},
       {1024, "Cannot start the SIP module!"},
+      {1025, "Gateway settings cannot contain commas!"},
   };
   return *table;
 }
@@ -45,6 +46,7 @@ void WriteToStandardError(int, const std::string& text, MessageIcon icon) {
 struct MessageState {
   std::mutex mutex;
   MessageBackend backend = WriteToStandardError;
+  MessageToolkit toolkit;
   std::condition_variable idle;
   int pending = 0;
 };
@@ -54,13 +56,19 @@ MessageState& State() {
   return *state;
 }
 
-void Deliver(int id, MessageIcon icon) {
+MessageToolkit CurrentToolkit() {
+  std::scoped_lock lock(State().mutex);
+  return State().toolkit;
+}
+
+void Deliver(int id, const std::string& text, MessageIcon icon) {
+  if (MessageToolkit toolkit = CurrentToolkit(); toolkit && toolkit(text, icon)) return;
   MessageBackend backend;
   {
     std::scoped_lock lock(State().mutex);
     backend = State().backend;
   }
-  if (backend) backend(id, MessageText(id), icon);
+  if (backend) backend(id, text, icon);
 }
 
 }  // namespace
@@ -70,15 +78,20 @@ std::string MessageText(int id) {
   return found == StringTable().end() ? std::string() : std::string(found->second);
 }
 
-void ShowMessage(int id, MessageIcon icon) { Deliver(id, icon); }
+void ShowMessage(int id, MessageIcon icon) { Deliver(id, MessageText(id), icon); }
+
+void ShowToolkitMessage(const std::string& text, MessageIcon icon) { Deliver(0, text, icon); }
 
 void ShowMessageDetached(int id, MessageIcon icon) {
+  // A running dialog toolkit takes the message on its own thread: it is
+  // posted there, never shown from a thread of ours.
+  if (MessageToolkit toolkit = CurrentToolkit(); toolkit && toolkit(MessageText(id), icon)) return;
   {
     std::scoped_lock lock(State().mutex);
     ++State().pending;
   }
   std::thread([id, icon] {
-    Deliver(id, icon);
+    Deliver(id, MessageText(id), icon);
     std::scoped_lock lock(State().mutex);
     --State().pending;
     State().idle.notify_all();
@@ -98,6 +111,15 @@ bool WaitForDetachedMessages(std::chrono::milliseconds limit) {
 void SetMessageBackend(MessageBackend backend) {
   std::scoped_lock lock(State().mutex);
   State().backend = backend ? std::move(backend) : MessageBackend(WriteToStandardError);
+}
+
+}  // namespace talvenor
+
+namespace talvenor {
+
+void SetMessageToolkit(MessageToolkit toolkit) {
+  std::scoped_lock lock(State().mutex);
+  State().toolkit = std::move(toolkit);
 }
 
 }  // namespace talvenor

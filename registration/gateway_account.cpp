@@ -173,6 +173,7 @@ void GatewayAccount::OnIntervalTooBrief(const SipMessage& response) {
 }
 
 void GatewayAccount::ToggleRegistration() {
+  CredentialsOffer offer;
   {
     std::scoped_lock lock(accountsLock_);
     if (attemptsLeft != 0) {
@@ -180,8 +181,9 @@ void GatewayAccount::ToggleRegistration() {
       nextSend = 0;
       return;
     }
+    offer = {address, userId.empty() ? callerId : userId, password};
   }
-  if (address.empty()) {
+  if (offer.gateway.empty()) {
     ShowMessage(1010, MessageIcon::Warning);
     return;
   }
@@ -190,8 +192,12 @@ void GatewayAccount::ToggleRegistration() {
     std::scoped_lock lock(Dialog().mutex);
     dialog = Dialog().dialog;
   }
-  if (!dialog || !dialog(*this)) return;
+  if (!dialog) return;
+  std::optional<Credentials> confirmed = dialog(offer);
+  if (!confirmed) return;
   std::scoped_lock lock(accountsLock_);
+  userId = confirmed->userId;
+  password = confirmed->password;
   nextSend = 0;
   attemptsLeft = kAttempts;
   expires = Settings().DefaultExpiration;

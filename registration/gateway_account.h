@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "sip/object_tag.h"
@@ -91,11 +92,21 @@ private:
   ObjectTag tag_;
 };
 
-// The "SIP Credentials" dialog: shows the account's user id (or caller id)
-// and password, stores what the user confirms, and returns true for
-// "Register". The dialogs provide it; until one is installed none is shown
-// and every start counts as cancelled.
-using CredentialsDialog = std::function<bool(GatewayAccount& account)>;
+// The "SIP Credentials" dialog: offers the account's user id (or its caller
+// id when it has none) and password, and returns what the user confirmed
+// with "Register", or nothing for Cancel. It writes nothing into the account
+// itself: the account stores the answer under ModuleLock. The dialogs
+// provide it; until one is installed every start counts as cancelled.
+struct CredentialsOffer {
+  std::string gateway;
+  std::string userId;
+  std::string password;
+};
+struct Credentials {
+  std::string userId;
+  std::string password;
+};
+using CredentialsDialog = std::function<std::optional<Credentials>(const CredentialsOffer& offer)>;
 void SetCredentialsDialog(CredentialsDialog dialog);
 
 }  // namespace talvenor

@@ -4,6 +4,7 @@
 #include "platform/profile_store.h"
 #include "platform/resolver.h"
 #include "settings/profile_values.h"
+#include "sip/compose.h"
 
 namespace talvenor {
 
@@ -20,7 +21,9 @@ void LoadAddressSettings() {
   std::vector<uint32_t> values = ScanUnsignedList(port, 3);
   if (values.size() > 0) settings.LogEnabled = values[0];
   if (values.size() > 1) settings.BanEnabled = values[1];
-  if (values.size() > 2) settings.SipPort = static_cast<uint16_t>(values[2]);
+  // Port 0 would bind anywhere while announcing ":0"; one beyond 16 bits
+  // would be cut to another port. Either loads as the default.
+  if (values.size() > 2) settings.SipPort = (values[2] == 0 || values[2] > 65535) ? kDefaultSipPort : static_cast<uint16_t>(values[2]);
 }
 
 bool SaveAddressSettings() {

@@ -7,6 +7,7 @@
 #include "module/module_settings.h"
 #include "platform/profile_store.h"
 #include "registration/gateway_accounts.h"
+#include "settings/field_checks.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
@@ -14,14 +15,6 @@ namespace talvenor {
 namespace {
 
 const std::array<const char*, kGatewayCount> kEntries = {"GW0", "GW1", "GW2"};
-
-std::string WithoutBlanks(std::string_view text) {
-  std::string clean;
-  for (char c : text) {
-    if (c != ' ' && c != '\t') clean += c;
-  }
-  return clean;
-}
 
 }  // namespace
 

@@ -1,10 +1,22 @@
-// The "SIP Options" sheet opened by the host.
+// The "SIP Options" sheet opened by the host, shown by the dialogs plugin
+// (libtalvenor-options.so next to the module), which is loaded on the first
+// use so that the module itself needs no dialog toolkit.
 #pragma once
+
+#include <mutex>
+
+#include "settings/options_pages.h"
 
 namespace talvenor {
 
-// Shows the sheet modally; non-zero when it was closed with OK. The sheet's
-// pages come with the dialogs; until then nothing is shown and the result is 0.
-int ShowOptionsSheetNotBuiltYet();
+// Shows the sheet modally on the caller's thread; true when it was closed
+// with OK. While one is open, closes it and returns false at once. Without
+// the plugin or a display, says why and returns false. `accountsLock` is
+// ModuleLock.
+bool ShowOptionsSheet(std::recursive_mutex& accountsLock);
+
+// Puts a plugin in place of the library's (tests); null loads the library
+// again on the next use.
+void SetOptionsPlugin(OptionsPlugin* plugin);
 
 }  // namespace talvenor

@@ -2,6 +2,7 @@
 
 #include "module/module_settings.h"
 #include "platform/profile_store.h"
+#include "settings/field_checks.h"
 #include "settings/profile_values.h"
 
 namespace talvenor {
@@ -14,7 +15,12 @@ void LoadRegisterSettings() {
   if (values.size() > 0) settings.EnableRegistrations = values[0];
   if (values.size() > 1) settings.AuthenticateRegistrations = values[1];
   if (values.size() > 2) settings.AuthenticateInvites = values[2];
-  if (values.size() > 3) settings.DefaultExpiration = static_cast<uint16_t>(values[3]);
+  // A lifetime outside the page's limits (0 would have the registrar grant
+  // nothing while answering 200) loads as the default.
+  if (values.size() > 3) {
+    bool valid = values[3] >= kShortestExpiration && values[3] <= kLongestExpiration;
+    settings.DefaultExpiration = valid ? static_cast<uint16_t>(values[3]) : kDefaultExpiration;
+  }
 }
 
 bool SaveRegisterSettings() {

@@ -2,6 +2,7 @@
 
 #include "module/module_settings.h"
 #include "platform/profile_store.h"
+#include "settings/field_checks.h"
 #include "settings/profile_values.h"
 
 namespace talvenor {
@@ -19,9 +20,12 @@ void LoadVoipSettings() {
     for (size_t index = 0; index < 4 && index < values.size(); ++index) {
       settings.EnabledPayloadTypes[kStoredPayloadTypes[index]] = static_cast<int>(values[index]);
     }
-    if (values.size() > 4) settings.SilenceThreshold = values[4];
+    // A threshold beyond the slider would suppress every frame; a base
+    // port of 0 would offer "m=audio 0", a refused stream.
+    if (values.size() > 4) settings.SilenceThreshold = values[4] <= kSilenceSliderMax ? values[4] : 0;
     uint32_t basePort = values.size() > 5 ? values[5] : settings.RtpBasePort.load();
-    settings.RtpBasePort = (basePort > 65400 || basePort % 2 != 0) ? 8000 : static_cast<uint16_t>(basePort);
+    bool valid = basePort != 0 && basePort <= kHighestRtpBasePort && basePort % 2 == 0;
+    settings.RtpBasePort = valid ? static_cast<uint16_t>(basePort) : kDefaultRtpBasePort;
   }
   if (!settings.G729Available) settings.EnabledPayloadTypes[18] = 0;
 }

@@ -248,7 +248,10 @@ TEST_F(GatewayAccountTest, UnresolvableGatewayStopsWith1010) {
 
 TEST_F(GatewayAccountTest, ToggleStopsARunningRegistrationWithoutTheDialog) {
   int dialogs = 0;
-  SetCredentialsDialog([&](GatewayAccount&) { return ++dialogs > 0; });
+  SetCredentialsDialog([&](const CredentialsOffer&) {
+    ++dialogs;
+    return std::optional<Credentials>(Credentials{"x", "y"});
+  });
   Answer(Tick(), "200 OK", "Expires: 600\r\n");
   account_->ToggleRegistration();
   EXPECT_EQ(account_->expires, 0);
@@ -268,14 +271,21 @@ TEST_F(GatewayAccountTest, ToggleStartsOnlyAfterTheDialogIsConfirmed) {
   account_->callIdLine = "Call-ID: call-1@127.0.0.1";
   account_->cseq = 9;
   account_->expires = 0;
-  SetCredentialsDialog([](GatewayAccount&) { return false; });
+  SetCredentialsDialog([](const CredentialsOffer&) { return std::optional<Credentials>(); });
   account_->ToggleRegistration();
   EXPECT_EQ(account_->attemptsLeft, 0);
-  SetCredentialsDialog([](GatewayAccount& account) {
-    account.userId = "bob";
-    return true;
+  // With no user id the caller id is offered in its place.
+  account_->userId.clear();
+  account_->callerId = "5551234";
+  CredentialsOffer offered;
+  SetCredentialsDialog([&](const CredentialsOffer& offer) {
+    offered = offer;
+    return std::optional<Credentials>(Credentials{"bob", "pw"});
   });
   account_->ToggleRegistration();
+  EXPECT_EQ(offered.userId, "5551234");
+  EXPECT_EQ(offered.gateway, account_->address);
+  EXPECT_EQ(account_->password, "pw");
   EXPECT_EQ(account_->attemptsLeft, 6);
   EXPECT_EQ(account_->expires, 3600);
   EXPECT_EQ(account_->nextSend, 0);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "module/module_settings.h"
 #include "platform/profile_store.h"
 #include "settings/address_settings.h"
@@ -64,11 +66,39 @@ TEST_F(SettingsLoadTest, RegisterOfOneOneKeepsTheExpiration) {
   EXPECT_EQ(Settings().DefaultExpiration, 3600);
 }
 
-TEST_F(SettingsLoadTest, RegisterExpirationKeepsItsLowSixteenBits) {
-  Store("Register", "0,0,1,65596");
-  LoadRegisterSettings();
-  EXPECT_EQ(Settings().AuthenticateInvites, 1u);
-  EXPECT_EQ(Settings().DefaultExpiration, 60);
+// A stored value outside the limits of its page loads as the default; the
+// limits themselves load as they stand.
+TEST_F(SettingsLoadTest, ValuesOutsideThePageLimitsLoadAsDefaults) {
+  struct Case {
+    const char* entry;
+    const char* value;
+    std::function<uint32_t()> read;
+    uint32_t expected;
+  } cases[] = {
+      {"Register", "0,0,1,0", [] { return Settings().DefaultExpiration.load(); }, 3600},
+      {"Register", "0,0,1,59", [] { return Settings().DefaultExpiration.load(); }, 3600},
+      {"Register", "0,0,1,65596", [] { return Settings().DefaultExpiration.load(); }, 3600},
+      {"Register", "0,0,1,64800", [] { return Settings().DefaultExpiration.load(); }, 64800},
+      {"Register", "0,0,1,60", [] { return Settings().DefaultExpiration.load(); }, 60},
+      {"Port", "0,0,0", [] { return static_cast<uint32_t>(Settings().SipPort); }, 5060},
+      {"Port", "0,0,70000", [] { return static_cast<uint32_t>(Settings().SipPort); }, 5060},
+      {"Port", "0,0,65535", [] { return static_cast<uint32_t>(Settings().SipPort); }, 65535},
+      {"VoIP", "1,1,1,0,32768,8000", [] { return Settings().SilenceThreshold.load(); }, 0},
+      {"VoIP", "1,1,1,0,1036,8000", [] { return Settings().SilenceThreshold.load(); }, 1036},
+      {"VoIP", "1,1,1,0,0,0", [] { return static_cast<uint32_t>(Settings().RtpBasePort); }, 8000},
+  };
+  for (const Case& c : cases) {
+    RestoreDefaultSettings();
+    Settings().DefaultExpiration = 1234;  // shows that the default, not the old value, is taken
+    Settings().SipPort = 1234;
+    Settings().SilenceThreshold = 1234;
+    Settings().RtpBasePort = 1234;
+    Store(c.entry, c.value);
+    LoadAddressSettings();
+    LoadRegisterSettings();
+    LoadVoipSettings();
+    EXPECT_EQ(c.read(), c.expected) << c.entry << "=" << c.value;
+  }
 }
 
 TEST_F(SettingsLoadTest, VoipWithTheG729Library) {

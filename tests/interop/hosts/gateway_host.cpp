@@ -40,7 +40,10 @@ int main(int argc, char** argv) {
   for (int signal : {SIGINT, SIGTERM, SIGUSR1}) sigaddset(&signals, signal);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  talvenor::SetCredentialsDialog([](talvenor::GatewayAccount&) { return true; });
+  // The R box confirms the stored credentials as they are.
+  talvenor::SetCredentialsDialog([](const talvenor::CredentialsOffer& offer) {
+    return std::optional<talvenor::Credentials>(talvenor::Credentials{offer.userId, offer.password});
+  });
   CCom* module = CreateCom();
   if (module == nullptr) return 1;
   std::printf("Talvenor up on SIP port %u\n", nuvex::ConfiguredSipPort());

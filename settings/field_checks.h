@@ -1,0 +1,45 @@
+// The checks a settings page makes while it takes its fields back, with the
+// dialog toolkit's standard messages. The first refusal stops the page; its
+// message is shown when the page asks, after any lock is released.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "settings/options_pages.h"
+
+namespace talvenor {
+
+inline constexpr uint32_t kShortestExpiration = 60;
+inline constexpr uint32_t kLongestExpiration = 64800;
+inline constexpr uint32_t kHighestRtpBasePort = 65400;
+
+// The text with every space and TAB removed.
+std::string WithoutBlanks(std::string_view text);
+
+class FieldChecks {
+public:
+  // At most `limit` characters (0: any length).
+  bool Length(std::string_view text, int limit, int control);
+  // A gateway field: at most `limit` characters and no comma, which the
+  // stored accounts use between their fields.
+  bool GatewayText(std::string_view text, int limit, int control);
+  // The decimal number in `text`, blanks around it allowed, from `lowest`
+  // to `highest`.
+  std::optional<uint32_t> Integer(std::string_view text, uint32_t lowest, uint32_t highest, int control);
+
+  bool Passed() const { return result_.ok; }
+  // Shows the first refusal's message, if any, and tells where the page stopped.
+  Exchange ShowRefusal() const;
+
+private:
+  bool Refuse(int control, int messageId, std::string text);
+
+  Exchange result_;
+  int messageId_ = 0;  // a module message, or 0 for the toolkit's text
+  std::string text_;
+};
+
+}  // namespace talvenor
