@@ -1,6 +1,5 @@
 // nuvex-phone: a host for the Talvenor module. It loads libtalvenor.so from
 // its own folder, starts the module and runs until interrupted.
-#include <dlfcn.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -8,17 +7,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "apps/nuvex-phone/command_input.h"
+#include "apps/nuvex-phone/module_session.h"
 #include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_commands.h"
 #include "apps/nuvex-phone/phone_host.h"
 #include "apps/nuvex-phone/phone_options.h"
 #include "apps/nuvex-phone/phone_profile.h"
 #include "apps/nuvex-phone/priority_probe.h"
-#include "host/ccom.h"
 
 namespace {
 
@@ -92,22 +92,10 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  std::string modulePath = OwnFolder() + "/libtalvenor.so";
-  void* library = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_GLOBAL);
-  if (library == nullptr) {
-    std::fprintf(stderr, "nuvex-phone: cannot load %s: %s\n", modulePath.c_str(), dlerror());
-    return 1;
-  }
-  auto createCom = reinterpret_cast<CCom* (*)()>(dlsym(library, "CreateCom"));
-  if (createCom == nullptr) {
-    std::fprintf(stderr, "nuvex-phone: %s has no CreateCom\n", modulePath.c_str());
-    return 1;
-  }
-  CCom* module = createCom();
-  if (module == nullptr) {
-    std::fprintf(stderr, "nuvex-phone: the module did not start\n");
-    return 1;
-  }
+  std::string why;
+  std::unique_ptr<nuvex::SoundCard> soundCard;
+  if (options.playFile.empty() && options.recordFile.empty()) soundCard = nuvex::SoundCard::Open(why);
+  if (!nuvex::StartModule(OwnFolder() + "/libtalvenor.so")) return 1;
   std::printf("Talvenor up on SIP port %u\n", nuvex::ConfiguredSipPort());
   char host[256] = {};
   gethostname(host, sizeof host - 1);
@@ -115,10 +103,19 @@ int main(int argc, char** argv) {
               nuvex::ConfiguredSipPort());
   std::printf("Media threads above normal priority: %s\n",
               nuvex::CanRaiseThreadPriority() ? "yes" : "no (the system refuses; calls work all the same)");
+  if (soundCard) {
+    std::printf("Audio: the sound card\n");
+  } else if (options.playFile.empty() && options.recordFile.empty()) {
+    std::printf("Audio: none (%s); calls connect, but their audio goes nowhere\n", why.c_str());
+  } else {
+    std::printf("Audio: %s%s%s\n", options.playFile.empty() ? "" : ("from " + options.playFile).c_str(),
+                options.playFile.empty() || options.recordFile.empty() ? "" : ", ",
+                options.recordFile.empty() ? "" : ("into " + options.recordFile).c_str());
+  }
   std::fflush(stdout);
 
-  nuvex::StartCalls(module, {options.autoAnswerSeconds, options.rejectReason, options.hangupAfterSeconds,
-                             options.playFile, options.recordFile});
+  nuvex::StartCalls(nuvex::Module(), {options.autoAnswerSeconds, options.rejectReason, options.hangupAfterSeconds,
+                                      options.playFile, options.recordFile, soundCard.get()});
   if (!options.callTarget.empty()) nuvex::PlaceCall(options.callTarget);
 
   int exitCode = 0;
@@ -139,7 +136,8 @@ int main(int argc, char** argv) {
   }
   nuvex::SetClosing(true);
   nuvex::StopCalls();
-  module->Shutdown();
+  if (soundCard) soundCard->Stop();
+  nuvex::StopModule();
   nuvex::CloseCallFiles();
   std::printf("Talvenor stopped\n");
   return exitCode;

@@ -1,5 +1,6 @@
 #include "apps/nuvex-phone/phone_calls.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -78,6 +79,13 @@ public:
     if (connected_.exchange(true)) return;
     state_ = "connected";
     Print("connected");
+    if (nuvex::SoundCard* card = Card(); card != nullptr) {
+      soundCardCall_ = card->Join(
+          [this](std::span<const int16_t> frame) {
+            State().module->SendAudio(line_, frame.data(), static_cast<int>(frame.size() * 2), 0);
+          },
+          [this] { State().module->ReleaseFrame(line_, 0); });
+    }
     std::scoped_lock lock(State().mutex);
     State().threads.emplace_back([this] { Talk(); });
   }
@@ -86,6 +94,7 @@ public:
     Print("ended: " + ReasonText(reason));
     ended_ = true;
     state_ = "ended";
+    if (nuvex::SoundCard* card = Card(); card != nullptr && soundCardCall_ >= 0) card->Leave(soundCardCall_);
     if (line_ >= 0) Release();
     std::scoped_lock lock(State().mutex);
     if (first_) {
@@ -98,9 +107,14 @@ public:
   void OnAudioSent() override {}
 
   void OnAudioReceived(const short* samples, int byteCount, int) override {
+    std::span<const int16_t> frame(samples, static_cast<size_t>(std::max(byteCount, 0)) / 2);
+    if (nuvex::SoundCard* card = Card(); card != nullptr && soundCardCall_ >= 0) {
+      card->Play(soundCardCall_, frame);  // released once played
+      return;
+    }
     {
       std::scoped_lock lock(recorderMutex_);
-      if (recorder_) recorder_->Write(std::span<const int16_t>(samples, static_cast<size_t>(byteCount) / 2));
+      if (recorder_) recorder_->Write(frame);
     }
     State().module->ReleaseFrame(line_, 0);  // played: the module may hand over the next
   }
@@ -140,7 +154,10 @@ private:
     if (!released_.exchange(true)) State().module->ReleaseLine(line_, 0);
   }
 
-  // The microphone at the pace of real time, and the hang-up when its time comes.
+  nuvex::SoundCard* Card() const { return State().options.soundCard; }
+
+  // The microphone file at the pace of real time (the sound card keeps its
+  // own), and the hang-up when its time comes.
   void Talk() {
     std::optional<double> hangupAfter = State().options.hangupAfterSeconds;
     Clock::time_point start = Clock::now();
@@ -152,8 +169,10 @@ private:
         State().module->HangUp(line_);
         return;
       }
-      if (microphone_) microphone_->Read(frame);
-      State().module->SendAudio(line_, frame.data(), static_cast<int>(frame.size() * 2), 0);
+      if (soundCardCall_ < 0) {
+        if (microphone_) microphone_->Read(frame);
+        State().module->SendAudio(line_, frame.data(), static_cast<int>(frame.size() * 2), 0);
+      }
       next += kFramePeriod;
     }
   }
@@ -166,6 +185,7 @@ private:
   std::atomic<bool> connected_{false};
   std::atomic<bool> ended_{false};
   std::atomic<bool> released_{false};
+  std::atomic<int> soundCardCall_{-1};
   std::mutex recorderMutex_;
   std::unique_ptr<WavSink> recorder_;
   std::unique_ptr<WavSource> microphone_;
@@ -185,6 +205,11 @@ void StartCalls(CCom* module, CallOptions options) {
   std::scoped_lock lock(State().mutex);
   State().module = module;
   State().options = std::move(options);
+}
+
+void RestartCalls(CCom* module) {
+  std::scoped_lock lock(State().mutex);
+  State().module = module;
 }
 
 bool PlaceCall(const std::string& target) {

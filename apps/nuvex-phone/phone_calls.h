@@ -1,6 +1,7 @@
 // The phone's calls: a connection object per call that prints what happens,
 // answers by itself when asked to, plays the microphone file into the call,
-// records what arrives (releasing each frame as it is written), hangs up
+// records what arrives (releasing each frame as it is written) or plays it
+// on the sound card (releasing it once played), hangs up
 // after a while when asked to, and releases its line once the call ended.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/nuvex-phone/sound_card.h"
 #include "apps/nuvex-phone/wav_files.h"
 
 class CCom;
@@ -22,10 +24,15 @@ struct CallOptions {
   std::optional<double> hangupAfterSeconds;
   std::string playFile;  // checked before the module starts
   std::string recordFile;
+  // Microphone and loudspeaker of every call when no file stands in for
+  // them; null when the phone has no sound card.
+  SoundCard* soundCard = nullptr;
 };
 
 // Set once the module runs.
 void StartCalls(CCom* module, CallOptions options);
+// The module started again (after `register`).
+void RestartCalls(CCom* module);
 // Places a call; false (after a line on stdout) when no line is free.
 bool PlaceCall(const std::string& target);
 // The connection for a call the module offers.

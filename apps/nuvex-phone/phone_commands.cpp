@@ -5,7 +5,9 @@
 #include <sstream>
 #include <vector>
 
+#include "apps/nuvex-phone/module_session.h"
 #include "apps/nuvex-phone/phone_calls.h"
+#include "host/ccom.h"
 #include "host/ccon.h"
 
 namespace nuvex {
@@ -19,7 +21,9 @@ constexpr const char* kHelp =
     "  reject [CODE [LINE]] refuse the ringing call; CODE goes back to the phone as the end reason\n"
     "  hangup [LINE]        end a call\n"
     "  lines                the calls going on\n"
-    "  list NAME            where the list SIP-LOG, SIP-BAN, SIP-REG or SIP-PIN is\n"
+    "  list NAME            open the list SIP-LOG, SIP-BAN, SIP-REG or SIP-PIN (or say where it is)\n"
+    "  options              the SIP Options dialog (needs a display)\n"
+    "  register N           gateway account N (0, 1, 2) starts or stops registering\n"
     "  help                 this text\n"
     "  quit                 end the phone";
 
@@ -76,6 +80,10 @@ CommandResult RunCommand(const std::string& line) {
     for (const std::string& call : calls) Say("line " + call);
   } else if (command == "list" && ListHeader(first) != nullptr) {
     CCon::OnOpenTextFile(first, ListHeader(first));
+  } else if (command == "options") {
+    Say(Module()->ShowOptions() ? "SIP Options: taken" : "SIP Options: closed without OK");
+  } else if (command == "register" && Number(first, number) && number >= 0) {
+    ToggleGatewayRegistration(number);
   } else {
     Say("not a command: " + line + " (help lists them)");
   }

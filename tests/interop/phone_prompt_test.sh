@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The phone's commands on standard input, two phones calling each other:
 # one answers from its prompt once it rings, the other places the call,
-# lists it, hangs up and quits; and a scripted call to a host that does not
+# lists it, hangs up and quits; `register 1` has the answerer register its
+# gateway account 1 with a gateway played by SIPp; and a scripted call to a host that does not
 # resolve ends "unreachable" with a non-zero exit.
 #
 # Usage: bash phone_prompt_test.sh BIN_DIR
@@ -10,23 +11,26 @@
 source "$(dirname "$0")/lib.sh"
 interop_init "$@"
 
-answer_port='' call_port=''
+answer_port='' call_port='' gateway_port=''
 interop_pick_udp_port answer_port
 interop_pick_udp_port call_port
+interop_pick_udp_port gateway_port
 
-# start_prompted NAME PORT FD: a phone whose commands come through a pipe that
+# start_prompted NAME PORT FD [OPTIONS...]: a phone whose commands come through a pipe that
 # this test writes on descriptor FD; its pid in STARTED.
 start_prompted() {
   local name=$1 port=$2 fd=$3
+  shift 3
   mkfifo "$WORK_DIR/$name.in"
-  "$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/$name" --data-dir "$WORK_DIR" --set "Port=0,0,$port" \
+  "$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/$name" --data-dir "$WORK_DIR" --set "Port=0,0,$port" "$@" \
     <"$WORK_DIR/$name.in" >"$WORK_DIR/$name.log" 2>&1 &
   STARTED=$!
   interop_track_pid "$STARTED"
   eval "exec $fd>\"\$WORK_DIR/$name.in\""
   interop_wait_for_line "$WORK_DIR/$name.log" "^Talvenor up" 15 "$STARTED" || interop_fail "the $name phone did not start"
 }
-start_prompted answerer "$answer_port" 3
+start_prompted answerer "$answer_port" 3 --set "GW1=0, 127.0.0.1:$gateway_port, , 555, alice, secret" \
+  --set Address=127.0.0.1
 answerer=$STARTED
 start_prompted caller "$call_port" 4
 caller=$STARTED
@@ -40,6 +44,20 @@ echo "lines" >&4
 interop_wait_for_line "$WORK_DIR/caller.log" '^line 0 connected ' 5 "$caller" || interop_fail "'lines' did not list the call"
 echo "hangup" >&4
 interop_wait_for_line "$WORK_DIR/answerer.log" '^ended: normal$' 10 "$answerer" || interop_fail "the far end did not see the end"
+timeout 30 sipp -sf "$INTEROP_DIR/register_ok_uas.xml" -m 1 -i 127.0.0.1 -p "$gateway_port" -nostdin -nr -nd \
+  -timeout 25s -timeout_error >"$WORK_DIR/gateway.log" 2>&1 &
+gateway=$!
+interop_track_pid "$gateway"
+for _ in $(seq 50); do interop_udp_bound "$gateway_port" && break; sleep 0.2; done
+interop_udp_bound "$gateway_port" || interop_fail "SIPp's gateway did not start"
+echo "register 1" >&3
+interop_wait_for_line "$WORK_DIR/answerer.log" "^gateway 1: registering with 127.0.0.1:$gateway_port as alice$" 10 \
+  "$answerer" || interop_fail "'register 1' did not start the account:$(printf '\n'; tail -n 5 "$WORK_DIR/answerer.log")"
+status=0
+wait "$gateway" || status=$?
+interop_untrack_pid "$gateway"
+[[ $status -eq 0 ]] || interop_fail "the gateway saw no REGISTER from alice (SIPp status $status)"
+
 echo "quit" >&4
 echo "quit" >&3
 for pid in "$caller" "$answerer"; do
