@@ -43,6 +43,7 @@ UdpSocket::~UdpSocket() { CloseDescriptors(); }
 bool UdpSocket::Open() {
   std::unique_lock lock(useMutex_);
   CloseDescriptors();
+  woken_ = false;
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_UDP);
   if (fd_ < 0) return false;
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -89,6 +90,33 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
   std::shared_lock lock(useMutex_);
   if (fd_ < 0) return result;
   for (;;) {
+    if (woken_.load(std::memory_order_acquire)) {
+      result.status = ReceiveStatus::Woken;
+      return result;
+    }
+    // The queue is drained without waiting: under load every datagram is
+    // taken by one call, and the wait below only comes when it is empty.
+    sockaddr_in source{};
+    socklen_t sourceLength = sizeof source;
+    // MSG_TRUNC makes recvfrom return the datagram's real length even when it
+    // was cut to fit the buffer, where WinSock would fail with WSAEMSGSIZE.
+    ssize_t length = recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+                              reinterpret_cast<sockaddr*>(&source), &sourceLength);
+    if (length >= 0) {
+      result.status = ReceiveStatus::Datagram;
+      result.realLength = static_cast<size_t>(length);
+      result.copied = std::min(result.realLength, buffer.size());
+      result.source = {source.sin_addr.s_addr, source.sin_port};
+      return result;
+    }
+    int error = errno;
+    if (error == EINTR) continue;
+    if (error != EAGAIN) {
+      // The descriptor stays open until Close, so no error here means the
+      // socket is gone: the receive loop must go on.
+      result.status = IsIcmpReport(error) ? ReceiveStatus::TransientError : ReceiveStatus::Failed;
+      return result;
+    }
     // Closing a socket does not wake a thread blocked on it under Linux, so the
     // wait covers the socket and an eventfd that Wake() signals.
     pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
@@ -106,31 +134,13 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
       result.status = ReceiveStatus::Closed;
       return result;
     }
-    sockaddr_in source{};
-    socklen_t sourceLength = sizeof source;
-    // MSG_TRUNC makes recvfrom return the datagram's real length even when it
-    // was cut to fit the buffer, where WinSock would fail with WSAEMSGSIZE.
-    ssize_t length = recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC,
-                              reinterpret_cast<sockaddr*>(&source), &sourceLength);
-    if (length < 0) {
-      int error = errno;
-      if (error == EAGAIN || error == EINTR) continue;  // poll woke for nothing
-      // The descriptor stays open until Close, so no error here means the
-      // socket is gone: the receive loop must go on.
-      result.status = IsIcmpReport(error) ? ReceiveStatus::TransientError : ReceiveStatus::Failed;
-      return result;
-    }
-    result.status = ReceiveStatus::Datagram;
-    result.realLength = static_cast<size_t>(length);
-    result.copied = std::min(result.realLength, buffer.size());
-    result.source = {source.sin_addr.s_addr, source.sin_port};
-    return result;
   }
 }
 
 void UdpSocket::Wake() const {
   std::shared_lock lock(useMutex_);
   if (wakeFd_ < 0) return;
+  woken_.store(true, std::memory_order_release);
   uint64_t one = 1;
   ssize_t written = write(wakeFd_, &one, sizeof one);
   (void)written;  // a full counter already means "wake"

@@ -3,6 +3,7 @@
 // never used after it was closed (where its number could name another file).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <shared_mutex>
@@ -57,6 +58,7 @@ private:
   mutable std::shared_mutex useMutex_;  // shared while in use, exclusive to close
   int fd_ = -1;
   int wakeFd_ = -1;
+  mutable std::atomic<bool> woken_{false};
 };
 
 }  // namespace talvenor
