@@ -12,7 +12,12 @@
 # lines during the run. Each size is run RUNS times on a freshly filled list.
 # It prints per size the median achieved rate (with the lowest and highest),
 # the REGISTERs lost and the module's CPU time per answered REGISTER (median
-# run). Loopback only, inside a private network namespace; under a minute.
+# run). The same runs then go to the module with its lists on tmpfs, where
+# the rewrite's fsync costs nothing (the difference is what durability
+# costs), and to kamailio's in-memory registrar (usrloc without a database,
+# one worker, its location table filled with the same number of other
+# users first). Loopback only, inside a private network namespace; a few
+# minutes.
 #
 # Usage: bash bench/register_load.sh [BIN_DIR]     (default: build/bin)
 # Environment: SIZES (default "10 100 1000"), CALLS (REGISTERs per run,
@@ -24,7 +29,7 @@ set -- "${1:-$BENCH_DIR/../build/bin}"
 INTEROP_PASS_LINE=0
 source "$BENCH_DIR/../tests/interop/lib.sh"
 interop_init "$@"
-interop_require sipp
+interop_require sipp kamailio pgrep
 
 SIZES=${SIZES:-"10 100 1000"}
 CALLS=${CALLS:-5000}
@@ -33,7 +38,7 @@ RATE=${RATE:-20000}
 IN_FLIGHT=${IN_FLIGHT:-16}
 POOL=${POOL:-10}
 CLOCK_TICKS=$(getconf CLK_TCK)
-BUDGET=170
+BUDGET=${BUDGET:-600}
 
 # cpu_ticks PID: utime + stime of the process (all its threads), in ticks.
 cpu_ticks() {
@@ -61,68 +66,161 @@ users=$WORK_DIR/users.csv
   for ((i = 1; i <= POOL; i++)); do printf 'load%04d;\n' "$i"; done
 } >"$users"
 
-interop_pick_udp_port phone_port
-interop_start_phone "$phone_port" "Address=127.0.0.1" "Register=1,0,0,3600"
-reg_list=$PHONE_DATA_DIR/SIP-REG.txt
+SHM_DIR=$(mktemp -d /dev/shm/talvenor-register-load.XXXXXX)
+trap 'status=$?; rm -rf "$SHM_DIR"; (exit $status); interop_cleanup' EXIT
+
+# The server measured: its port, its pid, and its list when it keeps one.
+SERVER_PORT='' SERVER_PID='' REG_LIST=''
+
+KAMAILIO_PID=
+start_kamailio() {
+  local port=$1 modules
+  modules=$(dirname "$(find /usr/lib -path '*/kamailio/modules/registrar.so' -print -quit 2>/dev/null)")
+  [[ -n $modules && $modules != . ]] || interop_fail "kamailio's registrar module is not installed"
+  cat >"$WORK_DIR/kamailio.cfg" <<EOF
+#!KAMAILIO
+debug=0
+log_stderror=yes
+children=1
+disable_tcp=yes
+auto_aliases=no
+listen=udp:127.0.0.1:$port
+mpath="$modules/"
+loadmodule "sl.so"
+loadmodule "usrloc.so"
+loadmodule "registrar.so"
+modparam("usrloc", "db_mode", 0)
+modparam("registrar", "default_expires", 3600)
+modparam("registrar", "max_expires", 3600)
+request_route {
+  if (method == "REGISTER") {
+    save("location");
+    exit;
+  }
+  sl_send_reply("405", "Method Not Allowed");
+  exit;
+}
+EOF
+  kamailio -f "$WORK_DIR/kamailio.cfg" -n 1 -x tlsf -X tlsf -m 64 -M 8 -DD -E -w "$WORK_DIR" \
+    >"$WORK_DIR/kamailio.log" 2>&1 &
+  KAMAILIO_PID=$!
+  interop_track_pid "$KAMAILIO_PID"
+  local waited=0
+  until interop_udp_bound "$port"; do
+    kill -0 "$KAMAILIO_PID" 2>/dev/null ||
+      interop_fail "kamailio did not start:$(printf '\n'; sed 's/^/  | /' "$WORK_DIR/kamailio.log")"
+    ((waited++ < 200)) || interop_fail "kamailio did not bind UDP port $port within 10 s"
+    sleep 0.05
+  done
+  sleep 0.5  # the worker processes start after the socket is bound
+}
+
+# server_ticks: CPU ticks of the server, every process of it (kamailio
+# forks its workers).
+server_ticks() {
+  local total=0 pid
+  for pid in $SERVER_PID $(pgrep -P "$SERVER_PID" || true); do
+    total=$((total + $(cpu_ticks "$pid")))
+  done
+  echo "$total"
+}
+
+# kamailio_prefill COUNT: COUNT other users registered with kamailio.
+kamailio_prefill() {
+  local count=$1 prefill_port= file=$WORK_DIR/others-$1.csv
+  ((count > 0)) || return 0
+  { echo SEQUENTIAL; for ((i = 1; i <= count; i++)); do printf 'other%04d;\n' "$i"; done; } >"$file"
+  interop_pick_udp_port prefill_port
+  timeout 60 sipp -sf "$BENCH_DIR/register_load.xml" -inf "$file" -i 127.0.0.1 -p "$prefill_port" -r 2000 -l 16 \
+    -m "$count" -nr -nd -nostdin -timeout 50s "127.0.0.1:$SERVER_PORT" >/dev/null 2>&1 ||
+    interop_fail "kamailio did not take $count prefill registrations"
+}
 
 # sipp_count FILE LABEL: the cumulative count of SIPp's last screen line LABEL.
 sipp_count() {
   awk -F'|' -v label="$2" 'index($1, label) { value = $3 } END { gsub(/ /, "", value); print value + 0 }' "$1"
 }
 
-# run_once SIZE: one SIPp run against a list freshly filled with SIZE lines;
-# prints "achieved-rate answered lost cpu-us-per-register".
+# run_once SIZE: one SIPp run against a list freshly filled with SIZE lines
+# (kamailio's table is filled once per size); prints "achieved-rate
+# answered lost cpu-us-per-register".
 run_once() {
   local size=$1 local_port out started ended cpu_before cpu_after answered lost kept pooled
   ((SECONDS < BUDGET)) || interop_fail "over the time budget before list size $size"
-  prefill "$reg_list" "$size"
+  [[ -z $REG_LIST ]] || prefill "$REG_LIST" "$size"
   interop_pick_udp_port local_port
   out=$WORK_DIR/size-$size-$local_port
-  cpu_before=$(cpu_ticks "$PHONE_PID")
+  cpu_before=$(server_ticks)
   started=$EPOCHREALTIME
   timeout $((BUDGET - SECONDS + 5)) sipp -sf "$BENCH_DIR/register_load.xml" -inf "$users" \
     -i 127.0.0.1 -p "$local_port" -r "$RATE" -l "$IN_FLIGHT" -m "$CALLS" \
     -nr -nd -nostdin -timeout "$((BUDGET - SECONDS))s" \
-    -trace_err -error_file "$out.errors.log" "127.0.0.1:$phone_port" >"$out.stdout.log" 2>&1 || true
+    -trace_err -error_file "$out.errors.log" "127.0.0.1:$SERVER_PORT" >"$out.stdout.log" 2>&1 || true
   ended=$EPOCHREALTIME
-  cpu_after=$(cpu_ticks "$PHONE_PID")
-  interop_phone_alive
+  cpu_after=$(server_ticks)
+  kill -0 "$SERVER_PID" 2>/dev/null || interop_fail "the server died during list size $size"
 
   answered=$(sipp_count "$out.stdout.log" "Successful call")
   lost=$(sipp_count "$out.stdout.log" "Failed call")
   ((answered > 0)) || interop_fail "no REGISTER answered with list size $size (see $out.*)"
   # The run measured what it claims only if no prefilled line was purged and
   # every pool user is on the list.
-  kept=$(grep -c $'^other[0-9]*@127\\.0\\.0\\.1:[0-9]*\tPIN\t' "$reg_list" || true)
-  pooled=$(grep -c "^load[0-9]*@127\\.0\\.0\\.1:$local_port"$'\t' "$reg_list" || true)
-  ((kept == size)) || interop_fail "list size $size: $kept prefilled lines left after the run"
-  ((pooled == (POOL < answered ? POOL : answered))) ||
-    interop_fail "list size $size: $pooled pool users on the list, expected $((POOL < answered ? POOL : answered))"
+  if [[ -n $REG_LIST ]]; then
+    kept=$(grep -c $'^other[0-9]*@127\\.0\\.0\\.1:[0-9]*\tPIN\t' "$REG_LIST" || true)
+    pooled=$(grep -c "^load[0-9]*@127\\.0\\.0\\.1:$local_port"$'\t' "$REG_LIST" || true)
+    ((kept == size)) || interop_fail "list size $size: $kept prefilled lines left after the run"
+    ((pooled == (POOL < answered ? POOL : answered))) ||
+      interop_fail "list size $size: $pooled pool users on the list, expected $((POOL < answered ? POOL : answered))"
+  fi
 
   awk -v n="$answered" -v lost="$lost" -v a="$started" -v b="$ended" \
     -v ticks=$((cpu_after - cpu_before)) -v hz="$CLOCK_TICKS" \
     'BEGIN { printf "%.0f %d %d %.1f\n", n / (b - a), n, lost, ticks / hz * 1e6 / n }'
 }
 
-results=()
-for size in $SIZES; do
-  runs=()
-  for ((run = 0; run < RUNS; run++)); do
-    runs+=("$(run_once "$size")")
+# measure LABEL: every list size against the current server; one result
+# line per size in RESULTS.
+RESULTS=()
+measure() {
+  local label=$1 size run runs
+  for size in $SIZES; do
+    [[ $label != kamailio* ]] || kamailio_prefill "$size"
+    runs=()
+    for ((run = 0; run < RUNS; run++)); do
+      runs+=("$(run_once "$size")")
+    done
+    RESULTS+=("$(printf '%s\n' "${runs[@]}" | sort -n | awk -v label="$label" -v size="$size" -v pool="$POOL" '
+      { rate[NR] = $1; answered += $2; lost += $3; cpu[NR] = $4 }
+      END {
+        m = int((NR + 1) / 2)
+        printf "%-22s %-14s %-14s %-16s %-10d %-6d %.1f", label, size " -> " size + pool, rate[m], rate[1] "-" rate[NR], answered, lost, cpu[m]
+      }')")
   done
-  results+=("$(printf '%s\n' "${runs[@]}" | sort -n | awk -v size="$size" -v pool="$POOL" '
-    { rate[NR] = $1; answered += $2; lost += $3; cpu[NR] = $4 }
-    END {
-      m = int((NR + 1) / 2)
-      printf "%-14s %-14s %-16s %-10d %-6d %.1f", size " -> " size + pool, rate[m], rate[1] "-" rate[NR], answered, lost, cpu[m]
-    }')")
-done
+}
 
+phone_port='' shm_port='' kamailio_port=''
+interop_pick_udp_port phone_port
+interop_start_phone "$phone_port" "Address=127.0.0.1" "Register=1,0,0,3600"
+SERVER_PORT=$phone_port SERVER_PID=$PHONE_PID REG_LIST=$PHONE_DATA_DIR/SIP-REG.txt
+measure "talvenor (disk)"
 interop_phone_alive
 interop_stop_phone
+
+interop_pick_udp_port shm_port
+PHONE_DATA_PARENT=$SHM_DIR interop_start_phone "$shm_port" "Address=127.0.0.1" "Register=1,0,0,3600"
+SERVER_PORT=$shm_port SERVER_PID=$PHONE_PID REG_LIST=$PHONE_DATA_DIR/SIP-REG.txt
+measure "talvenor (tmpfs)"
+interop_phone_alive
+interop_stop_phone
+
+interop_pick_udp_port kamailio_port
+start_kamailio "$kamailio_port"
+SERVER_PORT=$kamailio_port SERVER_PID=$KAMAILIO_PID REG_LIST=''
+measure "kamailio (in memory)"
 
 echo
 echo "REGISTER -> 200 (registrar without authentication) on loopback, $(nproc) cores;"
 echo "target $RATE/s, at most $IN_FLIGHT in flight, $RUNS runs of $CALLS REGISTERs per list size, $POOL distinct users"
-printf '%-14s %-14s %-16s %-10s %-6s %s\n' "list lines" "achieved (/s)" "min-max (/s)" answered lost "CPU per REGISTER (us)"
-printf '%s\n' "${results[@]}"
+printf '%-22s %-14s %-14s %-16s %-10s %-6s %s\n' server "list lines" "achieved (/s)" "min-max (/s)" answered lost \
+  "CPU per REGISTER (us)"
+printf '%s\n' "${RESULTS[@]}"

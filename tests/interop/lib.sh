@@ -139,7 +139,8 @@ interop_start_phone() {
     sets+=(--set "$entry")
   done
   PHONE_CONFIG_DIR=$(mktemp -d "$WORK_DIR/config.XXXXXX")
-  PHONE_DATA_DIR=$(mktemp -d "$WORK_DIR/data.XXXXXX")
+  # PHONE_DATA_PARENT puts the lists elsewhere (a benchmark on tmpfs).
+  PHONE_DATA_DIR=$(mktemp -d "${PHONE_DATA_PARENT:-$WORK_DIR}/data.XXXXXX")
   PHONE_LOG=$WORK_DIR/nuvex-phone.$port.log
   PHONE_PORT=$port
   # PHONE_PROGRAM runs another host with the phone's options instead.
