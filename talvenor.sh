@@ -12,7 +12,8 @@ packages=(
   libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev nettle-dev
   libgsm1-dev libbcg729-dev libspandsp-dev libsndfile1-dev libedit-dev
   clang-14 libclang-rt-14-dev
-  sip-tester kamailio baresip-core tshark sipsak iproute2 util-linux procps espeak-ng sox
+  qt6-base-dev portaudio19-dev python3
+  sip-tester kamailio baresip-core linphone-cli tshark sipsak sipvicious iproute2 util-linux procps espeak-ng sox
 )
 
 install_packages() {

@@ -58,9 +58,9 @@ long CallLine::SendInCallRequest(SipKind method, std::string_view extraText, std
                                                PortSuffix(context_.AdvertisedSipPort()), kBranchPrefix, Tag(),
                                                ++requestsSent_)
                                 : dialog_.viaLine;
-    text = fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s%s%s\r\n", methodName, target_, kSipVersionText,
-                        via, dialog_.toLine, dialog_.fromLine, dialog_.callIdLine, kCseqHeader, cseq.load(),
-                        methodName, authorizationText_, proxyAuthorizationText_);
+    text = fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s\r\n%s%s%s\r\n", methodName, target_,
+                        kSipVersionText, via, dialog_.toLine, dialog_.fromLine, dialog_.callIdLine, kCseqHeader,
+                        cseq.load(), methodName, kMaxForwardsLine, authorizationText_, proxyAuthorizationText_);
   }
   if (!extraText.empty()) text += fmt::sprintf("%s\r\n%s", extraText, UserAgentLine()) + "\r\n";
   text += ContentLines(body);

@@ -20,6 +20,13 @@ bool IsFinalFailure(SipKind kind) { return IsStatusKind(kind) && KindText(kind) 
 
 void CallLine::HandleInDialog(const SipMessage& message) {
   SipKind kind = message.Kind();
+  if (IsStatusKind(kind) && CseqMethod(message) != KindText(kInvite)) {
+    // The answer to our CANCEL or BYE: the call ends either way. Only an
+    // INVITE's final answer is acknowledged; an ACK for any other would
+    // draw another refusal from a peer that refuses the ACK, and so on.
+    if (kind != kStatus100 && !IsRinging(kind)) awaitingResponse = false;
+    return;
+  }
   switch (kind) {
     case kInvite:
       SendInCallResponse(kStatus180, {}, {});  // a repeated INVITE: still ringing
@@ -36,9 +43,7 @@ void CallLine::HandleInDialog(const SipMessage& message) {
       awaitingResponse = false;
       return;
     case kStatus200:
-      if (CseqMethod(message) != KindText(kInvite)) {
-        awaitingResponse = false;  // the answer to our CANCEL or BYE
-      } else if (finished) {
+      if (finished) {
         ByeAfterLateAnswer(message);
       } else {
         OnInviteAnswered(message);

@@ -120,10 +120,10 @@ std::string GatewayAccount::ComposeRegister(const std::string& local) {
   std::string host = address.substr(0, address.find(':'));
   if (callIdLine.empty()) callIdLine = CallIdLine(NewCallIdNumber(), local);
   cseqLine = CseqLine(cseq, "REGISTER");
-  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s: %s%s\r\n%s: 0\r\n\r\n",
+  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s: %s%s\r\n%s: 0\r\n\r\n",
                       "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, Tag()),
                       RegisterToLine(displayName, userId, host), RegisterFromLine(displayName, userId, host, Tag()),
-                      callIdLine, cseqLine, RegisterContactLine(userId, local, suffix, expires), authorizationLine,
+                      callIdLine, cseqLine, kMaxForwardsLine, RegisterContactLine(userId, local, suffix, expires), authorizationLine,
                       proxyAuthorizationLine, "User-Agent", "Talvenor", " 7.2", "Content-Length");
 }
 

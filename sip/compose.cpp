@@ -94,10 +94,10 @@ std::string ComposeStatelessResponse(SipKind kind, const SipMessage& request,
 
 std::string ComposeRequestFromMessage(SipKind method, const SipMessage& response) {
   std::string_view name = KindText(method);
-  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: 1 %s\r\n%s: 0\r\n\r\n", name,
+  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: 1 %s\r\n%s\r\n%s: 0\r\n\r\n", name,
                       StatelessAckTarget(response), kSipVersionText, response.FindLine(kViaHeader),
                       response.FindLine(kToHeader), response.FindLine(kFromHeader),
-                      response.FindLine(kCallIdHeader), kCseqHeader, name, kContentLengthHeader);
+                      response.FindLine(kCallIdHeader), kCseqHeader, name, kMaxForwardsLine, kContentLengthHeader);
 }
 
 }  // namespace talvenor

@@ -20,6 +20,9 @@ namespace talvenor {
 inline constexpr uint16_t kDefaultSipPort = 5060;
 inline constexpr std::string_view kSipVersionText = "SIP/2.0";
 inline constexpr std::string_view kBranchPrefix = "z9hG4bK";
+// Every request the module sends carries it after its CSeq line: peers
+// refuse a request without one (400), however directly it reaches them.
+inline constexpr std::string_view kMaxForwardsLine = "Max-Forwards: 70";
 
 // ":5070" for SipPort 5070; empty for 5060, which a URI leaves unwritten.
 std::string PortSuffix(uint16_t sipPort);

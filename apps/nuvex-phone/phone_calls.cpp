@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -43,13 +44,19 @@ std::string ReasonText(int reason) {
 
 class PhoneCall;
 
+// A thread of the phone's own (an answer, a call's talk) and whether it is done.
+struct PhoneThread {
+  std::thread thread;
+  std::shared_ptr<std::atomic<bool>> done;
+};
+
 struct Calls {
   std::mutex mutex;
   std::condition_variable changed;
   CCom* module = nullptr;
   CallOptions options;
   std::vector<std::unique_ptr<PhoneCall>> calls;  // kept to the end: a line may still call them
-  std::vector<std::thread> threads;
+  std::vector<PhoneThread> threads;
   bool stopping = false;
   bool firstEnded = false;
   bool firstConnected = false;
@@ -58,6 +65,24 @@ struct Calls {
 Calls& State() {
   static Calls* state = new Calls;
   return *state;
+}
+
+// Starts a thread of the phone's own; the caller holds State().mutex. The
+// ones already done are joined first: a phone that takes call after call
+// keeps no dead thread (and its stack) behind.
+void StartThread(std::function<void()> body) {
+  std::vector<PhoneThread>& threads = State().threads;
+  std::erase_if(threads, [](PhoneThread& finished) {
+    if (!finished.done->load()) return false;
+    finished.thread.join();
+    return true;
+  });
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  threads.push_back({std::thread([body = std::move(body), done] {
+                       body();
+                       done->store(true);
+                     }),
+                     done});
 }
 
 // Sleeps until the deadline or until the phone stops; true at the deadline.
@@ -87,7 +112,7 @@ public:
           [this] { State().module->ReleaseFrame(line_, 0); });
     }
     std::scoped_lock lock(State().mutex);
-    State().threads.emplace_back([this] { Talk(); });
+    StartThread([this] { Talk(); });
   }
 
   void OnDisconnected(int reason) override {
@@ -234,11 +259,11 @@ CCon* OfferedCall(int line, const std::string& caller, const std::string& displa
   std::scoped_lock lock(State().mutex);
   if (std::optional<int> reason = State().options.rejectReason) {
     // From a thread of the phone's own, never from inside the offer.
-    State().threads.emplace_back([line, reason] { State().module->Answer(line, *reason, 0, 0); });
+    StartThread([line, reason] { State().module->Answer(line, *reason, 0, 0); });
   } else if (std::optional<double> delay = State().options.autoAnswerSeconds) {
     // Answered from a thread of the phone's own, never from inside the offer.
     auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*delay));
-    State().threads.emplace_back([line, deadline] {
+    StartThread([line, deadline] {
       if (SleepUntil(deadline)) State().module->Answer(line, 0, 0, 0);
     });
   }
@@ -316,7 +341,7 @@ bool FirstCallEnded(bool& connected) {
 }
 
 void StopCalls() {
-  std::vector<std::thread> threads;
+  std::vector<PhoneThread> threads;
   std::vector<PhoneCall*> calls;
   {
     std::scoped_lock lock(State().mutex);
@@ -325,7 +350,7 @@ void StopCalls() {
     threads.swap(State().threads);
     for (auto& call : State().calls) calls.push_back(call.get());
   }
-  for (std::thread& thread : threads) thread.join();
+  for (PhoneThread& running : threads) running.thread.join();
   for (PhoneCall* call : calls) call->End();
 }
 

@@ -231,7 +231,7 @@ TEST_F(CallFlowTest, AChallengedCallThroughAGatewayAnswersWithItsCredentials) {
   EXPECT_EQ(Header(ack, "CSeq"), "CSeq: 1 ACK");
   std::string second = Next();
   EXPECT_EQ(Header(second, "CSeq"), "CSeq: 2 INVITE");
-  EXPECT_NE(second.find("\r\nCSeq: 2 INVITE\r\nAuthorization: Digest username=\"alice\", realm=\"gw\""),
+  EXPECT_NE(second.find("\r\nCSeq: 2 INVITE\r\nMax-Forwards: 70\r\nAuthorization: Digest username=\"alice\", realm=\"gw\""),
             std::string::npos)
       << second;
   ToModule(Reply(second, "486 Busy Here"));

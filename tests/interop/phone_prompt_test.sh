@@ -2,7 +2,8 @@
 # The phone's commands on standard input, two phones calling each other:
 # one answers from its prompt once it rings, the other places the call,
 # lists it, hangs up and quits; `register 1` has the answerer register its
-# gateway account 1 with a gateway played by SIPp; and a scripted call to a host that does not
+# gateway account 1 with a gateway played by SIPp; 'options' without a
+# reachable display says why and returns; and a scripted call to a host that does not
 # resolve ends "unreachable" with a non-zero exit.
 #
 # Usage: bash phone_prompt_test.sh BIN_DIR
@@ -10,6 +11,11 @@
 # shellcheck source=tests/interop/lib.sh
 source "$(dirname "$0")/lib.sh"
 interop_init "$@"
+
+# A display that is named but not there: 'options' must say so, not end
+# the phone.
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+export DISPLAY=:77
 
 answer_port='' call_port='' gateway_port=''
 interop_pick_udp_port answer_port
@@ -57,6 +63,12 @@ status=0
 wait "$gateway" || status=$?
 interop_untrack_pid "$gateway"
 [[ $status -eq 0 ]] || interop_fail "the gateway saw no REGISTER from alice (SIPp status $status)"
+
+echo "options" >&4
+interop_wait_for_line "$WORK_DIR/caller.log" '^SIP Options: closed without OK$' 10 "$caller" ||
+  interop_fail "'options' without a display did not come back"
+grep -q 'SIP Options dialog cannot be shown: the display cannot be reached' "$WORK_DIR/caller.log" ||
+  interop_fail "'options' did not say why no dialog was shown"
 
 echo "quit" >&4
 echo "quit" >&3

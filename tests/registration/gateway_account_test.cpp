@@ -77,6 +77,7 @@ TEST_F(GatewayAccountTest, RegisterIsComposedInTheFixedOrder) {
                          "From: \"Desk\" <sip:alice@127.0.0.1>;tag=" + tag + "\r\n" +
                          account_->callIdLine + "\r\n"
                          "CSeq: 1 REGISTER\r\n"
+                         "Max-Forwards: 70\r\n"
                          "Contact: <sip:alice@127.0.0.1" + portSuffix + ">;expires=3600\r\n"
                          "User-Agent: Talvenor 7.2\r\n"
                          "Content-Length: 0\r\n\r\n";

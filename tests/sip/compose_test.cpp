@@ -119,6 +119,7 @@ TEST(RequestFromMessageTest, AckForAStray487) {
             "From: <sip:desk@10.0.0.2>;tag=42\r\n"
             "Call-ID: call-8000@10.0.0.2\r\n"
             "CSeq: 1 ACK\r\n"
+            "Max-Forwards: 70\r\n"
             "Content-Length: 0\r\n"
             "\r\n");
 }

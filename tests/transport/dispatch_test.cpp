@@ -141,7 +141,7 @@ TEST_F(DispatchTest, Stray487IsAcknowledgedExactlyOnceWithCSeqOne) {
   auto answers = Answers();
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "ACK sip:lab@127.0.0.1 SIP/2.0");
-  EXPECT_NE(answers[0].find("\r\nCSeq: 1 ACK\r\nContent-Length: 0\r\n\r\n"), std::string::npos) << answers[0];
+  EXPECT_NE(answers[0].find("\r\nCSeq: 1 ACK\r\nMax-Forwards: 70\r\nContent-Length: 0\r\n\r\n"), std::string::npos) << answers[0];
   Send(Response("487 Request Terminated", "line-1@127.0.0.1"));
   EXPECT_TRUE(Answers().empty());
   EXPECT_EQ(LineSaw(), std::vector<std::string>{"SIP/2.0 487 Request Terminated"});
