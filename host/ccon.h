@@ -17,7 +17,8 @@ public:
   static void OnOpenTextFile(const CString& name, const CString& header);
   // Non-zero while the host is closing: new INVITEs are left unanswered.
   static BOOL IsClose();
-  // Called after a new INVITE was refused with 488 while closing.
+  // Called after a new INVITE was refused with 488 (no free line, or an
+  // offer the module cannot take).
   static void OnClose();
   // Offers an incoming call; returns the line's connection object, never null.
   static CCon* OnIncomingCall(CCom* module, int line, int callMode, const CString& caller,

@@ -67,7 +67,10 @@ void CCon::OnOpenTextFile(const CString& name, const CString& header) {
 
 BOOL CCon::IsClose() { return nuvex::closing ? 1 : 0; }
 
-void CCon::OnClose() { std::printf("A call was refused while closing.\n"); }
+void CCon::OnClose() {
+  std::printf("incoming call refused (488): no free line, or an offer without a codec in use\n");
+  std::fflush(stdout);
+}
 
 CCon* CCon::OnIncomingCall(CCom*, int line, int, const CString& caller, const CString&, const CString& displayName,
                            const CString&, const CString&) {
