@@ -56,6 +56,10 @@ run_tests() {
   echo "== tests under ThreadSanitizer"
   build build-tsan -DTALVENOR_SANITIZE=thread
   run_ctest build-tsan -E '^interop\.'
+  echo "== calls with real peers under ThreadSanitizer"
+  # The first race report ends the process, so the call fails with it.
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    run_ctest build-tsan -R '^interop\.(calls_sipp|auth_invite|phone_to_phone|phone_prompt)_test$'
   echo "== fuzzing"
   bash fuzz/build_and_run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"
   awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $4 }

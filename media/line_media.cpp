@@ -182,8 +182,11 @@ void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uin
     fill_ += taken;
     at += taken;
     if (fill_ == kFrameSamples) {
-      line.DeliverFrame(frame_.data());
       fill_ = 0;
+      // A long packet fills more than one frame: the host's limit holds
+      // for each, and what it cannot take is dropped like a whole packet.
+      if (line.HostHoldsTooManyFrames()) break;
+      line.DeliverFrame(frame_.data());
     }
   }
 }

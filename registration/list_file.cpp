@@ -28,7 +28,11 @@ std::vector<std::string> ReadableListLines(const std::string& path) {
   return std::move(contents.lines);
 }
 
-std::string_view ListField(std::string_view line, int index) { return NthToken(line, "\t\n", index); }
+// A CR (a list saved with CR LF) or a NUL ends a field as well: neither may
+// reach a header line written from it.
+std::string_view ListField(std::string_view line, int index) {
+  return NthToken(line, std::string_view("\t\r\n\0", 4), index);
+}
 
 uint32_t ListNumber(std::string_view field) {
   uint64_t value = 0;

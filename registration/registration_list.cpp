@@ -69,7 +69,11 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
   if (current.state == ListContents::State::Failed) return false;
   std::vector<std::string> kept;
   for (const std::string& existing : current.lines) {
-    if (Keep(existing, key, now)) kept.push_back(existing);
+    if (!Keep(existing, key, now)) continue;
+    kept.push_back(existing);
+    // A last line without its line feed (a list edited by hand) would take
+    // the next line into itself.
+    if (kept.back().back() != '\n') kept.back() += '\n';
   }
   if (expires != 0) kept.emplace_back(line);
   std::string backupPath = CCon::AddSystemPath("SIP-REG", ".bak");
@@ -100,7 +104,7 @@ std::string FindRegistrationByAddress(std::string_view addressAndPort) {
   if (addressAndPort.empty()) return {};
   for (const std::string& line : LiveRegistrations()) {
     // Cut at "@" too: the second field is the key's "address:port".
-    if (NthToken(line, "@\t\n", 1) == addressAndPort) return std::string(NthToken(line, "@\t\n", 2));
+    if (NthToken(line, "@\t\r\n", 1) == addressAndPort) return std::string(NthToken(line, "@\t\r\n", 2));
   }
   return {};
 }
