@@ -33,7 +33,7 @@ const std::map<int, const char*>& StringTable() {
       {1022, "Gateway response: Not acceptable!"},
       {1023, "Cannot save the SIP settings!"},
       {1024, "Cannot start the SIP module!"},
-      {1025, "Gateway settings cannot contain commas!"},
+      {1025, "Gateway settings cannot contain commas or quotes!"},
   };
   return *table;
 }

@@ -17,7 +17,8 @@ inline constexpr int kSettingsNotSavedMessage = 1023;
 // Shown when a thread the module needs could not be started.
 inline constexpr int kStartFailedMessage = 1024;
 // Shown when a gateway field would hold a comma, which the stored accounts
-// use to separate their fields.
+// use to separate their fields, or a quote, which would end a quoted value
+// of the Authorization line early.
 inline constexpr int kGatewayCommaMessage = 1025;
 
 // Shows string resource `id` and returns when the user has seen it.

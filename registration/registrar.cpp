@@ -84,7 +84,9 @@ bool Authenticated(const SipChannel& channel, const SipMessage& request, std::st
 
 void HandleRegister(const SipChannel& channel, const SipMessage& request) {
   std::string user(RegistrationUser(request));
-  if (user.empty() || request.FindLine(kFromHeader).empty() || request.FindLine(kCseqHeader).empty() ||
+  // A quote in the user would end the quoted realm of its challenge early:
+  // a REGISTER nobody could ever answer.
+  if (user.empty() || user.find('"') != std::string::npos || request.FindLine(kFromHeader).empty() || request.FindLine(kCseqHeader).empty() ||
       request.FindLine(kCallIdHeader).empty()) {
     Answer(channel, kStatus400, request, {});
     return;

@@ -42,7 +42,7 @@ bool FieldChecks::Length(std::string_view text, int limit, int control) {
 
 bool FieldChecks::GatewayText(std::string_view text, int limit, int control) {
   if (!Length(text, limit, control)) return false;
-  if (text.find(',') == std::string_view::npos) return true;
+  if (text.find_first_of(",\"") == std::string_view::npos) return true;
   return Refuse(control, kGatewayCommaMessage, {});
 }
 

@@ -23,8 +23,9 @@ class FieldChecks {
 public:
   // At most `limit` characters (0: any length).
   bool Length(std::string_view text, int limit, int control);
-  // A gateway field: at most `limit` characters and no comma, which the
-  // stored accounts use between their fields.
+  // A gateway field: at most `limit` characters, no comma (the stored
+  // accounts use it between their fields) and no quote (it would end a
+  // quoted value of the Authorization line).
   bool GatewayText(std::string_view text, int limit, int control);
   // The decimal number in `text`, blanks around it allowed, from `lowest`
   // to `highest`.

@@ -260,6 +260,9 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
   Register tabInUser;
   tabInUser.user = "de\tsk";
   tabInUser.callId = "reg-2";
+  Register quoteInUser;  // would end the quoted realm of its challenge early
+  quoteInUser.user = "de\"sk";
+  quoteInUser.callId = "reg-4";
   Register longName;
   longName.callId = "reg-3";
   longName.displayName = std::string(259 - nameStart, 'n') + "victim@6.6.6.6";
@@ -267,7 +270,7 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
     const Register& request;
     const char* status;
   } cases[] = {{tabInAgent, "SIP/2.0 400 Bad request"}, {tabInUser, "SIP/2.0 400 Bad request"},
-               {longName, "SIP/2.0 200 OK"}};
+               {quoteInUser, "SIP/2.0 400 Bad request"}, {longName, "SIP/2.0 200 OK"}};
   for (const auto& c : cases) {
     EXPECT_EQ(StatusLine(Send(c.request)), c.status) << c.request.Text();
     std::string victim = "victim";

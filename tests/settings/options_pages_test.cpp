@@ -140,7 +140,7 @@ TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
   Exchange result = pages_.StoreGateways(form);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.focus, kGatewayCallerIdEdit + 1);
-  EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Gateway settings cannot contain commas!"});
+  EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Gateway settings cannot contain commas or quotes!"});
   EXPECT_EQ(Settings().SelectedGateway, 1);
   EXPECT_EQ(GatewayAccounts()[0]->address, "gw.example.com");
   EXPECT_EQ(GatewayAccounts()[0]->callerId, "5551234");
@@ -158,8 +158,10 @@ TEST_F(OptionsPagesTest, RegisteredBoxGoesThroughTheCredentialsDialog) {
   testhelp::TempDir config;
   testhelp::ScopedEnv xdg("XDG_CONFIG_HOME", config.Path());
   LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
-  // The dialog as the user fills it: first empty, then with a comma, then right.
-  std::vector<CredentialsForm> typed = {{"", " ", "pw"}, {"", "al,ice", "pw"}, {"", "alice", " pw "}};
+  // The dialog as the user fills it: first empty, then with a comma, then a
+  // quote, then right.
+  std::vector<CredentialsForm> typed = {
+      {"", " ", "pw"}, {"", "al,ice", "pw"}, {"", "alice", "p\"w"}, {"", "alice", " pw "}};
   std::vector<Exchange> answers;
   CredentialsForm offered;
   SetCredentialsDialog([&](const CredentialsOffer& offer) -> std::optional<Credentials> {
@@ -178,11 +180,12 @@ TEST_F(OptionsPagesTest, RegisteredBoxGoesThroughTheCredentialsDialog) {
   EXPECT_TRUE(exchange.ok);
   EXPECT_EQ(offered.gateway, kDefaultGatewayHost);
   EXPECT_EQ(offered.userId, "test");  // the stored user id comes before the caller id
-  ASSERT_EQ(answers.size(), 3u);
+  ASSERT_EQ(answers.size(), 4u);
   EXPECT_EQ(answers[0].focus, kCredentialsUserIdEdit);
   EXPECT_EQ(answers[1].focus, kCredentialsUserIdEdit);
-  EXPECT_TRUE(answers[2].ok);
-  EXPECT_EQ(messages_.Ids(), (std::vector<int>{1013, 1025}));
+  EXPECT_EQ(answers[2].focus, kCredentialsPasswordEdit);
+  EXPECT_TRUE(answers[3].ok);
+  EXPECT_EQ(messages_.Ids(), (std::vector<int>{1013, 1025, 1025}));
   EXPECT_TRUE(form.rows[0].registered);
   EXPECT_EQ(GatewayAccounts()[0]->userId, "alice");
   EXPECT_EQ(GatewayAccounts()[0]->password, "pw");
