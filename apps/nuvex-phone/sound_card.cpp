@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -101,7 +102,18 @@ private:
     std::array<int32_t, kCallFrame> mix{};
     std::array<int16_t, kCallFrame> mixed{};
     Resampler fromCard, toCard;
+    // A card paces the loop by blocking until 40 ms have been heard; one
+    // that does not (a null device, some virtual ones) would have the calls
+    // send as fast as the processor goes. The clock holds it to real time.
+    auto next = std::chrono::steady_clock::now();
     while (running_) {
+      next += std::chrono::milliseconds(40);
+      auto now = std::chrono::steady_clock::now();
+      if (next > now) {
+        std::this_thread::sleep_until(next);
+      } else if (now - next > std::chrono::milliseconds(200)) {
+        next = now;  // far behind (the machine was busy): no burst to catch up
+      }
       // Overflow and underflow only mean a frame was late: go on.
       Pa_ReadStream(stream_, captured.data(), deviceFrame_);
       fromCard.Convert(captured, microphone);
