@@ -43,18 +43,7 @@ cc -O2 -Wall -Wextra -o "$WORK_DIR/bare_405" "$BENCH_DIR/bare_405.c" || interop_
 KAMAILIO_PID=
 
 start_kamailio() {
-  local port=$1 modules
-  modules=$(dirname "$(find /usr/lib -path '*/kamailio/modules/sl.so' -print -quit 2>/dev/null)")
-  [[ -n $modules && $modules != . ]] || interop_fail "kamailio's sl module is not installed"
-  cat >"$WORK_DIR/kamailio.cfg" <<EOF
-#!KAMAILIO
-debug=0
-log_stderror=yes
-children=1
-disable_tcp=yes
-auto_aliases=no
-listen=udp:127.0.0.1:$port
-mpath="$modules/"
+  cat >"$WORK_DIR/kamailio-body.cfg" <<'EOF'
 loadmodule "sl.so"
 loadmodule "textops.so"
 request_route {
@@ -63,17 +52,7 @@ request_route {
   exit;
 }
 EOF
-  kamailio -f "$WORK_DIR/kamailio.cfg" -n 1 -x tlsf -X tlsf -m 64 -M 8 -DD -E -w "$WORK_DIR" \
-    >"$WORK_DIR/kamailio.log" 2>&1 &
-  KAMAILIO_PID=$!
-  interop_track_pid "$KAMAILIO_PID"
-  local waited=0
-  until interop_udp_bound "$port"; do
-    kill -0 "$KAMAILIO_PID" 2>/dev/null ||
-      interop_fail "kamailio did not start:$(printf '\n'; sed 's/^/  | /' "$WORK_DIR/kamailio.log")"
-    ((waited++ < 200)) || interop_fail "kamailio did not bind UDP port $port within 10 s"
-    sleep 0.05
-  done
+  interop_start_kamailio "$1" "$WORK_DIR/kamailio-body.cfg"
   sleep 0.5  # the worker processes start after the socket is bound
 }
 

@@ -299,3 +299,31 @@ interop_baresip_config() {
   printf '<sip:bs@127.0.0.1:%s>;regint=0;audio_codecs=%s;answermode=%s\n' "$port" "$codec" "$answermode" \
     >"$dir/accounts"
 }
+
+# interop_start_kamailio PORT BODY_FILE [DEBUG]: kamailio with one worker and
+# the tlsf allocator on udp:127.0.0.1:PORT (UDP only), its configuration the
+# common head followed by BODY_FILE (the loadmodule and modparam lines and the
+# request_route). Its log is $KAMAILIO_LOG; sets KAMAILIO_PID and returns once
+# the port is bound.
+interop_start_kamailio() {
+  local port=$1 body=$2 debug=${3:-0} modules
+  modules=$(dirname "$(find /usr/lib -path '*/kamailio/modules/sl.so' -print -quit 2>/dev/null)")
+  [[ -n $modules && $modules != . ]] || interop_fail "kamailio's modules are not installed"
+  KAMAILIO_LOG=$WORK_DIR/kamailio.log
+  {
+    printf '#!KAMAILIO\ndebug=%s\nlog_stderror=yes\nchildren=1\ndisable_tcp=yes\nauto_aliases=no\n' "$debug"
+    printf 'listen=udp:127.0.0.1:%s\nmpath="%s/"\n' "$port" "$modules"
+    cat "$body"
+  } >"$WORK_DIR/kamailio.cfg"
+  kamailio -f "$WORK_DIR/kamailio.cfg" -n 1 -x tlsf -X tlsf -m 64 -M 8 -DD -E -w "$WORK_DIR" \
+    >"$KAMAILIO_LOG" 2>&1 &
+  KAMAILIO_PID=$!
+  interop_track_pid "$KAMAILIO_PID"
+  local waited=0
+  until interop_udp_bound "$port"; do
+    kill -0 "$KAMAILIO_PID" 2>/dev/null ||
+      interop_fail "kamailio did not start:$(printf '\n'; sed 's/^/  | /' "$KAMAILIO_LOG")"
+    ((waited++ < 200)) || interop_fail "kamailio did not bind UDP port $port within 10 s"
+    sleep 0.05
+  done
+}
