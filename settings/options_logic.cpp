@@ -1,5 +1,7 @@
 #include "settings/options_logic.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <optional>
 
@@ -116,7 +118,13 @@ public:
     return LoadGateways();
   }
 
-  std::string HelpFile() override { return Settings().HelpFilePath.Get(); }
+  // Help on this platform is HTML: where the compiled help file is missing,
+  // the file of the same name ending in ".html" stands in for it.
+  std::string HelpFile() override {
+    std::string path = Settings().HelpFilePath.Get();
+    if (access(path.c_str(), R_OK) == 0 || !path.ends_with(".chm")) return path;
+    return path.substr(0, path.size() - 4) + ".html";
+  }
 
   RegisterForm LoadRegister() override {
     ModuleSettings& settings = Settings();

@@ -206,6 +206,16 @@ TEST_F(OptionsPagesTest, ListButtonsOpenTheListsWithTheirHeaders) {
   EXPECT_EQ(calls[1].arguments, (std::vector<std::string>{"SIP-PIN", "UserID\tPassword\n"}));
 }
 
+TEST_F(OptionsPagesTest, HelpIsTheHtmlFileWhereTheCompiledOneIsMissing) {
+  testhelp::TempDir folder;
+  std::string old = Settings().HelpFilePath.Get();
+  Settings().HelpFilePath.Set(folder.File("Nuvex.chm"));
+  EXPECT_EQ(pages_.HelpFile(), folder.File("Nuvex.html"));
+  testhelp::WriteFile(folder.File("Nuvex.chm"), "compiled help");
+  EXPECT_EQ(pages_.HelpFile(), folder.File("Nuvex.chm"));
+  Settings().HelpFilePath.Set(old);
+}
+
 // A plugin that records what the module asks of it.
 class FakePlugin final : public OptionsPlugin {
 public:
