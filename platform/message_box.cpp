@@ -113,10 +113,6 @@ void SetMessageBackend(MessageBackend backend) {
   State().backend = backend ? std::move(backend) : MessageBackend(WriteToStandardError);
 }
 
-}  // namespace talvenor
-
-namespace talvenor {
-
 void SetMessageToolkit(MessageToolkit toolkit) {
   std::scoped_lock lock(State().mutex);
   State().toolkit = std::move(toolkit);

@@ -123,8 +123,8 @@ std::string GatewayAccount::ComposeRegister(const std::string& local) {
   return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s: %s%s\r\n%s: 0\r\n\r\n",
                       "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, Tag()),
                       RegisterToLine(displayName, userId, host), RegisterFromLine(displayName, userId, host, Tag()),
-                      callIdLine, cseqLine, kMaxForwardsLine, RegisterContactLine(userId, local, suffix, expires), authorizationLine,
-                      proxyAuthorizationLine, "User-Agent", "Talvenor", " 7.2", "Content-Length");
+                      callIdLine, cseqLine, kMaxForwardsLine, RegisterContactLine(userId, local, suffix, expires),
+                      authorizationLine, proxyAuthorizationLine, "User-Agent", "Talvenor", " 7.2", "Content-Length");
 }
 
 void GatewayAccount::OnGatewayResponse(const SipMessage& response) {
