@@ -128,6 +128,10 @@ int main(int argc, char** argv) {
       quit = quit || nuvex::RunCommand(command) == nuvex::CommandResult::Quit;
     }
     if (quit) break;
+    if (nuvex::Module() == nullptr) {
+      exitCode = 1;  // the module did not start again after `register`
+      break;
+    }
     bool connected = false;
     if (options.exitWhenIdle && nuvex::FirstCallEnded(connected)) {
       exitCode = connected ? 0 : 1;

@@ -99,7 +99,7 @@ bool ToggleGatewayRegistration(int account) {
   }
   module = createCom();
   if (module == nullptr) {
-    Say("the module did not start again");
+    Say("the module did not start again: the phone ends");
     return false;
   }
   RestartCalls(module);

@@ -10,6 +10,7 @@ namespace nuvex {
 
 // Loads the library and starts the module; false after a line on stderr.
 bool StartModule(const std::string& libraryPath);
+// Null once the module did not start again after `register`: the phone ends.
 CCom* Module();
 // Shuts the module down (the profile is written then).
 void StopModule();

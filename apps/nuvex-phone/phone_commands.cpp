@@ -63,6 +63,7 @@ CommandResult RunCommand(const std::string& line) {
   int number = -1;
   int other = -1;
   if (command.empty()) return CommandResult::Continue;
+  if (Module() == nullptr) return CommandResult::Quit;  // it did not start again after `register`
   if (command == "quit" || command == "exit") return CommandResult::Quit;
   if (command == "help") {
     Say(kHelp);
