@@ -41,12 +41,7 @@ bool LoadG729Library(const std::vector<std::string>& candidates) {
   return true;
 }
 
-std::vector<std::string> DefaultG729Candidates() {
-  std::vector<std::string> candidates;
-  if (std::string folder = ModuleDirectory(); !folder.empty()) candidates.push_back(folder + "/libCodecG729.so");
-  candidates.push_back("libCodecG729.so");
-  return candidates;
-}
+std::vector<std::string> DefaultG729Candidates() { return LibraryCandidates("libCodecG729.so"); }
 
 void FreeG729Library() {
   G729State& state = State();

@@ -10,6 +10,10 @@ namespace talvenor {
 bool SharedLibrary::Load(const std::string& path) {
   Free();
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* error = dlerror();
+    error_ = error != nullptr ? error : path + " cannot be loaded";
+  }
   return handle_ != nullptr;
 }
 
@@ -42,6 +46,13 @@ std::string ExecutableDirectory() {
   ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
   if (length <= 0) return {};
   return FolderOf(std::string(path.data(), static_cast<size_t>(length)));
+}
+
+std::vector<std::string> LibraryCandidates(const std::string& fileName) {
+  std::vector<std::string> candidates;
+  if (std::string folder = ModuleDirectory(); !folder.empty()) candidates.push_back(folder + "/" + fileName);
+  candidates.push_back(fileName);
+  return candidates;
 }
 
 }  // namespace talvenor

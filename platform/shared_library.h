@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace talvenor {
 
@@ -12,8 +13,10 @@ public:
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-  // Loads the library at `path` (a bare name searches the loader's path).
+  // Loads the library at `path` (a bare name searches the loader's path);
+  // on failure LoadError() tells why.
   bool Load(const std::string& path);
+  const std::string& LoadError() const { return error_; }
   bool IsLoaded() const { return handle_ != nullptr; }
   // Address of an exported symbol, or null.
   void* Symbol(const char* name) const;
@@ -21,11 +24,15 @@ public:
 
 private:
   void* handle_ = nullptr;
+  std::string error_;
 };
 
 // Folder of the shared object that holds this code (the module itself), with
 // no trailing slash; empty when unknown.
 std::string ModuleDirectory();
+// Where a library of the module's is looked for, in order: next to the
+// module, then by the loader's search path.
+std::vector<std::string> LibraryCandidates(const std::string& fileName);
 // Folder of the running executable (the host), with no trailing slash.
 std::string ExecutableDirectory();
 

@@ -1,7 +1,5 @@
 #include "settings/options_sheet.h"
 
-#include <dlfcn.h>
-
 #include <atomic>
 
 #include "platform/message_box.h"
@@ -16,6 +14,7 @@ namespace {
 struct PluginState {
   std::mutex mutex;
   OptionsPlugin* plugin = nullptr;
+  SharedLibrary library;  // the state is never destroyed, so neither is it unloaded
   std::atomic<bool> sheetOpen{false};
 };
 
@@ -40,21 +39,16 @@ void InstallToolkit(OptionsPlugin* plugin) {
 
 // The plugin from next to the module, else from the loader's path. A
 // library once loaded is never unloaded: a toolkit does not survive it.
-OptionsPlugin* LoadPlugin(std::string& why) {
-  std::vector<std::string> candidates;
-  if (std::string folder = ModuleDirectory(); !folder.empty()) candidates.push_back(folder + "/" + kOptionsPluginFile);
-  candidates.push_back(kOptionsPluginFile);
-  for (const std::string& path : candidates) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      if (const char* error = dlerror()) why = error;
+OptionsPlugin* LoadPlugin(SharedLibrary& library, std::string& why) {
+  for (const std::string& path : LibraryCandidates(kOptionsPluginFile)) {
+    if (!library.Load(path)) {
+      why = library.LoadError();
       continue;
     }
-    auto entry = reinterpret_cast<OptionsPluginEntry>(dlsym(handle, kOptionsPluginEntry));
-    OptionsPlugin* plugin = entry != nullptr ? entry() : nullptr;
-    if (plugin != nullptr) return plugin;
-    why = std::string(path) + " offers no dialogs";
-    dlclose(handle);
+    auto entry = reinterpret_cast<OptionsPluginEntry>(library.Symbol(kOptionsPluginEntry));
+    if (OptionsPlugin* plugin = entry != nullptr ? entry() : nullptr) return plugin;
+    why = path + " offers no dialogs";
+    library.Free();
   }
   return nullptr;
 }
@@ -62,7 +56,7 @@ OptionsPlugin* LoadPlugin(std::string& why) {
 OptionsPlugin* Plugin(std::string& why) {
   std::scoped_lock lock(State().mutex);
   if (State().plugin == nullptr) {
-    State().plugin = LoadPlugin(why);
+    State().plugin = LoadPlugin(State().library, why);
     if (State().plugin != nullptr) InstallToolkit(State().plugin);
   }
   return State().plugin;
