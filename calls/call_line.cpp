@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "calls/call_timing.h"
+#include "sip/call_id_number.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
 #include "sip/sip_message.h"
@@ -33,6 +34,7 @@ CallLine::CallLine(CallContext& context, CallParameters parameters)
       context_(context),
       lineIndex_(parameters.lineIndex),
       incoming_(parameters.connection == nullptr),
+      callIdNumber_(NewCallIdNumber()),
       connection_(parameters.connection),
       target_(std::move(parameters.target)),
       userId_(std::move(parameters.userId)),
@@ -58,6 +60,7 @@ long CallLine::SendInCallRequest(SipKind method, std::string_view extraText, std
                                                PortSuffix(context_.AdvertisedSipPort()), kBranchPrefix, Tag(),
                                                ++requestsSent_)
                                 : dialog_.viaLine;
+    if (method == kInvite) inviteCseq_ = cseq;  // its answers are ours from now on
     text = fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s\r\n%s%s%s\r\n", methodName, target_,
                         kSipVersionText, via, dialog_.toLine, dialog_.fromLine, dialog_.callIdLine, kCseqHeader,
                         cseq.load(), methodName, kMaxForwardsLine, authorizationText_, proxyAuthorizationText_);
@@ -175,6 +178,7 @@ void CallLine::ShowCallInfo(std::string text) {
     std::scoped_lock lock(textMutex_);
     infoText_ = text;
   }
+  if (told_) return;  // the host may have let go of the connection
   if (CCon* connection = connection_) connection->OnCallInfo(text);
 }
 

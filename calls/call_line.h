@@ -81,6 +81,20 @@ public:
   int LineIndex() const { return lineIndex_; }
   bool Incoming() const { return incoming_; }
   uint32_t Tag() const { return tag_.Value(); }
+  // The random number of an outgoing call's Call-ID, drawn with the line.
+  uint32_t CallIdNumber() const { return callIdNumber_; }
+
+  // Whether a message whose Call-ID line equals this line's belongs to it.
+  // A request belongs when its To tag is ours and its From tag the far
+  // end's (once known); the caller's INVITE again and its CANCEL, which
+  // carry no tag of ours, when they repeat the INVITE's far-end tag, topmost
+  // Via branch and CSeq number. A response belongs when it answers a request
+  // of ours still outstanding: our branch, its CSeq number and method. The
+  // source address is not compared: a provider's proxies take turns.
+  bool Owns(const SipMessage& message) const;
+  // An incoming line's dialog as its INVITE set it up: the caller's tag and
+  // the INVITE transaction's topmost Via branch and CSeq number.
+  void SetInviteTransaction(std::string_view farTag, std::string_view branch, int32_t cseqNumber);
 
   // A request or response of this line's dialog; the dispatcher calls it
   // under ModuleLock on the receive thread.
@@ -187,18 +201,28 @@ private:
   void Disconnect();
   // An ACK and a BYE for a 200 to our INVITE that came after the call ended here.
   void ByeAfterLateAnswer(const SipMessage& response);
+  // Takes the To line of a response to our INVITE, with the far end's tag.
+  void AdoptFarEnd(const SipMessage& response);
+  bool OwnsRequest(const SipMessage& request) const;
+  bool OwnsResponse(const SipMessage& response) const;
   long SendToPeer(const std::string& text);
 
   CallContext& context_;
   const int lineIndex_;
   const bool incoming_;
   ObjectTag tag_;
+  const uint32_t callIdNumber_;
   std::atomic<CCon*> connection_;
-  std::atomic<uint32_t> requestsSent_{0};
-  std::atomic<bool> told_{false};  // the host heard OnDisconnected  // numbers the branches of an incoming line's requests
+  std::atomic<uint32_t> requestsSent_{0};  // numbers the branches of an incoming line's requests
+  std::atomic<bool> told_{false};  // the host heard OnDisconnected
+  std::atomic<int32_t> inviteCseq_{0};  // the caller's INVITE, or the last INVITE we sent (0: none)
+  unsigned ringingTicks_ = 0;  // the timer's alone, under ModuleLock
 
   mutable std::mutex textMutex_;  // guards what follows; never held while the host is called
   DialogLines dialog_;
+  std::string farTag_;
+  bool farTagKnown_ = false;  // an outgoing call learns it from the first answer with a tag
+  std::string inviteBranch_;  // incoming: the topmost Via branch of the caller's INVITE
   bool namesExchanged_ = false;  // an incoming line's BYE swaps From and To once
   std::optional<GatewayCredentials> gateway_;
   std::string target_;

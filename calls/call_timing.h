@@ -11,6 +11,9 @@ struct CallTiming {
   std::chrono::milliseconds repeatPause{500};  // between repetitions of a request
   int repetitions = 6;
   unsigned idleTickLimit = 30;  // a call is hung up on the tick after more than this many
+  // An incoming call left ringing is refused on the tick after this many:
+  // three minutes of 888 ms ticks.
+  unsigned ringTickLimit = 203;
 };
 
 CallTiming CurrentCallTiming();

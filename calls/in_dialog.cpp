@@ -32,7 +32,10 @@ void CallLine::HandleInDialog(const SipMessage& message) {
       SendInCallResponse(kStatus180, {}, {});  // a repeated INVITE: still ringing
       return;
     case kCancel:
-      SendInCallResponse(kStatus487, {}, {});  // the dispatcher answered the CANCEL itself
+      // After the final answer a CANCEL changes nothing; the dispatcher
+      // answered it 200 either way.
+      if (!incoming_ || answered || state != CallState::Setup) return;
+      SendInCallResponse(kStatus487, {}, {});
       Finish();
       return;
     case kBye:
@@ -65,10 +68,7 @@ void CallLine::HandleInDialog(const SipMessage& message) {
       break;
   }
   if (IsRinging(kind)) {
-    {
-      std::scoped_lock lock(textMutex_);
-      dialog_.toLine = std::string(message.FindLine(kToHeader));  // with the far end's tag
-    }
+    AdoptFarEnd(message);
     awaitingResponse = false;
   } else if (IsFinalFailure(kind)) {
     EndWith(kEndFailed, true);
@@ -84,12 +84,9 @@ void CallLine::EndWith(int reason, bool acknowledge) {
 
 void CallLine::OnInviteAnswered(const SipMessage& response) {
   awaitingResponse = false;
-  {
-    // The 200's To line carries the far end's tag, which the ACK and BYE
-    // must repeat even when no provisional response brought it.
-    std::scoped_lock lock(textMutex_);
-    if (std::string_view to = response.FindLine(kToHeader); !to.empty()) dialog_.toLine = std::string(to);
-  }
+  // The 200's To line carries the far end's tag, which the ACK and BYE
+  // must repeat even when no provisional response brought it.
+  AdoptFarEnd(response);
   if (state == CallState::Connected) {
     SendInCallRequest(kAck, {}, {});  // a repeated 200: our ACK was lost
     return;
@@ -107,10 +104,7 @@ void CallLine::OnInviteAnswered(const SipMessage& response) {
 void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
   // The far end took the call after we gave it up: without an ACK and a BYE
   // it would stay connected, talking to nobody.
-  {
-    std::scoped_lock lock(textMutex_);
-    if (std::string_view to = response.FindLine(kToHeader); !to.empty()) dialog_.toLine = std::string(to);
-  }
+  AdoptFarEnd(response);
   SendInCallRequest(kAck, {}, {});
   ++cseq;
   pendingRequest = kBye;
@@ -177,7 +171,12 @@ void CallLine::Finish() {
 }
 
 void CallLine::Tick() {
-  if (state == CallState::Setup) return;
+  if (state == CallState::Setup) {
+    // Nobody answers or refuses: the caller gets 480 rather than a line
+    // held for good, and the host hears the end as for a CANCEL.
+    if (incoming_ && !answered && ringingTicks_++ > CurrentCallTiming().ringTickLimit) HangUp();
+    return;
+  }
   unsigned idle = idleTicks++;
   if (idle > CurrentCallTiming().idleTickLimit) HangUp();
 }

@@ -91,6 +91,7 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
   line->SetUserId(caller);
   line->SetDisplayName(displayName);
   line->SetDialog(dialog);
+  line->SetInviteTransaction(FromTag(invite), TopViaBranch(invite), CseqNumber(invite));
   line->SendInCallResponse(kStatus100, {}, {});
   dialog.toLine += fmt::sprintf(";tag=%u", line->Tag());  // from the 180 on
   line->SetDialog(dialog);

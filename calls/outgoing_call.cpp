@@ -14,7 +14,6 @@
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "registration/registration_list.h"
-#include "sip/call_id_number.h"
 #include "sip/compose.h"
 #include "sip/tokens.h"
 
@@ -91,10 +90,20 @@ Ipv4Endpoint ResolvePeer(const std::string& hostPart) {
   return {address, NetworkPort(port <= 0 || port > 65535 ? kDefaultSipPort : static_cast<uint16_t>(port))};
 }
 
+// CR, LF or NUL in a text from the host would end a header line early and
+// let the text write lines of its own.
+bool HostTextsAreClean(const CallLine& line) {
+  constexpr std::string_view kLineBreaks("\r\n\0", 3);
+  for (const std::string& text : {line.Target(), line.UserId(), line.DisplayName(), line.extraArgument}) {
+    if (text.find_first_of(kLineBreaks) != std::string::npos) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void RunOutgoingCall(CallLine& line) {
-  if (line.callMode != 0) return line.FailEarly(kEndUnreachable);
+  if (line.callMode != 0 || !HostTextsAreClean(line)) return line.FailEarly(kEndUnreachable);
   std::optional<Destination> destination = FindDestination(line);
   if (!destination) return line.FailEarly(kEndUnreachable);
   if (destination->gateway) {
@@ -121,9 +130,9 @@ void RunOutgoingCall(CallLine& line) {
   dialog.viaLine = ViaLine(localIp, suffix, line.Tag());
   dialog.toLine = InviteToLine(destination->target);
   dialog.fromLine = InviteFromLine(displayName, user, settings.LocalAddress.Get(), line.Tag());
-  // A number of its own: the RTP port repeats every fourth call, and a late
-  // BYE of an old call must not end a new one.
-  dialog.callIdLine = CallIdLine(NewCallIdNumber(), localIp);
+  // A random number of its own: a late BYE of an old call must not end a
+  // new one, and a stranger must not be able to aim at this one.
+  dialog.callIdLine = CallIdLine(line.CallIdNumber(), localIp);
   line.SetDialog(dialog);
   std::string contact = InviteContactLine(localIp, suffix);
 

@@ -145,6 +145,10 @@ void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uin
   if (line.endReason != kEndNormal || line.finished) return;
   int type = secondByte & 0x7F;
   if (line.firstPacketPending) {
+    // Only the far end may set where the audio goes: the address its SDP
+    // named, or the one its SIP comes from (a phone behind NAT sends from
+    // its public address), any port. A stranger's packets change nothing.
+    if (source.address != line.RtpPeer().address && source.address != line.SipPeer().address) return;
     // From now on the module answers to where the far end sends from.
     rtpSourceAddress_ = source.address;
     line.SetRtpPeer(source);

@@ -51,14 +51,15 @@ void SipModule::Answer(int line, int reason, int, int) {
 }
 
 void SipModule::ReleaseFrame(int line, int) {
-  // Taken without ModuleLock: the frame lock of a line is never taken under it.
+  // Without ModuleLock, as SendAudio: audio never waits for SIP work.
   Guarded([&] {
     if (std::shared_ptr<CallLine> call = Line(line)) call->ReleaseFrame();
   });
 }
 
 void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
-  // The host's audio thread: no module lock, the media has its own.
+  // The host's audio thread: the line is reached through the slots' own
+  // lock, never ModuleLock, and the media has a lock of its own.
   Guarded([&] {
     std::shared_ptr<CallLine> call = Line(line);
     std::shared_ptr<MediaHandle> media = call ? call->Media() : nullptr;
@@ -73,8 +74,12 @@ void SipModule::ReleaseLine(int line, int) {
   // share it, so no other lock is needed to keep it alive for them.
   Guarded([&] {
     if (line < 0 || line >= kMaxLines) return;
+    std::shared_ptr<CallLine> released;  // goes after the locks, with whatever it holds
     std::scoped_lock lock(moduleLock_);
-    lines_[line].reset();
+    {
+      std::scoped_lock slots(slotsMutex_);
+      released = std::move(lines_[line]);
+    }
     while (highestLine_ > 0 && !lines_[highestLine_]) --highestLine_;
   });
 }

@@ -16,6 +16,7 @@ std::shared_ptr<CallLine> SipModule::CreateLine(const LineMaker& make) {
     if (lines_[index]) continue;
     std::shared_ptr<CallLine> line = make(index);
     if (!line) return nullptr;
+    std::scoped_lock slots(slotsMutex_);
     lines_[index] = line;
     highestLine_ = std::max(highestLine_, index);
     return line;
@@ -26,13 +27,14 @@ std::shared_ptr<CallLine> SipModule::CreateLine(const LineMaker& make) {
 bool SipModule::AttachLine(int index, std::shared_ptr<CallLine> line) {
   std::scoped_lock lock(moduleLock_);
   if (index < 0 || index >= Settings().LineCount || lines_[index]) return false;
+  std::scoped_lock slots(slotsMutex_);
   lines_[index] = std::move(line);
   highestLine_ = std::max(highestLine_, index);
   return true;
 }
 
 std::shared_ptr<CallLine> SipModule::Line(int index) {
-  std::scoped_lock lock(moduleLock_);
+  std::scoped_lock lock(slotsMutex_);
   return index >= 0 && index < kMaxLines ? lines_[index] : nullptr;
 }
 

@@ -84,7 +84,7 @@ int SipModule::StartRun() {
   try {
     LoadG729Library(DefaultG729Candidates());
     {
-      std::scoped_lock lock(moduleLock_);
+      std::scoped_lock lock(moduleLock_, slotsMutex_);
       highestLine_ = 0;
       lines_ = {};
     }

@@ -75,7 +75,8 @@ public:
   // the slot's index, under ModuleLock; null when every slot is taken.
   using LineMaker = std::function<std::shared_ptr<CallLine>(int index)>;
   std::shared_ptr<CallLine> CreateLine(const LineMaker& make);
-  // The line in a slot, or null for an empty or out-of-range index.
+  // The line in a slot, or null for an empty or out-of-range index; never
+  // waits for ModuleLock.
   std::shared_ptr<CallLine> Line(int index);
   // The highest line index taken since the top lines were last freed.
   int HighestLine();
@@ -139,6 +140,9 @@ private:
   std::atomic<int> receiveThreads_{0};
   int highestLine_ = 0;
   mutable std::recursive_mutex moduleLock_;
+  // The slots change under ModuleLock and this lock both; either is enough
+  // to read them. The host's audio reaches its line with this one alone.
+  mutable std::mutex slotsMutex_;
   std::array<std::shared_ptr<CallLine>, kMaxLines> lines_;
   PeriodicTimer timer_;
   SendCapture sendCapture_;

@@ -5,9 +5,8 @@
 
 namespace talvenor {
 
-// The millisecond tick count, moved past every number handed out before, so
-// that Call-IDs made in the same millisecond (accounts registering at
-// start-up) still differ: each takes only its own responses.
+// A random number: a stranger who cannot guess a call's Call-ID cannot
+// aim a message at it, and two Call-IDs made at once still differ.
 uint32_t NewCallIdNumber();
 
 }  // namespace talvenor

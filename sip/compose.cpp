@@ -23,7 +23,10 @@ std::string ViaLine(std::string_view localAddress, std::string_view portSuffix, 
 }
 
 std::string DisplayPart(std::string_view displayName) {
-  return displayName.empty() ? std::string{} : fmt::sprintf("\"%s\" ", displayName);
+  // A quote or backslash would end the quoted name early or escape its end.
+  std::string name(displayName);
+  std::erase_if(name, [](char c) { return c == '"' || c == '\\'; });
+  return name.empty() ? std::string{} : fmt::sprintf("\"%s\" ", name);
 }
 
 std::string RegisterFromLine(std::string_view displayName, std::string_view user,

@@ -30,7 +30,8 @@ std::string PortSuffix(uint16_t sipPort);
 // 'Via: SIP/2.0/UDP 10.0.0.2:5070;branch=z9hG4bK1234'
 std::string ViaLine(std::string_view localAddress, std::string_view portSuffix, uint32_t tag);
 
-// '"Front Desk" ' with its trailing blank; empty for an empty name.
+// '"Front Desk" ' with its trailing blank; empty for an empty name. Quotes
+// and backslashes are left out.
 std::string DisplayPart(std::string_view displayName);
 
 // 'From: "Desk" <sip:desk@gw.example>;tag=1234'

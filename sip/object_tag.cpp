@@ -1,28 +1,26 @@
 #include "sip/object_tag.h"
 
 #include <mutex>
-#include <random>
+#include <optional>
 #include <unordered_set>
 #include <utility>
+
+#include "sip/random_number.h"
 
 namespace talvenor {
 namespace {
 
-// One counter for the whole process, started at a random point so that two
-// runs of the module do not repeat each other's tags and branches. It counts
-// up, wraps past the top, and skips 0 and every number a live tag holds.
+// Random numbers for the whole process: a tag (and the branches made from
+// it) must not be guessable by a stranger who wants to end or answer
+// someone else's call. 0 and every number a live tag holds are drawn again.
 class TagAllocator {
 public:
-  TagAllocator() : next_(std::random_device{}()) {}
-
   uint32_t Take() {
     std::scoped_lock lock(mutex_);
+    uint32_t value = next_ ? *std::exchange(next_, std::nullopt) : RandomNumber();
     // Terminates while fewer than 2^32 - 1 tags are alive, which the few
     // call lines and accounts of a process never approach.
-    while (next_ == 0 || live_.contains(next_)) {
-      ++next_;
-    }
-    uint32_t value = next_++;
+    while (value == 0 || live_.contains(value)) value = RandomNumber();
     live_.insert(value);
     return value;
   }
@@ -39,7 +37,7 @@ public:
 
 private:
   std::mutex mutex_;
-  uint32_t next_;
+  std::optional<uint32_t> next_;  // the next draw, set by tests
   std::unordered_set<uint32_t> live_;
 };
 

@@ -9,8 +9,8 @@ namespace talvenor {
 
 class ObjectTag {
 public:
-  // Takes a number that no live tag holds: never 0, fixed for the life of
-  // this object. Thread-safe.
+  // Takes a random number that no live tag holds: never 0, fixed for the
+  // life of this object. Thread-safe.
   ObjectTag();
   ~ObjectTag();
 
@@ -22,8 +22,8 @@ public:
 
   uint32_t Value() const { return value_; }
 
-  // Makes the next allocation start its search at value (for tests that
-  // drive the counter onto live numbers or across its wrap).
+  // Makes the next allocation draw `value` (for tests that drive it onto
+  // live numbers or 0).
   static void SetNextValueForTesting(uint32_t value);
 
 private:

@@ -9,6 +9,10 @@ std::string_view CseqMethod(const SipMessage& message) {
   return NthToken(message.FindLine(kCseqHeader), ": ", 2);
 }
 
+int32_t CseqNumber(const SipMessage& message) {
+  return DecimalValue(NthToken(message.FindLine(kCseqHeader), ": ", 1));
+}
+
 int32_t MinExpires(const SipMessage& message) {
   return DecimalValue(NthToken(message.FindLine(kMinExpiresHeader), ": ", 1));
 }
@@ -47,6 +51,31 @@ size_t ParameterEnd(std::string_view text, size_t at) {
 }
 
 }  // namespace
+
+std::string_view HeaderParameter(std::string_view line, std::string_view name) {
+  size_t bracket = line.rfind('>');
+  size_t at = bracket != std::string_view::npos ? bracket : line.find(':');
+  if (at == std::string_view::npos) return {};
+  line = line.substr(0, line.find(',', at));  // the first of several values
+  while ((at = line.find(';', at)) != std::string_view::npos) {
+    at = SkipBlanks(line, at + 1);
+    if (!StartsWithIgnoreCase(line.substr(at), name)) continue;
+    size_t equals = SkipBlanks(line, at + name.size());
+    if (equals >= line.size() || line[equals] != '=') continue;
+    size_t start = SkipBlanks(line, equals + 1);
+    size_t end = line.find_first_of("; \t", start);
+    return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+  }
+  return {};
+}
+
+std::string_view FromTag(const SipMessage& message) { return HeaderParameter(message.FindLine(kFromHeader), "tag"); }
+
+std::string_view ToTag(const SipMessage& message) { return HeaderParameter(message.FindLine(kToHeader), "tag"); }
+
+std::string_view TopViaBranch(const SipMessage& message) {
+  return HeaderParameter(message.FindLine(kViaHeader), "branch");
+}
 
 std::string_view QuotedParameter(std::string_view line, std::string_view name) {
   constexpr std::string_view kScheme = "Digest";
@@ -148,7 +177,7 @@ std::string_view UserAgentText(const SipMessage& message) {
   return TrimWhitespace(NthToken(message.FindLine(kUserAgentHeader), ":", 1));
 }
 
-bool CallIdMatches(std::string_view key, std::string_view stored) { return key == stored; }
+bool CallIdMatches(std::string_view key, std::string_view stored) { return !key.empty() && key == stored; }
 
 bool RegistrationResponseMatches(const SipMessage& response, std::string_view callIdLine,
                                  std::string_view cseqLine) {

@@ -15,6 +15,20 @@ namespace talvenor {
 // 'CSeq: 2 REGISTER' gives "REGISTER".
 std::string_view CseqMethod(const SipMessage& message);
 
+// 'CSeq: 2 REGISTER' gives 2.
+int32_t CseqNumber(const SipMessage& message);
+
+// 'From: "Desk" <sip:a@h;tag=x>;tag=77' with "tag" gives "77": a header
+// parameter, after the bracketed address when there is one, up to the next
+// ';', ',' or blank; the name is compared ignoring case. Empty when absent.
+std::string_view HeaderParameter(std::string_view line, std::string_view name);
+// The tag of the message's From or To line; empty when it has none.
+std::string_view FromTag(const SipMessage& message);
+std::string_view ToTag(const SipMessage& message);
+// The branch of the topmost Via: 'Via: SIP/2.0/UDP h;branch=z9hG4bK7, ...'
+// gives "z9hG4bK7".
+std::string_view TopViaBranch(const SipMessage& message);
+
 // 'Min-Expires: 60' gives 60.
 int32_t MinExpires(const SipMessage& message);
 
@@ -67,8 +81,10 @@ std::string_view RegistrationUser(const SipMessage& message);
 // 'User-Agent: Phone 1.0' gives "Phone 1.0".
 std::string_view UserAgentText(const SipMessage& message);
 
-// A call line owns a message whose Call-ID line equals its stored one
-// exactly: 'Call-Id: x' does not match 'Call-ID: x'.
+// A message is looked for on a call line whose stored Call-ID line equals
+// its own exactly: 'Call-Id: x' does not match 'Call-ID: x'. An empty line
+// (a message without Call-ID, a line whose dialog is not built yet) never
+// matches.
 bool CallIdMatches(std::string_view key, std::string_view stored);
 // A response belongs to a registration when its Call-ID and CSeq lines equal
 // the stored ones ignoring case.

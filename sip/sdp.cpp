@@ -2,7 +2,6 @@
 
 #include <fmt/printf.h>
 
-#include "platform/resolver.h"
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
 #include "sip/tokens.h"
@@ -46,8 +45,10 @@ std::string BuildSdp(std::string_view localIp, uint16_t localRtpPort, const Payl
 }
 
 std::optional<SdpMedia> ParseSdp(const SipMessage& message, const PayloadTypeFlags& enabled) {
-  uint32_t address = ResolveIpv4(std::string(SdpConnectionAddress(message)));
-  if (address == 0) return std::nullopt;  // unresolvable, or 0.0.0.0 (on hold)
+  // A dotted address only: a host name would be looked up on the receive
+  // thread, and a resolver that takes its time would stall every call.
+  uint32_t address = ParseDottedAddress(SdpConnectionAddress(message));
+  if (address == 0) return std::nullopt;  // a name, or 0.0.0.0 (on hold)
   // A port beyond 16 bits is no port: taking its low bits would send the
   // media somewhere else.
   int32_t port = SdpMediaPort(message);

@@ -49,8 +49,8 @@ struct SdpMedia {
   Ipv4Endpoint peer;  // network order
 };
 
-// The peer's media from the first "c=" and "m=audio" lines of a message: an
-// address that resolves to anything but 0.0.0.0, a port from 1 to 65535,
+// The peer's media from the first "c=" and "m=audio" lines of a message: a
+// dotted address other than 0.0.0.0 (never a name), a port from 1 to 65535,
 // and the first format token that reads as an enabled type (a token that is
 // no number reads as 0). Nothing when any of these is missing.
 std::optional<SdpMedia> ParseSdp(const SipMessage& message, const PayloadTypeFlags& enabled);

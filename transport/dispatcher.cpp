@@ -1,6 +1,6 @@
 // Dispatch: the one place where received messages enter the rest of the
-// module. It reads the message's kind and Call-ID line and decides, row by
-// row, who handles it.
+// module. It reads the message's kind, Call-ID line and dialog and decides,
+// row by row, who handles it.
 #include "calls/call_line.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
@@ -20,16 +20,19 @@ constexpr std::string_view kAllowLine = "\r\nAllow: INVITE, ACK, CANCEL, BYE";
 void SipModule::Dispatch(const SipMessage& message) {
   std::unique_lock lock(moduleLock_, std::defer_lock);
   if (!LockUnlessStopped(lock)) return;  // dropped: the module is stopping
-  // A message without a Call-ID line looks for the empty line.
-  std::shared_ptr<CallLine> line = FindCallByCallId(message.FindLine(kCallIdHeader));
   SipKind kind = message.Kind();
   if (kind == kRegister && Settings().EnableRegistrations) {
     HandleRegister(*this, message);  // whatever line matches
     return;
   }
+  // A line is found by its Call-ID, then takes the message only when it
+  // belongs to its dialog: a Call-ID alone steers no call.
+  std::shared_ptr<CallLine> sameCallId = FindCallByCallId(message.FindLine(kCallIdHeader));
+  std::shared_ptr<CallLine> line = sameCallId && sameCallId->Owns(message) ? sameCallId : nullptr;
   switch (kind) {
     case kInvite:
       if (line) line->HandleInDialog(message);
+      else if (sameCallId) SendStatelessResponse(kStatus481, message, {});
       else HandleNewInvite(message);
       return;
     case kCancel:
@@ -44,14 +47,6 @@ void SipModule::Dispatch(const SipMessage& message) {
     case kAck:
       if (line) line->HandleInDialog(message);
       return;  // a stray ACK is dropped
-    case kStatus487:
-      if (line) {
-        line->HandleInDialog(message);
-      } else {
-        SendRequestFromMessage(kAck, message);
-        OfferToGatewayAccounts(message);
-      }
-      return;
     default:
       break;
   }
@@ -59,7 +54,12 @@ void SipModule::Dispatch(const SipMessage& message) {
     // REGISTER while registrations are off, and SUBSCRIBE to MESSAGE.
     SendStatelessResponse(kStatus405, message, kAllowLine);
   } else if (line) {
-    line->HandleInDialog(message);  // other responses and unknown start lines
+    line->HandleInDialog(message);  // responses and unknown start lines of the dialog
+  } else if (sameCallId) {
+    return;  // a response to nothing this call sent: dropped
+  } else if (kind == kStatus487) {
+    SendRequestFromMessage(kAck, message);
+    OfferToGatewayAccounts(message);
   } else {
     OfferToGatewayAccounts(message);
   }

@@ -2,6 +2,7 @@
 // far end on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -270,25 +271,85 @@ TEST_F(CallFlowTest, AnIncomingCallRingsIsOfferedAndAnswered) {
   EXPECT_TRUE(farMedia_.Receive(1s).has_value());
 }
 
-TEST_F(CallFlowTest, ACancelDuringTheAnswerEndsTheRepeated200) {
-  SetCallTiming({100ms, 6, 30});
-  ToModule(Invite("in-cancel"));
+// What a message does to a call by its tags, branch and CSeq, from the far
+// end or from a stranger who knows the Call-ID and nothing else.
+TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
+  testhelp::UdpPeer stranger(0x7f000003);
+  ToModule(Invite("in-d"));
   Next();
-  Next();
-  TheModule().Answer(std::stoi(Offered(0)[0]), 0, 0, 0);
-  EXPECT_EQ(FirstLine(Next()), "SIP/2.0 200 OK");
-  ToModule("CANCEL sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKin-cancel\r\n"
-           "To: <sip:5678@127.0.0.1>\r\nFrom: \"Front Desk\" <sip:1234@127.0.0.1>;tag=1\r\nCall-ID: in-cancel\r\n"
-           "CSeq: 1 CANCEL\r\nContent-Length: 0\r\n\r\n");
-  std::vector<std::string> after = far_.ReceiveAll(700ms);
-  size_t terminated = 0;
-  for (size_t index = 0; index < after.size(); ++index) {
-    if (FirstLine(after[index]) == "SIP/2.0 487 Request Terminated") terminated = index + 1;
+  std::string ringing = Next();
+  std::string ourTag = Header(ringing, "To").substr(Header(ringing, "To").find(";tag=") + 5);
+  int line = std::stoi(Offered(0)[0]);
+  auto request = [&](const std::string& method, const std::string& branch, const std::string& toTag,
+                     const std::string& fromTag, int cseq) {
+    return method + " sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=" + branch +
+           "\r\nTo: <sip:5678@127.0.0.1>" + (toTag.empty() ? "" : ";tag=" + toTag) +
+           "\r\nFrom: <sip:1234@127.0.0.1>;tag=" + fromTag + "\r\nCall-ID: in-d\r\nCSeq: " + std::to_string(cseq) +
+           " " + method + "\r\nContent-Length: 0\r\n\r\n";
+  };
+  const struct {
+    bool answered;  // sent once the host has answered and the caller acknowledged
+    const testhelp::UdpPeer& from;
+    std::string message;
+    std::string answer;  // the sender's answer, "" for none
+  } rows[] = {
+      {false, far_, request("CANCEL", "z9hG4bKother", "", "1", 1), "SIP/2.0 481"},
+      {false, far_, request("CANCEL", "z9hG4bKin-d", "", "2", 1), "SIP/2.0 481"},  // another caller's tag
+      {false, far_, request("CANCEL", "z9hG4bKin-d", "", "1", 2), "SIP/2.0 481"},  // another transaction
+      {false, stranger, request("BYE", "z9hG4bKs", "", "1", 2), "SIP/2.0 481"},    // no tag of ours
+      {false, stranger, request("BYE", "z9hG4bKs", "1" + ourTag, "1", 2), "SIP/2.0 481"},
+      {false, stranger, request("INVITE", "z9hG4bKs", "9", "1", 2), "SIP/2.0 481"},
+      // A fake answer to a call that rings here: nobody's to take, so dropped.
+      {false, stranger, "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKin-d\r\n" +
+                            Header(ringing, "To") + "\r\nFrom: <sip:1234@127.0.0.1>;tag=1\r\nCall-ID: in-d\r\n"
+                            "CSeq: 1 INVITE\r\nContent-Length: 0\r\n\r\n", ""},
+      // After the final answer a CANCEL changes nothing (and gets no 487).
+      {true, far_, request("CANCEL", "z9hG4bKin-d", "", "1", 1), "SIP/2.0 200 OK"},
+      {true, stranger, request("BYE", "z9hG4bKs", ourTag, "2", 2), "SIP/2.0 481"},
+      // The dialog's own BYE ends the call from wherever it comes: a
+      // provider's proxies take turns.
+      {true, stranger, request("BYE", "z9hG4bKs", ourTag, "1", 2), "SIP/2.0 200 OK"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(FirstLine(row.message) + " / " + Header(row.message, "To"));
+    if (row.answered && TheModule().Line(line)->state == CallState::Setup) {
+      EXPECT_TRUE(far_.ReceiveAll(100ms).empty());  // nothing reached the caller meanwhile
+      TheModule().Answer(line, 0, 0, 0);
+      EXPECT_EQ(FirstLine(Next()), "SIP/2.0 200 OK");  // the host could still answer
+      ToModule(request("ACK", "z9hG4bKack", ourTag, "1", 1));
+      far_.ReceiveAll(200ms);
+    }
+    row.from.SendTo(module_.SipPort(), row.message);
+    std::string answer = row.from.Receive(300ms).value_or("");
+    EXPECT_EQ(FirstLine(answer).substr(0, row.answer.size()), row.answer);
+    EXPECT_EQ(FirstLine(answer).size() > 0, !row.answer.empty()) << answer;
+    EXPECT_TRUE(far_.ReceiveAll(100ms).empty());  // no 487, no ACK, nothing else
+    if (&row != &rows[std::size(rows) - 1]) {
+      EXPECT_FALSE(TheModule().Line(line)->finished);
+    }
   }
-  ASSERT_GT(terminated, 0u);
-  for (size_t index = terminated; index < after.size(); ++index) {
-    EXPECT_NE(FirstLine(after[index]), "SIP/2.0 200 OK") << "a 200 after the 487";
-  }
+  ASSERT_TRUE(WaitForLineThreads(3s));
+  std::vector<std::string> told;
+  for (const auto& call : testhost::Connections()[0]->Calls()) told.push_back(call.function);
+  EXPECT_EQ(std::count(told.begin(), told.end(), "OnDisconnected"), 1);
+
+  // An outgoing call takes only answers to its own INVITE.
+  SetCallTiming({200ms, 6, 30});  // the INVITE is repeated while the wrong answers arrive
+  int placed = Place("lab@" + Far());
+  std::string invite = Next();
+  std::string wrongBranch = Reply(invite, "200 OK", "Content-Type: application/sdp\r\n", Sdp());
+  wrongBranch.insert(wrongBranch.find("\r\nTo:"), "9");
+  stranger.SendTo(module_.SipPort(), wrongBranch);
+  std::string wrongCseq = Reply(invite, "486 Busy Here");
+  wrongCseq.replace(wrongCseq.find("CSeq: 1 "), 8, "CSeq: 2 ");
+  ToModule(wrongCseq);
+  EXPECT_FALSE(stranger.Receive(200ms).has_value());
+  EXPECT_EQ(FirstLine(Next()), FirstLine(invite));  // no ACK: the INVITE is still repeated
+  EXPECT_FALSE(phone_.connected);
+  ToModule(Reply(invite, "200 OK", "Content-Type: application/sdp\r\n", Sdp()));
+  for (int wait = 0; wait < 50 && !phone_.connected; ++wait) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(phone_.connected);
+  TheModule().HangUp(placed);
 }
 
 TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
@@ -350,6 +411,28 @@ TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
     std::this_thread::sleep_for(20ms);  // told right after the 488 went out
   }
   EXPECT_EQ(testhost::StaticCallsNamed("OnClose").size(), 1u);
+
+  // Nobody answers them: once the ringing time is up (here the tick after
+  // one), each caller gets 480, the host hears each end, and the lines are
+  // free for the next caller.
+  SetCallTiming({20ms, 6, 30, 1});
+  auto ended = [] {
+    int count = 0;
+    for (const auto& connection : testhost::Connections()) {
+      for (const auto& call : connection->Calls()) count += call.function == "OnDisconnected" ? 1 : 0;
+    }
+    return count;
+  };
+  for (int wait = 0; wait < 100 && ended() < 6; ++wait) std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(ended(), 6);
+  ASSERT_TRUE(WaitForLineThreads(3s));
+  std::vector<std::string> refusals = far_.ReceiveAll(300ms);
+  EXPECT_EQ(std::count_if(refusals.begin(), refusals.end(),
+                          [](const std::string& text) { return FirstLine(text) == "SIP/2.0 480 Temporarily not available"; }),
+            24);
+  for (int call = 3; call < 7; ++call) TheModule().ReleaseLine(line(call), 0);
+  ToModule(Invite("busy-5"));
+  EXPECT_EQ(FirstLine(Next()), "SIP/2.0 100 Trying");
 }
 
 }  // namespace

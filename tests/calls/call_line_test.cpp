@@ -123,7 +123,7 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
     bool awaiting;
   } rows[] = {
       {Request("INVITE"), false, "SIP/2.0 180 Ringing", std::nullopt, true},
-      {Request("CANCEL"), false, "SIP/2.0 487 Request Terminated", kEndFailed, true},
+      {Request("CANCEL"), false, "", std::nullopt, true},  // only a call that rings here is cancelled
       {Request("BYE"), false, "", kEndFailed, true},
       {Request("ACK"), false, "", std::nullopt, false},
       {Request("OPTIONS"), false, "", std::nullopt, true},

@@ -34,6 +34,8 @@ TEST(HeaderLinesTest, ViaAndContactCarryThePortSuffix) {
 TEST(HeaderLinesTest, DisplayPartIsQuotedOrAbsent) {
   EXPECT_EQ(DisplayPart(""), "");
   EXPECT_EQ(DisplayPart("Front Desk"), "\"Front Desk\" ");
+  EXPECT_EQ(DisplayPart("Bo \"\\x\" "), "\"Bo x \" ");  // a quote or backslash would break the line
+  EXPECT_EQ(DisplayPart("\""), "");
 }
 
 TEST(HeaderLinesTest, FromAndToLines) {

@@ -14,15 +14,18 @@
 namespace talvenor {
 namespace {
 
-TEST(ObjectTagTest, LiveTagsAreDistinctAndNeverZero) {
+TEST(ObjectTagTest, LiveTagsAreDistinctNeverZeroAndNotInSequence) {
   std::vector<std::unique_ptr<ObjectTag>> tags;
   std::set<uint32_t> values;
+  int neighbours = 0;  // a tag one above the one before: what a counter gives
   for (int i = 0; i < 500; ++i) {
     tags.push_back(std::make_unique<ObjectTag>());
     uint32_t value = tags.back()->Value();
     EXPECT_NE(value, 0u);
     EXPECT_TRUE(values.insert(value).second) << value;
+    if (i > 0 && value - tags[i - 1]->Value() < 1000) ++neighbours;
   }
+  EXPECT_LT(neighbours, 5);
 }
 
 TEST(ObjectTagTest, CounterLandingOnALiveNumberSkipsIt) {
@@ -35,7 +38,7 @@ TEST(ObjectTagTest, CounterLandingOnALiveNumberSkipsIt) {
   EXPECT_NE(second.Value(), 0u);
 }
 
-TEST(ObjectTagTest, WrapSkipsZeroAndTheLiveTopNumber) {
+TEST(ObjectTagTest, ZeroAndTheLiveTopNumberAreDrawnAgain) {
   constexpr uint32_t kTop = std::numeric_limits<uint32_t>::max();
   ObjectTag::SetNextValueForTesting(kTop);
   ObjectTag top;

@@ -74,6 +74,14 @@ TEST(RecipesTest, EachRecipeOnItsOwnLine) {
       {"User-Agent: Phone 1.0", UserAgentText, "Phone 1.0"},
       {"User-Agent:   Phone 1.0\t ", UserAgentText, "Phone 1.0"},
       {"User-Agent: Phone/1.0 (build:7)", UserAgentText, "Phone/1.0 (build"},
+      // A tag is a header parameter: the URI's own parameters and a quoted
+      // name do not count; a second value of the line is not this one's.
+      {"From: \"a;tag=x, b\" <sip:a@h;tag=uri>;Tag = 77;x=1", FromTag, "77"},
+      {"From: <sip:a@h>;tagx=1;tag=", FromTag, ""},
+      {"To: sip:a@h;tag=9 ", ToTag, "9"},
+      {"To: <sip:a@h>", ToTag, ""},
+      {"Via: SIP/2.0/UDP h:5060;rport;branch=z9hG4bK7", TopViaBranch, "z9hG4bK7"},
+      {"Via: SIP/2.0/UDP h, SIP/2.0/UDP g;branch=z9hG4bK8", TopViaBranch, ""},
   };
   for (const auto& c : cases) {
     SipMessage message = Message(Datagram({"OPTIONS sip:h SIP/2.0", c.line}));
@@ -88,6 +96,7 @@ TEST(RecipesTest, NumbersOfTheirLines) {
     int32_t expected;
   } cases[] = {
       {"Min-Expires: 60", MinExpires, 60},
+      {"CSeq: 4711 BYE", CseqNumber, 4711},
       {"Min-Expires:", MinExpires, 0},
       {"m=audio 49170 RTP/AVP 0 8", SdpMediaPort, 49170},
       {"m=audio 0 RTP/AVP 0", SdpMediaPort, 0},
@@ -187,6 +196,7 @@ TEST(MatchingTest, CallIdMustMatchExactly) {
   EXPECT_FALSE(CallIdMatches("Call-Id: x", "Call-ID: x"));
   EXPECT_FALSE(CallIdMatches("Call-ID:  x", "Call-ID: x"));
   EXPECT_FALSE(CallIdMatches("i: x", "Call-ID: x"));
+  EXPECT_FALSE(CallIdMatches("", ""));  // the empty line of a line still being set up
 }
 
 TEST(MatchingTest, RegistrationResponseMatchesIgnoringCase) {

@@ -50,6 +50,9 @@ TEST(ParseSdp, ThePeersOrderDecidesAmongTheEnabledTypes) {
       {"c=IN IP4 10.0.0.9", "m=audio 49170 RTP/AVP 18 4", Flags({0, 3, 8}), std::nullopt},
       {"c=IN IP4 10.0.0.9", "m=audio 49170 RTP/AVP telephone-event", Flags({0}), 0},
       {"c=IN IP4 0.0.0.0", "m=audio 49170 RTP/AVP 0", Flags({0}), std::nullopt},
+      // A name is never looked up (on the receive thread a slow resolver
+      // would hold up every call): the media is unusable.
+      {"c=IN IP4 localhost", "m=audio 49170 RTP/AVP 0", Flags({0}), std::nullopt},
       {"c=IN IP4 10.0.0.9", "m=audio 0 RTP/AVP 0", Flags({0}), std::nullopt},
       {"c=IN IP4 10.0.0.9", "m=audio 70000 RTP/AVP 0", Flags({0}), std::nullopt},  // not port 4464
       {"c=IN IP4 10.0.0.9", "m=audio 49170 RTP/AVP", Flags({0}), std::nullopt},

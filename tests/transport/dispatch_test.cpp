@@ -22,10 +22,12 @@ using testhelp::Response;
 // A call line that records what dispatch hands it.
 class RecordingLine final : public CallLine {
 public:
-  explicit RecordingLine(std::string callIdLine) : CallLine(TheModule(), CallParameters{}) {
+  // An incoming call as testhelp::Request writes its INVITE.
+  explicit RecordingLine(const std::string& callId) : CallLine(TheModule(), CallParameters{}) {
     DialogLines dialog;
-    dialog.callIdLine = std::move(callIdLine);
+    dialog.callIdLine = "Call-ID: " + callId;
     SetDialog(std::move(dialog));
+    SetInviteTransaction("7781", "z9hG4bK-" + callId, 1);
   }
   void HandleInDialog(const SipMessage& message) override {
     std::scoped_lock lock(mutex_);
@@ -46,10 +48,15 @@ class DispatchTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(module_.Started());
-    line_ = std::make_shared<RecordingLine>("Call-ID: line-1@127.0.0.1");
+    line_ = std::make_shared<RecordingLine>("line-1@127.0.0.1");
     ASSERT_TRUE(TheModule().AttachLine(1, line_));
   }
   void Send(const std::string& text) { peer_.SendTo(module_.SipPort(), text); }
+  // A request of the line's dialog: the To line carries our tag.
+  std::string InDialog(const std::string& method, int cseq = 2) {
+    std::string text = Request(method, "line-1@127.0.0.1", {}, cseq);
+    return text.replace(text.find("<sip:lab@127.0.0.1>"), 19, "<sip:lab@127.0.0.1>;tag=" + std::to_string(line_->Tag()));
+  }
   std::vector<std::string> Answers() { return peer_.ReceiveAll(400ms); }
   // Waits until dispatch has finished with everything sent so far.
   std::vector<std::string> LineSaw() {
@@ -75,7 +82,7 @@ TEST_F(DispatchTest, InviteGoesToItsLineOrToTheNewCallHandler) {
 }
 
 TEST_F(DispatchTest, ByeOfAKnownCallIsAnswered200BeforeTheLineSeesIt) {
-  Send(Request("BYE", "line-1@127.0.0.1"));
+  Send(InDialog("BYE"));
   auto answers = Answers();
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 200 OK");
@@ -96,7 +103,7 @@ TEST_F(DispatchTest, ByeAndCancelWithoutACallGet481AndNoLineIsTouched) {
 TEST_F(DispatchTest, AckGoesToItsLineAndAStrayAckIsDropped) {
   Send(Request("ACK", "stray@127.0.0.1"));
   EXPECT_TRUE(Answers().empty());
-  Send(Request("ACK", "line-1@127.0.0.1"));
+  Send(InDialog("ACK", 1));
   EXPECT_EQ(LineSaw(), std::vector<std::string>{"ACK sip:lab@127.0.0.1 SIP/2.0"});
 }
 
@@ -142,17 +149,28 @@ TEST_F(DispatchTest, Stray487IsAcknowledgedExactlyOnceWithCSeqOne) {
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "ACK sip:lab@127.0.0.1 SIP/2.0");
   EXPECT_NE(answers[0].find("\r\nCSeq: 1 ACK\r\nMax-Forwards: 70\r\nContent-Length: 0\r\n\r\n"), std::string::npos) << answers[0];
+  // With a line's Call-ID but to nothing the line sent: neither ACK nor line.
   Send(Response("487 Request Terminated", "line-1@127.0.0.1"));
   EXPECT_TRUE(Answers().empty());
-  EXPECT_EQ(LineSaw(), std::vector<std::string>{"SIP/2.0 487 Request Terminated"});
+  EXPECT_TRUE(LineSaw().empty());
 }
 
-TEST_F(DispatchTest, OtherResponsesGoToTheirLineIncludingCodesOutsideTheTable) {
-  Send(Response("180 Ringing", "line-1@127.0.0.1"));
-  Send(Response("202 Accepted", "line-1@127.0.0.1", "REFER"));
+TEST_F(DispatchTest, AResponseGoesToItsLineOnlyWhenItAnswersARequestStillOutstanding) {
+  line_->pendingRequest = kBye;  // our BYE, CSeq 1, branch of ours
+  std::string ours = "z9hG4bK" + std::to_string(line_->Tag()) + ".1";
+  auto answer = [&](const std::string& status, const std::string& method, int cseq, const std::string& branch) {
+    std::string text = Response(status, "line-1@127.0.0.1", method, cseq);
+    return text.replace(text.find("z9hG4bK-line-1@127.0.0.1"), 24, branch);
+  };
+  Send(answer("100 Trying", "BYE", 1, ours));
+  Send(answer("202 Accepted", "BYE", 1, ours));  // a code outside the table goes the same way
+  Send(answer("200 OK", "BYE", 1, "z9hG4bK" + std::to_string(line_->Tag() + 1) + ".1"));  // another line's
+  Send(answer("200 OK", "BYE", 2, ours));         // another request of ours
+  Send(answer("200 OK", "INVITE", 1, ours));      // an incoming line sent no INVITE
+  Send(answer("200 OK", "CANCEL", 1, ours));
   Send(Response("200 OK", "no-line", "REGISTER"));
   EXPECT_TRUE(Answers().empty());
-  EXPECT_EQ(LineSaw(), (std::vector<std::string>{"SIP/2.0 180 Ringing", "SIP/2.0 202 Accepted"}));
+  EXPECT_EQ(LineSaw(), (std::vector<std::string>{"SIP/2.0 100 Trying", "SIP/2.0 202 Accepted"}));
 }
 
 TEST_F(DispatchTest, CallIdMatchesOnlyTheExactLine) {

@@ -1,0 +1,63 @@
+// Which received messages a line takes: only those of its own dialog, so
+// that nobody who merely knows (or guesses) a Call-ID can end, answer or
+// steer the call.
+#include <fmt/format.h>
+
+#include "calls/call_line.h"
+#include "sip/compose.h"
+#include "sip/header_names.h"
+#include "sip/recipes.h"
+#include "sip/sip_message.h"
+
+namespace talvenor {
+
+bool CallLine::Owns(const SipMessage& message) const {
+  SipKind kind = message.Kind();
+  return IsMethodKind(kind) ? OwnsRequest(message) : OwnsResponse(message);
+}
+
+bool CallLine::OwnsRequest(const SipMessage& request) const {
+  std::string_view toTag = ToTag(request);
+  std::scoped_lock lock(textMutex_);
+  if (farTagKnown_ && FromTag(request) != farTag_) return false;
+  if (toTag == fmt::format_int(Tag()).str()) return true;
+  // The caller's INVITE repeated, or its CANCEL: the INVITE's transaction.
+  SipKind kind = request.Kind();
+  return incoming_ && toTag.empty() && (kind == kInvite || kind == kCancel) &&
+         TopViaBranch(request) == inviteBranch_ && CseqNumber(request) == inviteCseq_;
+}
+
+bool CallLine::OwnsResponse(const SipMessage& response) const {
+  // Every branch of ours is the prefix and the tag, on an incoming line
+  // followed by "." and the request's number.
+  std::string own = fmt::format("{}{}", kBranchPrefix, Tag());
+  std::string_view branch = TopViaBranch(response);
+  if (!branch.starts_with(own) || (branch.size() > own.size() && branch[own.size()] != '.')) return false;
+  std::string_view method = CseqMethod(response);
+  int32_t number = CseqNumber(response);
+  if (method == KindText(kInvite)) return !incoming_ && inviteCseq_ != 0 && number == inviteCseq_;
+  SipKind pending = pendingRequest;
+  return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(cseq.load());
+}
+
+void CallLine::SetInviteTransaction(std::string_view farTag, std::string_view branch, int32_t cseqNumber) {
+  std::scoped_lock lock(textMutex_);
+  farTag_ = farTag;
+  farTagKnown_ = true;
+  inviteBranch_ = branch;
+  inviteCseq_ = cseqNumber;
+}
+
+void CallLine::AdoptFarEnd(const SipMessage& response) {
+  std::string_view to = response.FindLine(kToHeader);
+  if (to.empty()) return;
+  std::scoped_lock lock(textMutex_);
+  dialog_.toLine = std::string(to);
+  // A tag, once there is one, is the far end's for the rest of the call.
+  if (std::string_view tag = HeaderParameter(to, "tag"); !tag.empty()) {
+    farTag_ = tag;
+    farTagKnown_ = true;
+  }
+}
+
+}  // namespace talvenor
