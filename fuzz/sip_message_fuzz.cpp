@@ -1,19 +1,22 @@
 // Arbitrary datagrams through the whole read and answer path of a message:
 // construction, classification, every extraction, the SDP reading, both composers, and the
-// module's dispatch (registrar and gateway accounts included) with its sends
-// captured instead of put on the wire.
+// module's dispatch (registrar, gateway accounts and the dialog matching of
+// call lines included) with its sends captured instead of put on the wire.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "calls/call_line.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/message_box.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "sip/compose.h"
+#include "sip/object_tag.h"
 #include "sip/recipes.h"
 #include "sip/sdp.h"
 #include "sip/sip_message.h"
@@ -96,6 +99,43 @@ void CheckSent(std::string_view text, const talvenor::Ipv4Endpoint&) {
   }
 }
 
+class SilentConnection final : public CCon {
+public:
+  void OnConnected(int, int) override {}
+  void OnDisconnected(int) override {}
+  void OnAudioSent() override {}
+  void OnAudioReceived(const short*, int, int) override {}
+  void OnCallInfo(const CString&) override {}
+};
+
+// A line of each direction with a known tag, so that the fuzzer can find
+// it through comparisons. A message a line takes must name what only the
+// two ends of a call know: the line's tag, or the caller's INVITE branch.
+class WatchedLine final : public talvenor::CallLine {
+public:
+  static constexpr std::string_view kInviteBranch = "z9hG4bKfuzz";
+  static talvenor::CallParameters Parameters(int index, CCon* connection) {
+    talvenor::CallParameters parameters;
+    parameters.lineIndex = index;
+    parameters.connection = connection;
+    return parameters;
+  }
+  WatchedLine(int index, CCon* connection) : CallLine(talvenor::TheModule(), Parameters(index, connection)) {
+    if (connection == nullptr) SetInviteTransaction("1", kInviteBranch, 1);
+  }
+  void HandleInDialog(const talvenor::SipMessage& message) override {
+    std::string tag = std::to_string(Tag());
+    for (size_t index = 0; index < message.LineCount(); ++index) {
+      std::string_view line = message.LineAt(index);
+      if (line.find(tag) != std::string_view::npos || line.find(kInviteBranch) != std::string_view::npos) return;
+    }
+    __builtin_trap();
+  }
+  void Tick() override {}
+};
+
+std::shared_ptr<WatchedLine> watchedLines[2];
+
 void PrepareModule() {
   using namespace talvenor;
   SetMessageBackend([](int, const std::string&, MessageIcon) {});
@@ -112,12 +152,26 @@ void PrepareModule() {
     account->callIdLine = "Call-ID: x";
     account->cseqLine = "CSeq: 1 REGISTER";
   }
+  static SilentConnection connection;
+  for (int index = 0; index < 2; ++index) {
+    talvenor::ObjectTag::SetNextValueForTesting(4242 + index);
+    watchedLines[index] = std::make_shared<WatchedLine>(index, index == 0 ? nullptr : &connection);
+    TheModule().AttachLine(index, watchedLines[index]);
+  }
+  watchedLines[1]->pendingRequest = kBye;  // the outgoing line waits for an answer to its BYE
 }
 
-void Dispatch(const talvenor::SipMessage& message, bool authenticate) {
+// `choice` (the input's size) picks the registrar's mode and which line,
+// if any, has the message's own Call-ID.
+void Dispatch(const talvenor::SipMessage& message, size_t choice) {
   using namespace talvenor;
-  Settings().AuthenticateRegistrations = authenticate ? 1 : 0;
+  Settings().AuthenticateRegistrations = (choice & 1) != 0 ? 1 : 0;
   for (auto& account : GatewayAccounts()) account->attemptsLeft = 6;
+  for (size_t index = 0; index < std::size(watchedLines); ++index) {
+    DialogLines dialog;
+    if (choice % 3 == index + 1) dialog.callIdLine = std::string(message.FindLine("Call-ID"));
+    watchedLines[index]->SetDialog(dialog);
+  }
   TheModule().Dispatch(message);
 }
 
@@ -137,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadEverything(message);
   ReadSdp(message);
   ComposeAnswers(message);
-  Dispatch(message, (size & 1) != 0);
+  Dispatch(message, size);
   // The same cutting is used on other texts (settings, list files).
   volatile int32_t value = talvenor::DecimalValue(talvenor::NthToken(text, ":, ;\t", 1));
   (void)value;

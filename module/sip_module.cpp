@@ -6,6 +6,7 @@
 #include "calls/call_line.h"
 #include "module/g729_library.h"
 #include "module/module_settings.h"
+#include "media/peer_lookup.h"
 #include "module/no_throw.h"
 #include "platform/message_box.h"
 #include "platform/sockets_library.h"
@@ -25,7 +26,8 @@ constexpr std::chrono::milliseconds kTimerInterval{888};
 // How long a thread that wants ModuleLock sleeps before it looks again
 // whether the module is stopping.
 constexpr std::chrono::microseconds kLockRetryPause{500};
-// Shutdown waits this long at most for message threads still showing text.
+// Shutdown waits this long at most for message threads still showing text,
+// and as long again for a name lookup under way.
 constexpr std::chrono::seconds kMessageDrainLimit{2};
 
 // Set on the receive and timer threads: a shutdown in progress may be
@@ -162,6 +164,7 @@ void SipModule::Shutdown() {
     if (!saved) ShowMessage(kSettingsNotSavedMessage, MessageIcon::Error);
     // The host may unload the library as soon as this returns.
     WaitForDetachedMessages(kMessageDrainLimit);
+    WaitForPeerLookups(kMessageDrainLimit);
   });
 }
 

@@ -34,6 +34,7 @@ const std::map<int, const char*>& StringTable() {
       {1023, "Cannot save the SIP settings!"},
       {1024, "Cannot start the SIP module!"},
       {1025, "Gateway settings cannot contain commas or quotes!"},
+      {1026, "The display name cannot contain quotes or backslashes!"},
   };
   return *table;
 }

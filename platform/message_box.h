@@ -9,7 +9,7 @@ namespace talvenor {
 
 enum class MessageIcon { Error, Warning, Information };
 
-// The text of string resource `id` (1001 to 1025); empty for an unknown id.
+// The text of string resource `id` (1001 to 1026); empty for an unknown id.
 std::string MessageText(int id);
 
 // Shown when the settings could not be written to the profile at shutdown.
@@ -20,6 +20,9 @@ inline constexpr int kStartFailedMessage = 1024;
 // use to separate their fields, or a quote, which would end a quoted value
 // of the Authorization line early.
 inline constexpr int kGatewayCommaMessage = 1025;
+// Shown when the display name would hold a quote or a backslash, which
+// would break the quoted name of the From and To lines of every call.
+inline constexpr int kDisplayNameQuoteMessage = 1026;
 
 // Shows string resource `id` and returns when the user has seen it.
 void ShowMessage(int id, MessageIcon icon);

@@ -33,6 +33,7 @@ bool LookUp(const std::string& hostName, AddrInfoList& list) {
 struct LookupSlot {
   std::mutex mutex;
   HostLookup lookup;
+  AddressLookup reverseLookup;
 };
 
 LookupSlot& Lookup() {
@@ -45,6 +46,11 @@ LookupSlot& Lookup() {
 void SetHostLookup(HostLookup lookup) {
   std::scoped_lock lock(Lookup().mutex);
   Lookup().lookup = std::move(lookup);
+}
+
+void SetReverseLookup(AddressLookup lookup) {
+  std::scoped_lock lock(Lookup().mutex);
+  Lookup().reverseLookup = std::move(lookup);
 }
 
 uint32_t ResolveIpv4(const std::string& text) {
@@ -79,6 +85,12 @@ std::vector<std::string> ResolveAllIpv4(const std::string& hostName) {
 }
 
 std::string ReverseLookup(uint32_t networkAddress) {
+  AddressLookup lookup;
+  {
+    std::scoped_lock lock(Lookup().mutex);
+    lookup = Lookup().reverseLookup;
+  }
+  if (lookup) return lookup(networkAddress);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = networkAddress;

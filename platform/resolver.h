@@ -20,6 +20,10 @@ void SetHostLookup(HostLookup lookup);
 std::vector<std::string> ResolveAllIpv4(const std::string& hostName);
 // Host name of an address for display; the dotted text when it has none.
 std::string ReverseLookup(uint32_t networkAddress);
+// Stands in for the system's lookup in ReverseLookup (tests use it for a
+// resolver that hangs); an empty one restores the system's.
+using AddressLookup = std::function<std::string(uint32_t networkAddress)>;
+void SetReverseLookup(AddressLookup lookup);
 // The local interface address the system would use toward the peer (a
 // throw-away socket is connected, never the SIP socket); 0 when none.
 uint32_t LocalAddressToward(uint32_t peerAddress, uint16_t peerPort);

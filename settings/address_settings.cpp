@@ -3,6 +3,7 @@
 #include "module/module_settings.h"
 #include "platform/profile_store.h"
 #include "platform/resolver.h"
+#include "settings/field_checks.h"
 #include "settings/profile_values.h"
 #include "sip/compose.h"
 
@@ -13,7 +14,9 @@ void LoadAddressSettings() {
   const ProfileStore& profile = ModuleProfile();
   settings.HostName.Set(LocalHostName());
   std::string hostName = settings.HostName.Get();
-  settings.DisplayName.Set(profile.GetString("Name", hostName));
+  // The page refuses quotes and backslashes in the name; a profile edited by
+  // hand loads without them rather than break every call's From line.
+  settings.DisplayName.Set(WithoutDisplayNameQuotes(profile.GetString("Name", hostName)));
   std::string address = profile.GetString("Address", hostName);
   settings.LocalAddress.Set(address.empty() ? hostName : address);
   std::string port = profile.GetString("Port");

@@ -3,9 +3,9 @@
 
 namespace talvenor {
 
-// HostName from the system, then "Name" into DisplayName, "Address" into
-// LocalAddress (empty becomes HostName) and "Port" ("%u,%u,%u": LogEnabled,
-// BanEnabled, SipPort) as far as it parses.
+// HostName from the system, then "Name" into DisplayName (without quotes
+// and backslashes), "Address" into LocalAddress (empty becomes HostName) and
+// "Port" ("%u,%u,%u": LogEnabled, BanEnabled, SipPort) as far as it parses.
 void LoadAddressSettings();
 // Writes "Port", then "Name", then "Address"; false when one could not be written.
 bool SaveAddressSettings();

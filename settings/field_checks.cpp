@@ -27,6 +27,14 @@ std::string WithoutBlanks(std::string_view text) {
   return clean;
 }
 
+std::string WithoutDisplayNameQuotes(std::string_view text) {
+  std::string clean;
+  for (char c : text) {
+    if (kDisplayNameRefusedCharacters.find(c) == std::string_view::npos) clean += c;
+  }
+  return clean;
+}
+
 bool FieldChecks::Refuse(int control, int messageId, std::string text) {
   result_ = {false, control};
   messageId_ = messageId;
@@ -44,6 +52,12 @@ bool FieldChecks::GatewayText(std::string_view text, int limit, int control) {
   if (!Length(text, limit, control)) return false;
   if (text.find_first_of(",\"") == std::string_view::npos) return true;
   return Refuse(control, kGatewayCommaMessage, {});
+}
+
+bool FieldChecks::DisplayNameText(std::string_view text, int limit, int control) {
+  if (!Length(text, limit, control)) return false;
+  if (text.find_first_of(kDisplayNameRefusedCharacters) == std::string_view::npos) return true;
+  return Refuse(control, kDisplayNameQuoteMessage, {});
 }
 
 std::optional<uint32_t> FieldChecks::Integer(std::string_view text, uint32_t lowest, uint32_t highest,

@@ -16,8 +16,15 @@ inline constexpr uint32_t kShortestExpiration = 60;
 inline constexpr uint32_t kLongestExpiration = 64800;
 inline constexpr uint32_t kHighestRtpBasePort = 65400;
 
+// What a display name may not hold: it goes between the quotes of the From
+// and To lines, where a quote would end it and a backslash escape the next
+// character.
+inline constexpr std::string_view kDisplayNameRefusedCharacters = "\"\\";
+
 // The text with every space and TAB removed.
 std::string WithoutBlanks(std::string_view text);
+// The text without the characters a display name may not hold.
+std::string WithoutDisplayNameQuotes(std::string_view text);
 
 class FieldChecks {
 public:
@@ -27,6 +34,8 @@ public:
   // accounts use it between their fields) and no quote (it would end a
   // quoted value of the Authorization line).
   bool GatewayText(std::string_view text, int limit, int control);
+  // The display name: at most `limit` characters, no quote and no backslash.
+  bool DisplayNameText(std::string_view text, int limit, int control);
   // The decimal number in `text`, blanks around it allowed, from `lowest`
   // to `highest`.
   std::optional<uint32_t> Integer(std::string_view text, uint32_t lowest, uint32_t highest, int control);

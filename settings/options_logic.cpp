@@ -51,7 +51,7 @@ public:
     }
     // Port 0 would bind anywhere while every message named ":0".
     std::optional<uint32_t> port = checks.Integer(form.port, 1, 65535, kSipPortEdit);
-    if (!port || !checks.Length(form.name, kDisplayNameLimit, kDisplayNameEdit)) return checks.ShowRefusal();
+    if (!port || !checks.DisplayNameText(form.name, kDisplayNameLimit, kDisplayNameEdit)) return checks.ShowRefusal();
     if (*port != settings.SipPort) ShowMessage(1012, MessageIcon::Information);
     settings.LocalAddress.Set(address);
     settings.SipPort = static_cast<uint16_t>(*port);

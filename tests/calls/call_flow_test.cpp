@@ -192,21 +192,27 @@ TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
     std::string target;
     int callMode;
     int reason;
+    std::string userId = "desk";
   } cases[] = {
       {"lab@" + Far(), 1, kEndUnreachable},
       {"@", 0, kEndUnreachable},  // would match every registration
       {"", 0, kEndUnreachable},
       {"lab@no-such-host.invalid", 0, kEndUnreachable},
+      // A line break or NUL from the host would write header lines of its own.
+      {"lab@" + Far() + "\r\nX-Injected: 1", 0, kEndUnreachable},
+      {"lab@" + Far(), 0, kEndUnreachable, "desk\nX-Injected: 1"},
+      {"lab@" + Far(), 0, kEndUnreachable, std::string("desk\0x", 6)},
   };
   for (const auto& c : cases) {
     Phone phone;
-    int line = TheModule().PlaceCall(&phone, c.callMode, c.target, "desk", "", "");
+    int line = TheModule().PlaceCall(&phone, c.callMode, c.target, c.userId, "", "");
     ASSERT_GE(line, 0);
     ASSERT_TRUE(WaitForLineThreads(5s));
     TheModule().HangUp(line);  // the host may still hang up: it hears nothing more
     EXPECT_EQ(phone.Reasons(), std::vector<int>{c.reason}) << c.target;
     TheModule().ReleaseLine(line, 0);
   }
+  EXPECT_TRUE(far_.ReceiveAll(100ms).empty());  // none of them sent anything
   // A far end that never answers gets six INVITEs, then the host hears why.
   ASSERT_GE(Place("lab@" + Far()), 0);
   ASSERT_TRUE(WaitForLineThreads(5s));

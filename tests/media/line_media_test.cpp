@@ -6,13 +6,19 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <future>
+#include <latch>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "calls/call_info.h"
 #include "calls/call_timing.h"
 #include "calls/line_threads.h"
 #include "media/g711.h"
+#include "media/peer_lookup.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/resolver.h"
@@ -206,6 +212,23 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   std::optional<std::string> capped = far.Receive(100ms);
   ASSERT_TRUE(capped);
   EXPECT_EQ(capped->size(), 1500u);
+  // Audio never waits for SIP work, which holds ModuleLock (a slow INVITE).
+  std::promise<void> sipWorkDone;
+  std::latch held(1);
+  std::thread sipWork([&] {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    held.count_down();
+    sipWorkDone.get_future().wait();
+  });
+  held.wait();
+  auto audio = std::async(std::launch::async, [&] {
+    TheModule().SendAudio(line->LineIndex(), loud.data(), 640, 0);
+    TheModule().ReleaseFrame(line->LineIndex(), 0);
+  });
+  EXPECT_EQ(audio.wait_for(5s), std::future_status::ready);
+  sipWorkDone.set_value();
+  sipWork.join();
+  EXPECT_TRUE(far.Receive(100ms).has_value());
 }
 
 TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEighth) {
@@ -265,6 +288,12 @@ TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
   line->endReason = kEndNormal;
   uint16_t port = line->localRtpPort;
   std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
+  // A stranger who guessed the port first takes neither the audio nor
+  // where the module sends its own.
+  for (int packet = 0; packet < 3; ++packet) stranger.SendTo(port, RtpPacket(8, alaw));
+  std::this_thread::sleep_for(250ms);
+  EXPECT_EQ(host.Frames(), 0u);
+  EXPECT_EQ(line->RtpPeer().address, htonl(0x7f000001));
   far.SendTo(port, RtpPacket(8, alaw));  // latches the far end
   std::string padded = RtpPacket(8, alaw);
   padded[0] = static_cast<char>(0xa0);  // padding bit
@@ -310,6 +339,106 @@ TEST_F(LineMediaTest, FinishingWakesTheMediaWhichSendsTheByeAndTellsTheHost) {
   std::vector<int16_t> frame(320, 700);
   TheModule().SendAudio(line->LineIndex(), frame.data(), 640, 0);  // the socket is closed: nothing goes out
   EXPECT_FALSE(far.Receive(100ms).has_value());
+}
+
+
+size_t ThreadCount() {
+  std::filesystem::directory_iterator tasks("/proc/self/task");
+  return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// 256 addresses of 10.0.0.0/8 that no test has looked up before: none is
+// cached, even when the tests run again in the same process.
+class FreshAddresses {
+public:
+  uint32_t operator[](uint32_t n) const { return htonl(first_ + n); }
+
+private:
+  static inline uint32_t blocksTaken_ = 0;
+  uint32_t first_ = 0x0a000000u + (++blocksTaken_ << 8);
+};
+
+// A reverse lookup that hangs until released, noting every address asked.
+// Even addresses have a name, odd ones none.
+class HangingReverseLookup {
+public:
+  HangingReverseLookup() {
+    SetReverseLookup([this](uint32_t address) { return Answer(address); });
+  }
+  ~HangingReverseLookup() {
+    Release();
+    EXPECT_TRUE(WaitForPeerLookups(10s));  // no worker may call this object afterwards
+    SetReverseLookup(nullptr);
+  }
+  void Release() {
+    std::scoped_lock lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  bool WaitUntilAsked() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, 10s, [&] { return !asked_.empty(); });
+  }
+  std::vector<uint32_t> Asked() {
+    std::scoped_lock lock(mutex_);
+    return asked_;
+  }
+
+private:
+  std::string Answer(uint32_t address) {
+    std::unique_lock lock(mutex_);
+    asked_.push_back(address);
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return released_; });
+    uint32_t last = ntohl(address) & 0xff;
+    return last % 2 == 0 ? "peer" + std::to_string(last) + ".example" : DottedAddress(address);
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<uint32_t> asked_;
+  bool released_ = false;
+};
+
+std::string SipText(uint32_t address) { return SipInfoText({address, NetworkPort(5060)}); }
+
+// A call line outside the module's slots, its text showing where its SIP goes.
+std::shared_ptr<CallLine> ShownLine(CCon& host, uint32_t address) {
+  CallParameters parameters;
+  parameters.connection = &host;
+  auto line = std::make_shared<CallLine>(TheModule(), parameters);
+  line->ShowCallInfo(SipText(address));
+  return line;
+}
+
+TEST_F(LineMediaTest, AFloodOfPeerLookupsTakesOneThreadAndRecentAnswersComeFromTheCache) {
+  ASSERT_TRUE(WaitForPeerLookups(10s));  // no worker left from an earlier test
+  size_t threadsBefore = ThreadCount();
+  HangingReverseLookup resolver;
+  FreshAddresses address;
+  std::vector<std::shared_ptr<CallLine>> lines;
+  for (uint32_t n = 0; n < 200; ++n) {
+    lines.push_back(ShownLine(host, address[n]));
+    StartPeerLookup(lines.back(), address[n]);
+  }
+  ASSERT_TRUE(resolver.WaitUntilAsked());  // the worker hangs in the first lookup
+  EXPECT_LE(ThreadCount(), threadsBefore + 1);
+  std::weak_ptr<CallLine> released = lines[1];  // waiting in the queue
+  lines[1].reset();
+  EXPECT_TRUE(released.expired());  // the queue holds no share of it
+  resolver.Release();
+  ASSERT_TRUE(WaitForPeerLookups(10s));
+  std::vector<uint32_t> asked = resolver.Asked();
+  EXPECT_LE(asked.size(), 16u);  // the first and a full queue, less the released line; the rest skipped
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), address[1]), 0);
+  EXPECT_EQ(lines[2]->InfoText(), SipText(address[2]) + " (peer2.example)");
+  // Answered lately, with a name or without: at once, and the resolver is not asked again.
+  std::shared_ptr<CallLine> again = ShownLine(host, address[2]);
+  StartPeerLookup(again, address[2]);
+  EXPECT_EQ(again->InfoText(), SipText(address[2]) + " (peer2.example)");
+  StartPeerLookup(ShownLine(host, address[3]), address[3]);
+  ASSERT_TRUE(WaitForPeerLookups(10s));
+  EXPECT_EQ(resolver.Asked().size(), asked.size());
 }
 
 }  // namespace

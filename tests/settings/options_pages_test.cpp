@@ -16,6 +16,7 @@ namespace talvenor {
 namespace {
 
 const std::string kNotInteger = "Please enter an integer.";
+const std::string kNameQuotes = "The display name cannot contain quotes or backslashes!";
 
 class OptionsPagesTest : public ::testing::Test {
 protected:
@@ -49,6 +50,9 @@ TEST_F(OptionsPagesTest, AddressPageRefusesOrStoresEachField) {
        "old", 5060},
       {{std::string(41, 'a'), "5060", "Desk", true, true}, kAddressCombo, "Please enter no more than 40 characters.",
        "old", "old", 5060},
+      // A quote or a backslash would break the quoted name of every From and To line.
+      {{"10.0.0.5", "5060", "Bo \"Desk\"", true, true}, kDisplayNameEdit, kNameQuotes, "old", "old", 5060},
+      {{"10.0.0.5", "5060", "Bo\\", true, true}, kDisplayNameEdit, kNameQuotes, "old", "old", 5060},
   };
   for (const Case& c : cases) {
     RestoreDefaultSettings();

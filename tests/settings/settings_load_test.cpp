@@ -57,6 +57,12 @@ TEST_F(SettingsLoadTest, EmptyAddressBecomesTheHostName) {
   EXPECT_EQ(Settings().DisplayName.Get(), "");  // an empty display name stays empty
 }
 
+TEST_F(SettingsLoadTest, NameLoadsWithoutQuotesAndBackslashes) {
+  Store("Name", "Bo \"The\\Desk\"");  // written by hand: the page refuses both
+  LoadAddressSettings();
+  EXPECT_EQ(Settings().DisplayName.Get(), "Bo TheDesk");
+}
+
 TEST_F(SettingsLoadTest, RegisterOfOneOneKeepsTheExpiration) {
   Store("Register", "1,1");
   LoadRegisterSettings();
