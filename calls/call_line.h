@@ -46,7 +46,7 @@ public:
 // What a call through a gateway needs of its account, copied when the call
 // starts: the accounts go at shutdown while lines may live on.
 struct GatewayCredentials {
-  std::string address;  // as configured: the digest uri is "sip:" and this
+  std::string address;  // as configured
   std::string userId;
   std::string password;
 };

@@ -125,8 +125,10 @@ void CallLine::OnChallenge(const SipMessage& response, SipKind status) {
     return;
   }
   bool proxy = status == kStatus407;
+  // The digest's uri is the INVITE's request URI: a server that binds the
+  // answer to its request refuses any other.
   std::string line = CredentialsLine(response, proxy ? kProxyAuthorizationHeader : kAuthorizationHeader,
-                                     gateway->userId, gateway->password, gateway->address);
+                                     gateway->userId, gateway->password, Target());
   {
     std::scoped_lock lock(textMutex_);
     (proxy ? proxyAuthorizationText_ : authorizationText_) = std::move(line);

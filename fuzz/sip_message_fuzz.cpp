@@ -100,7 +100,6 @@ void CheckSent(std::string_view text, const talvenor::Ipv4Endpoint&) {
 }
 
 class SilentConnection final : public CCon {
-public:
   void OnConnected(int, int) override {}
   void OnDisconnected(int) override {}
   void OnAudioSent() override {}
@@ -108,26 +107,18 @@ public:
   void OnCallInfo(const CString&) override {}
 };
 
-// A line of each direction with a known tag, so that the fuzzer can find
-// it through comparisons. A message a line takes must name what only the
-// two ends of a call know: the line's tag, or the caller's INVITE branch.
+// A line of each direction with a known tag, which the fuzzer can find
+// through comparisons. A message a line takes must name what only the two
+// ends of a call know: the line's tag, or the caller's INVITE branch.
 class WatchedLine final : public talvenor::CallLine {
 public:
-  static constexpr std::string_view kInviteBranch = "z9hG4bKfuzz";
-  static talvenor::CallParameters Parameters(int index, CCon* connection) {
-    talvenor::CallParameters parameters;
-    parameters.lineIndex = index;
-    parameters.connection = connection;
-    return parameters;
-  }
-  WatchedLine(int index, CCon* connection) : CallLine(talvenor::TheModule(), Parameters(index, connection)) {
-    if (connection == nullptr) SetInviteTransaction("1", kInviteBranch, 1);
+  WatchedLine(const talvenor::CallParameters& parameters) : CallLine(talvenor::TheModule(), parameters) {
+    if (Incoming()) SetInviteTransaction("1", "z9hG4bKfuzz", 1);
   }
   void HandleInDialog(const talvenor::SipMessage& message) override {
-    std::string tag = std::to_string(Tag());
     for (size_t index = 0; index < message.LineCount(); ++index) {
       std::string_view line = message.LineAt(index);
-      if (line.find(tag) != std::string_view::npos || line.find(kInviteBranch) != std::string_view::npos) return;
+      if (line.find(std::to_string(Tag())) != line.npos || line.find("z9hG4bKfuzz") != line.npos) return;
     }
     __builtin_trap();
   }
@@ -154,8 +145,8 @@ void PrepareModule() {
   }
   static SilentConnection connection;
   for (int index = 0; index < 2; ++index) {
-    talvenor::ObjectTag::SetNextValueForTesting(4242 + index);
-    watchedLines[index] = std::make_shared<WatchedLine>(index, index == 0 ? nullptr : &connection);
+    ObjectTag::SetNextValueForTesting(4242 + index);
+    watchedLines[index] = std::make_shared<WatchedLine>(CallParameters{index, index == 0 ? nullptr : &connection});
     TheModule().AttachLine(index, watchedLines[index]);
   }
   watchedLines[1]->pendingRequest = kBye;  // the outgoing line waits for an answer to its BYE

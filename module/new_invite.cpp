@@ -6,6 +6,7 @@
 #include "calls/incoming_call.h"
 #include "module/module_settings.h"
 #include "module/sip_module.h"
+#include "platform/clock.h"
 #include "registration/digest.h"
 #include "registration/registration_list.h"
 #include "sip/header_names.h"
@@ -14,24 +15,52 @@
 
 namespace talvenor {
 
+namespace {
+
+// The nonces whose answers have let an INVITE through. Used under ModuleLock only.
+SpentNonces& SpentInviteNonces() {
+  static SpentNonces* spent = new SpentNonces;  // outlives static destruction, as the module does
+  return *spent;
+}
+
+std::string SourceText(const SipMessage& message) {
+  return fmt::sprintf("%s:%u", DottedAddress(message.SourceAddress()), HostPort(message.SourcePort()));
+}
+
+// An INVITE's answer counts for that INVITE alone: the From user's own
+// account, the realm of its challenge and its request URI.
+SipKind VerifyInviteDigest(const SipMessage& invite, const std::string& caller, const std::string& localAddress,
+                           std::string_view authorization) {
+  DigestScope scope{ChallengeRealm(caller, localAddress), std::string(RequestUri(invite)), caller};
+  std::string user;
+  return VerifyScopedDigest(kInvite, scope, user, authorization, LookupPassword);
+}
+
+}  // namespace
+
 // Under ModuleLock, from the dispatcher. True when the caller may go on:
-// a registered user agent, or one whose digest answer is right.
+// one whose source holds a live registration that was authenticated, or one
+// whose digest answer is right for this INVITE and not used before.
 bool SipModule::InviteAuthenticated(const SipMessage& invite) {
-  std::string source = fmt::sprintf("%s:%u", DottedAddress(invite.SourceAddress()), HostPort(invite.SourcePort()));
-  if (!FindRegistrationByAddress(source).empty() || !Settings().AuthenticateInvites) return true;
+  if (!Settings().AuthenticateInvites || AuthenticatedRegistrationFrom(SourceText(invite))) return true;
   std::string caller(CallerUser(invite));
   if (caller.empty()) {
     SendStatelessResponse(kStatus400, invite, {});
     return false;
   }
+  std::string localAddress = Settings().LocalAddress.Get();
   std::string nonce = MakeNonce(invite);
   std::string_view authorization = invite.FindLine(kAuthorizationHeader);
-  if (!AnswersChallenge(authorization, nonce)) {
-    SendStatelessResponse(kStatus401, invite, ChallengeLines(caller, Settings().LocalAddress.Get(), nonce));
-    return false;
+  SipKind status = AnswersChallenge(authorization, nonce)
+                       ? VerifyInviteDigest(invite, caller, localAddress, authorization)
+                       : kStatus401;
+  // A right answer whose nonce has already let an INVITE through is stale.
+  if (status == 0 && !SpentInviteNonces().Spend(nonce, CalendarSeconds())) status = kStatus401;
+  if (status == kStatus401) {
+    SendStatelessResponse(kStatus401, invite, ChallengeLines(caller, localAddress, nonce));
+  } else if (status != 0) {
+    SendStatelessResponse(status, invite, {});
   }
-  SipKind status = VerifyDigest(kInvite, caller, authorization, LookupPassword);
-  if (status != 0) SendStatelessResponse(status, invite, {});
   return status == 0;
 }
 

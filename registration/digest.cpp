@@ -20,7 +20,7 @@ std::string DigestResponse(std::string_view user, std::string_view realm, std::s
 }
 
 std::string CredentialsLine(const SipMessage& challenge, std::string_view headerName, std::string_view userId,
-                            std::string_view password, std::string_view gatewayAddress) {
+                            std::string_view password, std::string_view requestTarget) {
   // No fallback to the other header: a 407 without Proxy-Authenticate answers
   // an empty challenge.
   std::string_view challengeLine = challenge.Kind() == kStatus407 ? challenge.FindLine(kProxyAuthenticateHeader)
@@ -28,7 +28,7 @@ std::string CredentialsLine(const SipMessage& challenge, std::string_view header
   std::string_view realm = QuotedParameter(challengeLine, "realm");
   std::string_view nonce = QuotedParameter(challengeLine, "nonce");
   std::string_view opaque = QuotedParameter(challengeLine, "opaque");
-  std::string uri = fmt::sprintf("sip:%s", gatewayAddress);
+  std::string uri = fmt::sprintf("sip:%s", requestTarget);
   std::string response = DigestResponse(userId, realm, password, CseqMethod(challenge), uri, nonce);
   std::string line = fmt::sprintf("\r\n%s: %s %s=\"%s\", %s=\"%s\", %s=\"%s\", %s=\"%s\", %s=\"%s\"", headerName,
                                   "Digest", "username", userId, "realm", realm, "nonce", nonce, "uri", uri,
@@ -37,7 +37,8 @@ std::string CredentialsLine(const SipMessage& challenge, std::string_view header
   return line;
 }
 
-std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine) {
+std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine,
+                        std::string_view secret) {
   const auto* addressBytes = reinterpret_cast<const uint8_t*>(&sourceAddress);
   const auto* portBytes = reinterpret_cast<const uint8_t*>(&sourcePort);
   // The network-order bytes taken least significant first, whatever the host's order.
@@ -45,9 +46,11 @@ std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort
                      (static_cast<uint32_t>(addressBytes[3]) << 24);
   uint32_t port = portBytes[0] | (portBytes[1] << 8);
   uint64_t window = static_cast<uint64_t>(now) & ~uint64_t{3};  // changes every 4 seconds
+  // The secret leads: extending a known nonce's input would need MD5's
+  // padding, NUL bytes included, inside the From line, which no SIP line holds.
   Md5Digest md5;
-  return std::string(md5.Hex(fmt::sprintf("Time:%llx:%x:%x:%s", static_cast<unsigned long long>(window), address,
-                                          port, fromLine)));
+  return std::string(md5.Hex(fmt::sprintf("%s:Time:%llx:%x:%x:%s", secret,
+                                          static_cast<unsigned long long>(window), address, port, fromLine)));
 }
 
 std::string MakeNonce(const SipMessage& request) {
@@ -59,26 +62,67 @@ bool AnswersChallenge(std::string_view authorizationLine, std::string_view nonce
   return !nonce.empty() && QuotedParameter(authorizationLine, "nonce") == nonce;
 }
 
-std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce) {
-  return fmt::sprintf("\r\n%s: %s %s=\"%s@%s\", %s=\"%s\"", "WWW-Authenticate", "Digest", "realm", user,
-                      localAddress, "nonce", nonce);
+std::string ChallengeRealm(std::string_view user, std::string_view localAddress) {
+  return fmt::sprintf("%s@%s", user, localAddress);
 }
+
+std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce) {
+  return fmt::sprintf("\r\n%s: %s %s=\"%s\", %s=\"%s\"", "WWW-Authenticate", "Digest", "realm",
+                      ChallengeRealm(user, localAddress), "nonce", nonce);
+}
+
+std::string_view RequestUri(const SipMessage& request) { return NthToken(request.LineAt(0), " ", 1); }
+
+namespace {
+
+// The values of an Authorization line besides its username.
+struct DigestAnswer {
+  std::string_view realm;
+  std::string_view nonce;
+  std::string_view uri;
+  std::string_view response;
+};
+
+// The answer when the line holds a username and all four values; `user`
+// becomes the username either way.
+std::optional<DigestAnswer> ReadAnswer(std::string_view authorizationLine, std::string& user) {
+  user = std::string(QuotedParameter(authorizationLine, "username"));
+  DigestAnswer answer{QuotedParameter(authorizationLine, "realm"), QuotedParameter(authorizationLine, "nonce"),
+                      QuotedParameter(authorizationLine, "uri"), QuotedParameter(authorizationLine, "response")};
+  bool complete = !user.empty() && !answer.realm.empty() && !answer.nonce.empty() && !answer.uri.empty() &&
+                  !answer.response.empty();
+  if (!complete) return std::nullopt;
+  return answer;
+}
+
+SipKind CheckResponse(SipKind method, const std::string& user, const DigestAnswer& answer,
+                      const PasswordLookup& lookupPassword) {
+  std::string password = lookupPassword(user);
+  if (password.empty()) return kStatus404;
+  std::string expected = DigestResponse(user, answer.realm, password, KindText(method), answer.uri, answer.nonce);
+  return EqualsIgnoreCase(expected, answer.response) ? 0 : kStatus403;
+}
+
+bool WithinScope(const DigestScope& scope, std::string_view user, const DigestAnswer& answer) {
+  return answer.realm == scope.realm && answer.uri == scope.uri &&
+         (!scope.user || EqualsIgnoreCase(*scope.user, user));
+}
+
+}  // namespace
 
 SipKind VerifyDigest(SipKind method, std::string& user, std::string_view authorizationLine,
                      const PasswordLookup& lookupPassword) {
-  user = std::string(QuotedParameter(authorizationLine, "username"));
-  std::string_view values[4];
-  const char* names[4] = {"realm", "nonce", "uri", "response"};
-  bool complete = !user.empty();
-  for (int index = 0; complete && index < 4; ++index) {
-    values[index] = QuotedParameter(authorizationLine, names[index]);
-    complete = !values[index].empty();
-  }
-  if (!complete) return kStatus400;
-  std::string password = lookupPassword(user);
-  if (password.empty()) return kStatus404;
-  std::string expected = DigestResponse(user, values[0], password, KindText(method), values[2], values[1]);
-  return EqualsIgnoreCase(expected, values[3]) ? 0 : kStatus403;
+  std::optional<DigestAnswer> answer = ReadAnswer(authorizationLine, user);
+  if (!answer) return kStatus400;
+  return CheckResponse(method, user, *answer, lookupPassword);
+}
+
+SipKind VerifyScopedDigest(SipKind method, const DigestScope& scope, std::string& user,
+                           std::string_view authorizationLine, const PasswordLookup& lookupPassword) {
+  std::optional<DigestAnswer> answer = ReadAnswer(authorizationLine, user);
+  if (!answer) return kStatus400;
+  if (!WithinScope(scope, user, *answer)) return kStatus403;
+  return CheckResponse(method, user, *answer, lookupPassword);
 }
 
 }  // namespace talvenor

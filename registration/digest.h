@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "registration/nonce_guard.h"
 #include "sip/kind_table.h"
 
 namespace talvenor {
@@ -22,14 +24,17 @@ std::string DigestResponse(std::string_view user, std::string_view realm, std::s
 // The credentials line answering a challenge response (401 reads
 // WWW-Authenticate, 407 Proxy-Authenticate): "\r\n<header>: Digest
 // username=..., realm=..., nonce=..., uri=..., response=...[, opaque=...]".
-// The uri is "sip:" and the gateway address as configured.
+// The uri is the challenged request's own: "sip:" and its target.
 std::string CredentialsLine(const SipMessage& challenge, std::string_view headerName, std::string_view userId,
-                            std::string_view password, std::string_view gatewayAddress);
+                            std::string_view password, std::string_view requestTarget);
 
 // The server's nonce for a request at calendar time `now`: MD5hex of
-// "Time:<now with two low bits cleared, hex>:<address>:<port>:<From line>",
+// "<secret>:Time:<now with two low bits cleared, hex>:<address>:<port>:<From line>",
 // address and port as their network-order bytes read least significant first.
-std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine);
+// Without the secret nobody can work out a nonce for a source they cannot
+// receive at.
+std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine,
+                        std::string_view secret = NonceSecret());
 std::string MakeNonce(const SipMessage& request);
 
 // True when the Authorization line answers the challenge of `nonce`: its
@@ -37,8 +42,13 @@ std::string MakeNonce(const SipMessage& request);
 // captured answer with the current nonce pasted on) is a replay.
 bool AnswersChallenge(std::string_view authorizationLine, std::string_view nonce);
 
-// The extra header text of a 401 challenge: realm "user@LocalAddress".
+// The realm of our challenges: "user@LocalAddress".
+std::string ChallengeRealm(std::string_view user, std::string_view localAddress);
+// The extra header text of a 401 challenge, with that realm.
 std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce);
+
+// 'INVITE sip:lab@10.0.0.2:5070 SIP/2.0' gives "sip:lab@10.0.0.2:5070".
+std::string_view RequestUri(const SipMessage& request);
 
 // Checks an Authorization line. `user` receives the username the client
 // sent, whatever the result. Returns 0 when authentic, otherwise the kind of
@@ -47,5 +57,19 @@ std::string ChallengeLines(std::string_view user, std::string_view localAddress,
 using PasswordLookup = std::function<std::string(std::string_view userId)>;
 SipKind VerifyDigest(SipKind method, std::string& user, std::string_view authorizationLine,
                      const PasswordLookup& lookupPassword);
+
+// What an answer must name besides its nonce, so that it counts for one
+// request only: the realm we challenged with, the request URI exactly as in
+// the start line and, when set, the user (compared ignoring case, as SIP-PIN
+// lookups are).
+struct DigestScope {
+  std::string realm;
+  std::string uri;
+  std::optional<std::string> user;
+};
+// VerifyDigest for an answer that must also lie within `scope`: one that
+// names another realm, uri or user gets 403 before any password is looked up.
+SipKind VerifyScopedDigest(SipKind method, const DigestScope& scope, std::string& user,
+                           std::string_view authorizationLine, const PasswordLookup& lookupPassword);
 
 }  // namespace talvenor

@@ -66,16 +66,20 @@ std::optional<uint32_t> GrantedLifetime(const SipChannel& channel, const SipMess
 }
 
 // With authentication on: true when the request carries valid credentials
-// for the current nonce; otherwise the challenge or refusal has been sent.
-// `user` becomes the username the client authenticated as.
+// for the current nonce, the realm we challenged with and its own request
+// URI; otherwise the challenge or refusal has been sent. `user` becomes the
+// username the client authenticated as, which may name another account than
+// the To line: the registration is recorded under it.
 bool Authenticated(const SipChannel& channel, const SipMessage& request, std::string& user) {
   std::string nonce = MakeNonce(request);
   std::string_view authorization = request.FindLine(kAuthorizationHeader);
+  std::string localAddress = Settings().LocalAddress.Get();
   if (!AnswersChallenge(authorization, nonce)) {
-    Answer(channel, kStatus401, request, ChallengeLines(user, Settings().LocalAddress.Get(), nonce));
+    Answer(channel, kStatus401, request, ChallengeLines(user, localAddress, nonce));
     return false;
   }
-  SipKind status = VerifyDigest(kRegister, user, authorization, LookupPassword);
+  DigestScope scope{ChallengeRealm(user, localAddress), std::string(RequestUri(request)), std::nullopt};
+  SipKind status = VerifyScopedDigest(kRegister, scope, user, authorization, LookupPassword);
   if (status != 0) Answer(channel, status, request, {});
   return status == 0;
 }
@@ -92,7 +96,8 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request) {
     return;
   }
   int64_t now = CalendarSeconds();
-  if (Settings().AuthenticateRegistrations && !Authenticated(channel, request, user)) return;
+  bool authenticated = Settings().AuthenticateRegistrations != 0;
+  if (authenticated && !Authenticated(channel, request, user)) return;
   if (request.FindLine(kContactHeader).empty()) {
     AnswerQuery(channel, request, user);
     return;
@@ -108,7 +113,8 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request) {
   }
   std::string key = fmt::sprintf("%s@%s:%u", user, DottedAddress(request.SourceAddress()),
                                  HostPort(request.SourcePort()));
-  std::string line = fmt::sprintf("%s\t%s\t%u\t%u\t%s\t%s\t%s\n", key, "PIN", static_cast<uint32_t>(now), *lifetime,
+  std::string_view mark = authenticated ? kAuthenticatedMark : kUnauthenticatedMark;
+  std::string line = fmt::sprintf("%s\t%s\t%u\t%u\t%s\t%s\t%s\n", key, mark, static_cast<uint32_t>(now), *lifetime,
                                   LocalDateText(now), displayName, Capped(userAgent, kUserAgentLimit));
   if (!UpdateRegistrationList(ToLower(key), line, now, *lifetime)) {
     // Not recorded: the phone must not believe it is registered.

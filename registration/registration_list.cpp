@@ -100,13 +100,15 @@ uint32_t FindRegistrationByUser(std::string& user, char separator) {
   return lifetime;
 }
 
-std::string FindRegistrationByAddress(std::string_view addressAndPort) {
-  if (addressAndPort.empty()) return {};
+bool AuthenticatedRegistrationFrom(std::string_view addressAndPort) {
+  if (addressAndPort.empty()) return false;
   for (const std::string& line : LiveRegistrations()) {
-    // Cut at "@" too: the second field is the key's "address:port".
-    if (NthToken(line, "@\t\r\n", 1) == addressAndPort) return std::string(NthToken(line, "@\t\r\n", 2));
+    std::string_view key = ListField(line, 0);
+    size_t at = key.rfind('@');
+    if (at == std::string_view::npos || key.substr(at + 1) != addressAndPort) continue;
+    if (ListField(line, 1) == kAuthenticatedMark) return true;
   }
-  return {};
+  return false;
 }
 
 std::string LookupPassword(std::string_view userId) {

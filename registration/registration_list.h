@@ -3,6 +3,10 @@
 //
 // SIP-REG, one registration a line, TAB-separated:
 //   user@address:port  PIN  RegTime  Expires  DateTime  Name  User-Agent
+// The second field says how the registration was taken: "AUTH" when it
+// passed digest authentication, "PIN" when it did not (the registrar was not
+// authenticating). Anything else, such as the "PIN" of every line of a list
+// older than the field's meaning, reads as not authenticated.
 // SIP-PIN: user id TAB password.
 #pragma once
 
@@ -11,6 +15,10 @@
 #include <string_view>
 
 namespace talvenor {
+
+// The second field of a SIP-REG line.
+inline constexpr std::string_view kAuthenticatedMark = "AUTH";
+inline constexpr std::string_view kUnauthenticatedMark = "PIN";
 
 // Rewrites SIP-REG: drops the sender's previous registration (first field
 // equal to `key`, ignoring case), empty lines and expired lines of every
@@ -27,9 +35,10 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
 // `user` becomes the stored key in lower case.
 uint32_t FindRegistrationByUser(std::string& user, char separator);
 
-// The PIN field of the first live registration whose "address:port" equals
-// the given text, or empty. An expired registration trusts nobody.
-std::string FindRegistrationByAddress(std::string_view addressAndPort);
+// True when a live registration from exactly this "address:port" (the
+// part of its key after the last "@") passed digest authentication. An
+// expired or unauthenticated registration trusts nobody.
+bool AuthenticatedRegistrationFrom(std::string_view addressAndPort);
 
 // The password of the user id in SIP-PIN (first match ignoring case), or
 // empty. The list's column-title line is not an account.

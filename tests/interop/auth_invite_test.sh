@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# A phone with "Authenticate invites" on: an INVITE from a source registered
-# with it rings without a challenge; one from elsewhere gets 401 (realm
+# A phone with "Authenticate invites" on: an INVITE from a source whose
+# registration with it was authenticated rings without a challenge; one from elsewhere gets 401 (realm
 # "1234@127.0.0.1") and rings after SIPp's digest answer.
 #
 # Usage: bash auth_invite_test.sh BIN_DIR
@@ -18,14 +18,16 @@ interop_pick_udp_port media_port
 PHONE_OPTIONS=(--auto-answer=30)  # rings long enough to be cancelled
 interop_start_phone "$phone_port" "Register=1,0,1,3600" "Address=127.0.0.1"
 printf '1234\tsecret\n' >"$PHONE_DATA_DIR/SIP-PIN.txt"
-printf 'desk@127.0.0.1:%s\tPIN\t%s\t3600\td\tDesk\tProbe\n' "$registered_port" "$(date +%s)" \
+printf 'desk@127.0.0.1:%s\tAUTH\t%s\t3600\td\tDesk\tProbe\n' "$registered_port" "$(date +%s)" \
   >"$PHONE_DATA_DIR/SIP-REG.txt"
 
 # From the registered address: rings at once (the cancel scenario sends no credentials).
 interop_sipp registered call_in_cancel_uac.xml "$registered_port" -mp "$media_port" -cid_str "registered-%u-%p@%s"
 # From elsewhere: challenged, then rings with the digest answer.
+# The digest names the INVITE's request URI, as phones do; SIPp would name
+# the phone's address alone unless told.
 interop_sipp stranger auth_invite_uac.xml "$stranger_port" -mp "$media_port" -cid_str "stranger-%u-%p@%s" \
-  -au 1234 -ap secret
+  -au 1234 -ap secret -auth_uri "lab@127.0.0.1:$phone_port"
 grep -q 'WWW-Authenticate: Digest realm="1234@127.0.0.1", nonce="' "$WORK_DIR/stranger.messages.log" ||
   interop_fail "the challenge did not name the realm 1234@127.0.0.1"
 interop_phone_alive

@@ -114,6 +114,7 @@ interop_stop_phone
 # 2. Registrar with authentication against SIP-PIN.txt.
 interop_pick_udp_port phone_port
 interop_start_phone "$phone_port" "Address=127.0.0.1" "Register=1,1,0,3600"
+REGISTRATION_MARK=AUTH
 printf 'alice\tsecret\nbob\thunter2\n' >"$PHONE_DATA_DIR/SIP-PIN.txt"
 reg_list=$PHONE_DATA_DIR/SIP-REG.txt
 interop_pick_udp_port baresip_port

@@ -1,6 +1,9 @@
 # Helpers for the registration interop tests, sourced after lib.sh. They read
 # the registrar's list SIP-REG.txt, one registration per line:
 #   user@address:port <TAB> PIN <TAB> regtime <TAB> expires <TAB> date <TAB> name <TAB> user-agent
+# where the second field is AUTH for a registration that passed the digest
+# check. REGISTRATION_MARK says which of the two the tests expect.
+REGISTRATION_MARK=PIN
 
 # registration_show_list FILE: the list, indented, with TABs made visible.
 registration_show_list() {
@@ -21,7 +24,7 @@ registration_expect_lines() {
 
 # registration_expect_line FILE KEY EXPIRES EARLIEST LATEST NAME USER_AGENT:
 # exactly one line has KEY as its first field, and it reads
-#   KEY, "PIN", a regtime within EARLIEST..LATEST, EXPIRES, a date text that
+#   KEY, $REGISTRATION_MARK, a regtime within EARLIEST..LATEST, EXPIRES, a date text that
 #   holds the current year, NAME and USER_AGENT.
 registration_expect_line() {
   local file=$1 key=$2 expires=$3 earliest=$4 latest=$5 name=$6 agent=$7
@@ -34,7 +37,7 @@ registration_expect_line() {
   mapfile -t fields < <(tr '\t' '\n' <<<"$line")
   local why=
   [[ ${#fields[@]} -eq 7 ]] || why="${#fields[@]} fields, expected 7"
-  [[ -n $why || ${fields[1]} == PIN ]] || why="PIN field is '${fields[1]}'"
+  [[ -n $why || ${fields[1]} == "$REGISTRATION_MARK" ]] || why="PIN field is '${fields[1]}', expected $REGISTRATION_MARK"
   [[ -n $why || ${fields[2]} =~ ^[0-9]+$ ]] || why="regtime '${fields[2]}' is not a number"
   [[ -n $why ]] || ((fields[2] >= earliest && fields[2] <= latest)) ||
     why="regtime ${fields[2]} is outside $earliest..$latest"

@@ -80,7 +80,7 @@ TEST(MakeNonce, ChangesEveryFourSecondsAndWithTheSender) {
   EXPECT_NE(MakeNonceAt(1000, address, 0xc413, from), MakeNonceAt(1000, address + 1, 0xc413, from));
   EXPECT_NE(MakeNonceAt(1000, address, 0xc413, from), MakeNonceAt(1000, address, 0xc414, from));
   EXPECT_NE(MakeNonceAt(1000, address, 0xc413, from), MakeNonceAt(1000, address, 0xc413, from + "x"));
-  // The nonce hashes "Time:3e8:700000a:c413:<From line>" for 10.0.0.7:5060.
+  // The nonce hashes "<secret>:Time:3e8:700000a:c413:<From line>" for 10.0.0.7:5060.
   Md5Digest md5;
   uint8_t bytes[4] = {10, 0, 0, 7};
   uint8_t portBytes[2] = {0x13, 0xc4};
@@ -88,7 +88,23 @@ TEST(MakeNonce, ChangesEveryFourSecondsAndWithTheSender) {
   uint16_t networkPort;
   std::memcpy(&networkAddress, bytes, 4);
   std::memcpy(&networkPort, portBytes, 2);
-  EXPECT_EQ(MakeNonceAt(1001, networkAddress, networkPort, from), md5.Hex("Time:3e8:700000a:c413:" + from));
+  EXPECT_EQ(MakeNonceAt(1001, networkAddress, networkPort, from, "5ec7e7"),
+            md5.Hex("5ec7e7:Time:3e8:700000a:c413:" + from));
+  // Unless told otherwise, with the process's 128-bit secret, which nothing in a request shows.
+  EXPECT_EQ(NonceSecret().size(), 32u);
+  EXPECT_NE(MakeNonceAt(1001, networkAddress, networkPort, from), md5.Hex("Time:3e8:700000a:c413:" + from));
+}
+
+TEST(DigestSpentNonces, ANonceServesOnceAndTheRecordStaysBounded) {
+  SpentNonces spent;
+  EXPECT_TRUE(spent.Spend("n1", 1000));
+  EXPECT_FALSE(spent.Spend("n1", 1003));
+  EXPECT_TRUE(spent.Spend("n1", 1000 + SpentNonces::kKeepSeconds + 1));  // its window long gone
+  // A flood of right answers fills the record, and what comes then is refused, not kept.
+  for (size_t index = 0; index < SpentNonces::kCapacity; ++index) spent.Spend("f" + std::to_string(index), 2000);
+  EXPECT_FALSE(spent.Spend("one more", 2000));
+  EXPECT_EQ(spent.Size(), SpentNonces::kCapacity);
+  EXPECT_TRUE(spent.Spend("one more", 2000 + SpentNonces::kKeepSeconds + 1));
 }
 
 TEST(ChallengeLines, RealmIsUserAtLocalAddress) {

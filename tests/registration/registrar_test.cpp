@@ -185,15 +185,22 @@ protected:
     Settings().AuthenticateRegistrations = 1;
     testhelp::WriteFile(module_.Data().File("SIP-PIN.txt"), "UserID\tPassword\nDesk\tsecret\nempty\n");
   }
-  // Answers the challenge in `answer` as a phone would.
-  static std::string Answer(const std::string& challenge, const std::string& user, const std::string& password) {
-    std::string realm = challenge.substr(challenge.find("realm=\"") + 7);
-    realm = realm.substr(0, realm.find('"'));
-    std::string nonce = challenge.substr(challenge.find("nonce=\"") + 7);
-    nonce = nonce.substr(0, nonce.find('"'));
+  static std::string Quoted(const std::string& text, const std::string& name) {
+    size_t start = text.find(name + "=\"");
+    if (start == std::string::npos) return {};
+    start += name.size() + 2;
+    return text.substr(start, text.find('"', start) - start);
+  }
+  // Answers the challenge in `challenge` as a phone would, for `uri` and the
+  // challenge's realm unless another is given.
+  static std::string Answer(const std::string& challenge, const std::string& user, const std::string& password,
+                            const std::string& uri = "sip:127.0.0.1", const std::string& method = "REGISTER",
+                            std::string realm = {}) {
+    if (realm.empty()) realm = Quoted(challenge, "realm");
+    std::string nonce = Quoted(challenge, "nonce");
     return "Authorization: Digest username=\"" + user + "\", realm=\"" + realm + "\", nonce=\"" + nonce +
-           "\", uri=\"sip:127.0.0.1\", response=\"" +
-           DigestResponse(user, realm, password, "REGISTER", "sip:127.0.0.1", nonce) + "\"\r\n";
+           "\", uri=\"" + uri + "\", response=\"" + DigestResponse(user, realm, password, method, uri, nonce) +
+           "\"\r\n";
   }
 };
 
@@ -208,6 +215,7 @@ TEST_F(AuthenticatedRegistrarTest, ChallengeThenRegistrationUnderTheAuthenticate
   EXPECT_EQ(StatusLine(answer), "SIP/2.0 200 OK") << answer;
   EXPECT_NE(answer.find("<sip:" + Key(peer_, "Desk") + ">;expires=3600"), std::string::npos);
   EXPECT_EQ(List().substr(0, 5), "Desk@");
+  EXPECT_EQ(NthToken(List(), "\t\n", 1), "AUTH");
 }
 
 TEST_F(AuthenticatedRegistrarTest, RefusalsByStatus) {
@@ -224,6 +232,13 @@ TEST_F(AuthenticatedRegistrarTest, RefusalsByStatus) {
   noPassword.cseq = 4;
   noPassword.authorization = Answer(challenge, "empty", "");
   EXPECT_EQ(StatusLine(Send(noPassword)), "SIP/2.0 404 Not Found");
+  // The right password in an answer for another request URI or realm.
+  for (const std::string& notOurs : {Answer(challenge, "desk", "secret", "sip:127.0.0.2"),
+                                     Answer(challenge, "desk", "secret", "sip:127.0.0.1", "REGISTER", "x@127.0.0.1")}) {
+    Register answered;
+    answered.authorization = notOurs;
+    EXPECT_EQ(StatusLine(Send(answered)), "SIP/2.0 403 Forbidden") << notOurs;
+  }
   Register stale;
   stale.cseq = 5;
   stale.authorization = "Authorization: Digest username=\"desk\", nonce=\"0123\"\r\n";
@@ -249,6 +264,68 @@ TEST_F(AuthenticatedRegistrarTest, ACapturedAnswerCannotBeReplayedWithTheCurrent
   EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
 }
 
+// "Authenticate invites" on: an INVITE without SDP offer is answered 488
+// when let through, 401 or 403 when held back.
+class InviteAuthenticationTest : public AuthenticatedRegistrarTest {
+protected:
+  static constexpr const char* kLetThrough = "SIP/2.0 488 Not Acceptable Here";
+  static constexpr const char* kChallenged = "SIP/2.0 401 Unauthorised";
+  void SetUp() override {
+    AuthenticatedRegistrarTest::SetUp();
+    Settings().AuthenticateRegistrations = 0;
+    Settings().AuthenticateInvites = 1;
+    testhelp::WriteFile(module_.Data().File("SIP-PIN.txt"), "Desk\tsecret\nbob\thunter2\n");
+  }
+  std::string Invite(const std::string& callId, const std::string& authorization, const testhelp::UdpPeer& from) {
+    from.SendTo(module_.SipPort(), testhelp::PadTo("INVITE sip:lab@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP "
+                                                   "127.0.0.1;branch=z9hG4bK-" + callId + "\r\nTo: <sip:lab@127.0.0.1>"
+                                                   "\r\nFrom: <sip:desk@127.0.0.1>;tag=" + callId.substr(0, 2) +
+                                                   "\r\nCall-ID: " + callId + "\r\nCSeq: 1 INVITE\r\n" +
+                                                   authorization + "Content-Length: 0\r\n\r\n", 300));
+    return from.Receive(2s).value_or("");
+  }
+};
+
+TEST_F(InviteAuthenticationTest, OnlyAnAuthenticatedRegistrationSkipsTheChallenge) {
+  testhelp::UdpPeer plain, authenticated, fromAnOldList;
+  ASSERT_EQ(StatusLine(Send(Register{}, plain)), "SIP/2.0 200 OK");
+  std::string now = std::to_string(CalendarSeconds());
+  testhelp::WriteFile(module_.Data().File("SIP-REG.txt"), List() + Key(authenticated) + "\tAUTH\t" + now +
+                                                              "\t3600\td\tD\tP\n" + Key(fromAnOldList) + "\tPIN\t" +
+                                                              now + "\t3600\td\tD\tP\n");
+  EXPECT_EQ(StatusLine(Invite("p1", {}, plain)), kChallenged);
+  EXPECT_EQ(StatusLine(Invite("a1", {}, authenticated)), kLetThrough);
+  EXPECT_EQ(StatusLine(Invite("o1", {}, fromAnOldList)), kChallenged);
+}
+
+TEST_F(InviteAuthenticationTest, AnAnswerCountsForItsFromUserRealmRequestUriAndOneInviteOnly) {
+  const struct {
+    std::string user, password, uri, realm;  // empty realm: the challenge's
+    const char* status;
+  } rows[] = {
+      {"Desk", "secret", "sip:lab@127.0.0.1", "", kLetThrough},  // the From user (SIP-PIN spells it Desk)
+      {"bob", "hunter2", "sip:lab@127.0.0.1", "", "SIP/2.0 403 Forbidden"},  // another account
+      {"Desk", "secret", "sip:lab@127.0.0.1:5070", "", "SIP/2.0 403 Forbidden"},
+      {"Desk", "secret", "sip:lab@127.0.0.1", "bob@127.0.0.1", "SIP/2.0 403 Forbidden"},
+  };
+  std::string accepted;
+  for (const auto& row : rows) {
+    std::string callId = "c" + std::to_string(&row - rows), authorization, status;
+    // Again when the 4-second nonce window turned between challenge and answer.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      std::string challenge = Invite(callId, {}, peer_);
+      authorization = Answer(challenge, row.user, row.password, row.uri, "INVITE", row.realm);
+      std::string reply = Invite(callId, authorization, peer_);
+      status = StatusLine(reply);
+      if (status != kChallenged || Quoted(reply, "nonce") == Quoted(challenge, "nonce")) break;
+    }
+    EXPECT_EQ(status, row.status) << row.user << " " << row.uri << " " << row.realm;
+    if (status == kLetThrough) accepted = authorization;
+  }
+  // Captured and sent again, with another Call-ID from the same source and From tag.
+  EXPECT_EQ(StatusLine(Invite("c0-replay", accepted, peer_)), kChallenged);
+}
+
 TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
   std::string now = std::to_string(CalendarSeconds());
   // Where a list read in 259-character pieces would start a new line: in
@@ -256,7 +333,7 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
   size_t nameStart = Key(peer_).size() + std::string("\tPIN\t\t3600\t\t").size() + now.size() +
                      LocalDateText(CalendarSeconds()).size();
   Register tabInAgent;
-  tabInAgent.userAgent = std::string(259 - nameStart - 6, 'u') + "victim@6.6.6.6\tPIN\t" + now + "\t3600";
+  tabInAgent.userAgent = std::string(259 - nameStart - 6, 'u') + "victim@6.6.6.6\tAUTH\t" + now + "\t3600";
   Register tabInUser;
   tabInUser.user = "de\tsk";
   tabInUser.callId = "reg-2";
@@ -275,7 +352,7 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
     EXPECT_EQ(StatusLine(Send(c.request)), c.status) << c.request.Text();
     std::string victim = "victim";
     EXPECT_EQ(FindRegistrationByUser(victim, '@'), 0u) << List();
-    EXPECT_EQ(FindRegistrationByAddress("6.6.6.6:5060"), "") << List();
+    EXPECT_FALSE(AuthenticatedRegistrationFrom("6.6.6.6:5060")) << List();
   }
   std::string list = List();
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1) << list;
@@ -291,18 +368,18 @@ protected:
 
 TEST_F(RegistrationListTest, AddressLookupMatchesTheWholeAddressAndPort) {
   std::string now = std::to_string(CalendarSeconds());
-  testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tPIN\t" + now + "\t3600\td\tD\tP\n");
-  EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:5060"), "PIN");
-  EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:50601"), "");
-  EXPECT_EQ(FindRegistrationByAddress("10.0.0.7:506"), "");
-  EXPECT_EQ(FindRegistrationByAddress(""), "");
+  testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tAUTH\t" + now + "\t3600\td\tD\tP\n");
+  EXPECT_TRUE(AuthenticatedRegistrationFrom("10.0.0.7:5060"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("10.0.0.7:50601"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("10.0.0.7:506"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom(""));
 }
 
 TEST_F(RegistrationListTest, ExpiredRegistrationsAreFoundByNoLookup) {
   // Registered long ago and never purged: the list is rewritten only when someone registers.
   std::string old = std::to_string(CalendarSeconds() - 7200);
-  testhelp::WriteFile(Path("SIP-REG.txt"), "gone@10.0.0.9:5060\tPIN\t" + old + "\t3600\td\tG\tP\n");
-  EXPECT_EQ(FindRegistrationByAddress("10.0.0.9:5060"), "");
+  testhelp::WriteFile(Path("SIP-REG.txt"), "gone@10.0.0.9:5060\tAUTH\t" + old + "\t3600\td\tG\tP\n");
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("10.0.0.9:5060"));
   std::string user = "gone";
   EXPECT_EQ(FindRegistrationByUser(user, '@'), 0u);
   EXPECT_EQ(user, "gone");
