@@ -8,7 +8,9 @@
 #include "sip/call_id_number.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
+#include "sip/recipes.h"
 #include "sip/sip_message.h"
+#include "sip/tokens.h"
 
 namespace talvenor {
 
@@ -41,8 +43,23 @@ CallLine::CallLine(CallContext& context, CallParameters parameters)
       displayName_(std::move(parameters.displayName)) {}
 
 long CallLine::SendInCallRequest(SipKind method, std::string_view extraText, std::string_view body) {
+  return SendRequest(method, method == kBye ? RequestScope::Dialog : RequestScope::InviteTransaction, {}, extraText,
+                     body);
+}
+
+void CallLine::AcknowledgeSuccess() { SendRequest(kAck, RequestScope::Dialog, {}, {}, {}); }
+
+void CallLine::AcknowledgeFailure(const SipMessage& response) {
+  // The response's own To, with whatever tag it brought.
+  SendRequest(kAck, RequestScope::InviteTransaction, response.FindLine(kToHeader), {}, {});
+}
+
+long CallLine::SendRequest(SipKind method, RequestScope scope, std::string_view toLine, std::string_view extraText,
+                           std::string_view body) {
   std::string_view methodName = KindText(method);
+  bool inDialog = scope == RequestScope::Dialog;
   std::string text;
+  Ipv4Endpoint destination;
   {
     std::scoped_lock lock(textMutex_);
     if (incoming_ && method == kBye && !namesExchanged_) {
@@ -53,30 +70,61 @@ long CallLine::SendInCallRequest(SipKind method, std::string_view extraText, std
       dialog_.toLine = std::move(from);
       namesExchanged_ = true;
     }
-    // The stored Via of an incoming line is the caller's: a request that
-    // repeated it would have its answers sent back to the caller. Ours gets
-    // a Via of its own, with a branch for each request.
-    std::string via = incoming_ ? fmt::sprintf("%s: SIP/2.0/UDP %s%s;branch=%s%u.%u", kViaHeader, localIp_,
-                                               PortSuffix(context_.AdvertisedSipPort()), kBranchPrefix, Tag(),
-                                               ++requestsSent_)
-                                : dialog_.viaLine;
     if (method == kInvite) inviteCseq_ = cseq;  // its answers are ours from now on
-    text = fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s\r\n%s%s%s\r\n", methodName, target_,
-                        kSipVersionText, via, dialog_.toLine, dialog_.fromLine, dialog_.callIdLine, kCseqHeader,
-                        cseq.load(), methodName, kMaxForwardsLine, authorizationText_, proxyAuthorizationText_);
+    // An ACK carries its INVITE's number, and so does a CANCEL.
+    bool ofTheInvite = (method == kAck || method == kCancel) && inviteCseq_ != 0;
+    uint32_t number = ofTheInvite ? static_cast<uint32_t>(inviteCseq_.load()) : cseq.load();
+    // The INVITE's transaction keeps one branch (CANCEL and the ACK of a
+    // failure repeat it); every other request is a transaction of its own,
+    // its branch told by number and method. All begin with our tag.
+    char transaction = inDialog ? static_cast<char>(methodName[0] | 0x20) : 'i';
+    std::string branch = !inDialog && number == 1
+                             ? fmt::sprintf("%s%u", kBranchPrefix, Tag())
+                             : fmt::sprintf("%s%u.%u%c", kBranchPrefix, Tag(), number, transaction);
+    std::string routes;
+    if (inDialog) {
+      for (const std::string& route : routeSet_) routes += fmt::sprintf("\r\n%s: %s", kRouteHeader, route);
+    }
+    text = fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s\r\n%s%s%s%s\r\n", methodName,
+                        inDialog && !remoteTarget_.empty() ? remoteTarget_ : target_, kSipVersionText,
+                        ViaLine(localIp_, PortSuffix(context_.AdvertisedSipPort()), branch),
+                        toLine.empty() ? std::string_view(dialog_.toLine) : toLine, dialog_.fromLine,
+                        dialog_.callIdLine, kCseqHeader, number, methodName, kMaxForwardsLine, routes,
+                        authorizationText_, proxyAuthorizationText_);
+    destination = inDialog ? DialogDestination() : sipPeer_;
   }
   if (!extraText.empty()) text += fmt::sprintf("%s\r\n%s", extraText, UserAgentLine()) + "\r\n";
   text += ContentLines(body);
-  return SendToPeer(text);
+  return context_.SendSip(text, destination);
+}
+
+Ipv4Endpoint CallLine::DialogDestination() const {
+  // Loose routing: the first route's address. Only a dotted one is taken:
+  // nothing here waits for a name lookup.
+  if (routeSet_.empty()) return sipPeer_;
+  std::string_view uri = AddressUri(routeSet_.front());
+  size_t at = uri.find('@');
+  std::string_view hostPort = uri.substr(at == std::string_view::npos ? uri.find(':') + 1 : at + 1);
+  hostPort = hostPort.substr(0, hostPort.find_first_of(";>"));
+  std::string_view host = hostPort.substr(0, hostPort.find(':'));
+  uint32_t address = ParseDottedAddress(host);
+  if (address == 0) return sipPeer_;
+  int32_t port = host.size() < hostPort.size() ? DecimalValue(hostPort.substr(host.size() + 1)) : kDefaultSipPort;
+  return {address, NetworkPort(port > 0 && port <= 65535 ? static_cast<uint16_t>(port) : kDefaultSipPort)};
 }
 
 long CallLine::SendInCallResponse(SipKind status, std::string_view extraText, std::string_view body) {
+  // Only the caller's INVITE is answered from the stored lines: its Vias,
+  // and from the first ringing on the proxies' Record-Route lines.
   std::string text;
   {
     std::scoped_lock lock(textMutex_);
-    text = fmt::sprintf("%s %s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n", kSipVersionText, KindText(status),
-                        ReasonPhrase(status), dialog_.viaLine, dialog_.toLine, dialog_.fromLine, dialog_.callIdLine,
-                        dialog_.cseqLine);
+    std::string recordRoutes = status != kStatus100 && KindText(status) < "300" && !dialog_.recordRouteLines.empty()
+                                   ? dialog_.recordRouteLines + "\r\n"
+                                   : std::string();
+    text = fmt::sprintf("%s %s %s\r\n%s\r\n%s%s\r\n%s\r\n%s\r\n%s\r\n", kSipVersionText, KindText(status),
+                        ReasonPhrase(status), dialog_.viaLine, recordRoutes, dialog_.toLine, dialog_.fromLine,
+                        dialog_.callIdLine, dialog_.cseqLine);
   }
   if (!extraText.empty()) text += fmt::sprintf("%s\r\n", extraText);  // responses carry no User-Agent
   text += ContentLines(body);
@@ -137,12 +185,16 @@ void CallLine::FailEarly(int reason) {
 }
 
 void CallLine::RepeatFinalResponse(SipKind status, std::string_view extraText, std::string_view body) {
+  if (status == kStatus200) {
+    // Until the ACK, or until the call has ended (a CANCEL got its 487): two
+    // final answers to one INVITE would contradict each other.
+    RepeatUntilAcknowledged([&] { SendInCallResponse(status, extraText, body); },
+                            [this] { return !awaitingResponse || finished; });
+    return;
+  }
   CallTiming timing = CurrentCallTiming();
-  // A 200 stops once the call has ended (a CANCEL got its 487): two final
-  // answers to one INVITE would contradict each other. A 480 is sent after
-  // the call ended here, and goes on until the ACK.
-  for (int pass = 0; pass < timing.repetitions && awaitingResponse && !(status == kStatus200 && finished);
-       ++pass) {
+  // A 480 is sent after the call ended here, and goes on until the ACK.
+  for (int pass = 0; pass < timing.repetitions && awaitingResponse; ++pass) {
     SendInCallResponse(status, extraText, body);
     std::this_thread::sleep_for(timing.repeatPause);
   }

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "calls/call_context.h"
 #include "calls/call_state.h"
@@ -64,7 +65,8 @@ struct CallParameters {
 
 // The header lines a dialog repeats, each whole with its header name.
 struct DialogLines {
-  std::string viaLine;
+  std::string viaLine;  // incoming: every Via line of the caller's INVITE, joined by CR LF
+  std::string recordRouteLines;  // incoming: the INVITE's Record-Route lines, likewise
   std::string toLine;
   std::string fromLine;
   std::string callIdLine;
@@ -95,6 +97,9 @@ public:
   // An incoming line's dialog as its INVITE set it up: the caller's tag and
   // the INVITE transaction's topmost Via branch and CSeq number.
   void SetInviteTransaction(std::string_view farTag, std::string_view branch, int32_t cseqNumber);
+  // The far end's Contact as the target of our requests in the dialog, and
+  // the route set from the Record-Route lines (reversed for an answer).
+  void AdoptRemoteTarget(const SipMessage& message, bool reverseRoutes);
 
   // A request or response of this line's dialog; the dispatcher calls it
   // under ModuleLock on the receive thread.
@@ -126,14 +131,24 @@ public:
   // A final response to the caller's INVITE, repeated while no ACK came.
   void RepeatFinalResponse(SipKind status, std::string_view extraText, std::string_view body);
 
-  // The request line, the dialog's lines, the CSeq line with the pending
-  // credentials, the extra text and User-Agent when extra text is given,
-  // and the body; sent to the SIP peer. Requests of an incoming line carry
-  // a Via of this module's own, with a branch of their own.
+  // INVITE, CANCEL or BYE: the request line, our Via, the dialog's lines,
+  // the CSeq line with the pending credentials, the extra text and
+  // User-Agent when extra text is given, and the body. INVITE and CANCEL go
+  // to the INVITE's target and SIP peer; BYE to the far end's Contact with
+  // the route set, through the first route.
   long SendInCallRequest(SipKind method, std::string_view extraText, std::string_view body);
-  // The status line and the dialog's lines as received, the extra text and
-  // the body; sent to the SIP peer.
+  // The ACK of a 2xx, a request of the dialog like BYE; the ACK of a
+  // failure, on the INVITE's transaction with the response's To line.
+  void AcknowledgeSuccess();
+  void AcknowledgeFailure(const SipMessage& response);
+  // A response to the caller's INVITE: the status line and the INVITE's
+  // lines (every Via; Record-Route from the first ringing on), the extra
+  // text and the body; sent to the SIP peer.
   long SendInCallResponse(SipKind status, std::string_view extraText, std::string_view body);
+  // A response to any other request of the dialog, built from its own
+  // lines and sent back where it came from.
+  void AnswerRequest(const SipMessage& request, SipKind status, std::string_view extraLines = {},
+                     std::string_view body = {});
 
   std::string BuildSdp() const;
   // Takes the payload type and media address from the peer's SDP; false,
@@ -183,6 +198,7 @@ public:
   std::atomic<uint16_t> cseq{1};
   std::atomic<uint16_t> localRtpPort{0};
   std::atomic<bool> answered{false};  // an incoming call's final response is under way
+  std::atomic<bool> held{false};  // the far end holds the call: no audio goes out
 
   // Outgoing: the host's user id and display name; incoming: the caller text
   // and the caller's display name.
@@ -195,9 +211,23 @@ public:
   const PayloadTypeFlags enabledPayloadTypes;
 
 private:
+  enum class RequestScope { InviteTransaction, Dialog };
+  long SendRequest(SipKind method, RequestScope scope, std::string_view toLine, std::string_view extraText,
+                   std::string_view body);
+  // Under textMutex_: where requests of the dialog go.
+  Ipv4Endpoint DialogDestination() const;
+  // A request of the far end within the dialog; every one gets a final answer.
+  void HandleRequest(const SipMessage& request, SipKind kind);
+  // A re-INVITE or UPDATE: its offer answered (or ours made, for a
+  // re-INVITE without one); empty, with the refusal sent, when it cannot be.
+  std::optional<std::string> AnswerOffer(const SipMessage& request, bool mayOffer);
+  void HandleReinvite(const SipMessage& request);
+  // An ACK that carries the answer to the offer of our 200.
+  void TakeAnswer(const SipMessage& ack);
   void OnInviteAnswered(const SipMessage& response);
   void OnChallenge(const SipMessage& response, SipKind status);
-  void EndWith(int reason, bool acknowledge);
+  // Ends the call, acknowledging the failure response when one is given.
+  void EndWith(int reason, const SipMessage* failure);
   void Disconnect();
   // An ACK and a BYE for a 200 to our INVITE that came after the call ended here.
   void ByeAfterLateAnswer(const SipMessage& response);
@@ -213,16 +243,21 @@ private:
   ObjectTag tag_;
   const uint32_t callIdNumber_;
   std::atomic<CCon*> connection_;
-  std::atomic<uint32_t> requestsSent_{0};  // numbers the branches of an incoming line's requests
   std::atomic<bool> told_{false};  // the host heard OnDisconnected
   std::atomic<int32_t> inviteCseq_{0};  // the caller's INVITE, or the last INVITE we sent (0: none)
   unsigned ringingTicks_ = 0;  // the timer's alone, under ModuleLock
+  std::atomic<int32_t> remoteCseq_{0};    // the far end's last request number
+  std::atomic<int32_t> pendingAckCseq_{0};  // a re-INVITE whose 200 waits for its ACK (0: none)
+  std::atomic<bool> offerPending_{false};   // that 200 made our offer: the ACK answers it
+  unsigned sdpVersion_ = 1;  // the o= version of our latest answer; the receive thread's alone
 
   mutable std::mutex textMutex_;  // guards what follows; never held while the host is called
   DialogLines dialog_;
   std::string farTag_;
   bool farTagKnown_ = false;  // an outgoing call learns it from the first answer with a tag
   std::string inviteBranch_;  // incoming: the topmost Via branch of the caller's INVITE
+  std::string remoteTarget_;  // the far end's Contact without "sip:"; empty: the INVITE's target
+  std::vector<std::string> routeSet_;  // "<sip:proxy;lr>" entries, the first one nearest
   bool namesExchanged_ = false;  // an incoming line's BYE swaps From and To once
   std::optional<GatewayCredentials> gateway_;
   std::string target_;

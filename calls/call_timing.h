@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace talvenor {
 
@@ -17,6 +18,11 @@ struct CallTiming {
 };
 
 CallTiming CurrentCallTiming();
+
+// Sends a 2xx to an INVITE until `acknowledged` says its ACK came, as RFC
+// 3261 13.3.1.4 has it: the repeat pause apart, doubling up to eight times
+// it, for 64 times it in all (32 s). True when acknowledged.
+bool RepeatUntilAcknowledged(const std::function<void()>& send, const std::function<bool()>& acknowledged);
 void SetCallTiming(const CallTiming& timing);
 
 }  // namespace talvenor

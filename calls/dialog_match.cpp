@@ -3,6 +3,8 @@
 // steer the call.
 #include <fmt/format.h>
 
+#include <algorithm>
+
 #include "calls/call_line.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
@@ -35,7 +37,10 @@ bool CallLine::OwnsResponse(const SipMessage& response) const {
   if (!branch.starts_with(own) || (branch.size() > own.size() && branch[own.size()] != '.')) return false;
   std::string_view method = CseqMethod(response);
   int32_t number = CseqNumber(response);
-  if (method == KindText(kInvite)) return !incoming_ && inviteCseq_ != 0 && number == inviteCseq_;
+  // One whose CSeq method cannot be read is taken as the INVITE's.
+  if (method == KindText(kInvite) || method.empty()) {
+    return !incoming_ && inviteCseq_ != 0 && (number == inviteCseq_ || (method.empty() && number == 0));
+  }
   SipKind pending = pendingRequest;
   return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(cseq.load());
 }
@@ -46,11 +51,14 @@ void CallLine::SetInviteTransaction(std::string_view farTag, std::string_view br
   farTagKnown_ = true;
   inviteBranch_ = branch;
   inviteCseq_ = cseqNumber;
+  remoteCseq_ = cseqNumber;
 }
 
 void CallLine::AdoptFarEnd(const SipMessage& response) {
   std::string_view to = response.FindLine(kToHeader);
-  if (to.empty()) return;
+  // Once connected, the far end is the one whose 2xx came first: a later
+  // answer of another fork must not take the dialog over.
+  if (to.empty() || state == CallState::Connected) return;
   std::scoped_lock lock(textMutex_);
   dialog_.toLine = std::string(to);
   // A tag, once there is one, is the far end's for the rest of the call.
@@ -58,6 +66,19 @@ void CallLine::AdoptFarEnd(const SipMessage& response) {
     farTag_ = tag;
     farTagKnown_ = true;
   }
+}
+
+void CallLine::AdoptRemoteTarget(const SipMessage& message, bool reverseRoutes) {
+  std::string_view contact = ContactUri(message);
+  std::vector<std::string> routes = AddressEntries(HeaderLines(message, kRecordRouteHeader));
+  // Our requests go toward us from the far end's view reversed: an answer's
+  // Record-Route lists the proxies from the far end's side.
+  if (reverseRoutes) std::reverse(routes.begin(), routes.end());
+  std::scoped_lock lock(textMutex_);
+  if (contact.starts_with("sip:") && contact.find_first_of(" \t") == std::string_view::npos) {
+    remoteTarget_ = contact.substr(4);
+  }
+  routeSet_ = std::move(routes);
 }
 
 }  // namespace talvenor

@@ -20,33 +20,25 @@ bool IsFinalFailure(SipKind kind) { return IsStatusKind(kind) && KindText(kind) 
 
 void CallLine::HandleInDialog(const SipMessage& message) {
   SipKind kind = message.Kind();
-  if (IsStatusKind(kind) && CseqMethod(message) != KindText(kInvite)) {
-    // The answer to our CANCEL or BYE: the call ends either way. Only an
-    // INVITE's final answer is acknowledged; an ACK for any other would
-    // draw another refusal from a peer that refuses the ACK, and so on.
-    if (kind != kStatus100 && !IsRinging(kind)) awaitingResponse = false;
+  if (IsMethodKind(kind)) return HandleRequest(message, kind);
+  std::string_view method = CseqMethod(message);
+  if (!method.empty() && method != KindText(kInvite)) {
+    // The answer to our CANCEL or BYE, provisional too, stops its repeats;
+    // the call ends either way. Only an INVITE's final answer is
+    // acknowledged: an ACK for any other would draw another refusal from a
+    // peer that refuses the ACK, and so on.
+    awaitingResponse = false;
     return;
   }
+  // An INVITE's answer, or one whose CSeq method cannot be read.
   switch (kind) {
-    case kInvite:
-      SendInCallResponse(kStatus180, {}, {});  // a repeated INVITE: still ringing
-      return;
-    case kCancel:
-      // After the final answer a CANCEL changes nothing; the dispatcher
-      // answered it 200 either way.
-      if (!incoming_ || answered || state != CallState::Setup) return;
-      SendInCallResponse(kStatus487, {}, {});
-      Finish();
-      return;
-    case kBye:
-      Finish();  // the dispatcher answered 200
-      return;
-    case kAck:
     case kStatus100:
       awaitingResponse = false;
       return;
     case kStatus200:
-      if (finished) {
+      // A 200 after we gave up a call that never connected is answered
+      // with ACK and BYE; a repeated one on a connected call only with ACK.
+      if (finished && state != CallState::Connected) {
         ByeAfterLateAnswer(message);
       } else {
         OnInviteAnswered(message);
@@ -57,13 +49,13 @@ void CallLine::HandleInDialog(const SipMessage& message) {
       OnChallenge(message, kind);
       return;
     case kStatus480:
-      return EndWith(kEndUnavailable, true);
+      return EndWith(kEndUnavailable, &message);
     case kStatus486:
-      return EndWith(kEndBusy, true);
+      return EndWith(kEndBusy, &message);
     case kStatus487:
-      return EndWith(endReason, true);
+      return EndWith(endReason, &message);
     case kStatus481:
-      return EndWith(kEndFailed, false);  // no dialog there to acknowledge
+      return EndWith(kEndFailed, nullptr);  // no dialog there to acknowledge
     default:
       break;
   }
@@ -71,32 +63,34 @@ void CallLine::HandleInDialog(const SipMessage& message) {
     AdoptFarEnd(message);
     awaitingResponse = false;
   } else if (IsFinalFailure(kind)) {
-    EndWith(kEndFailed, true);
+    EndWith(kEndFailed, &message);
   }
-  // Other methods, other 1xx and 2xx, and codes outside the table: ignored.
+  // Other 1xx and 2xx, and codes outside the table: ignored.
 }
 
-void CallLine::EndWith(int reason, bool acknowledge) {
+void CallLine::EndWith(int reason, const SipMessage* failure) {
   endReason = reason;
-  if (acknowledge) SendInCallRequest(kAck, {}, {});
+  if (failure != nullptr) AcknowledgeFailure(*failure);
   Finish();
 }
 
 void CallLine::OnInviteAnswered(const SipMessage& response) {
   awaitingResponse = false;
-  // The 200's To line carries the far end's tag, which the ACK and BYE
-  // must repeat even when no provisional response brought it.
-  AdoptFarEnd(response);
   if (state == CallState::Connected) {
-    SendInCallRequest(kAck, {}, {});  // a repeated 200: our ACK was lost
+    AcknowledgeSuccess();  // a repeated 200: our ACK was lost
     return;
   }
+  // The 200's To line carries the far end's tag, which the ACK and BYE
+  // must repeat even when no provisional response brought it; its Contact
+  // and Record-Route lines say where they go.
+  AdoptFarEnd(response);
+  AdoptRemoteTarget(response, true);
   state = CallState::Connected;
+  AcknowledgeSuccess();
   if (!ParseSdp(response)) {
     HangUp();  // connected, so this is a BYE
     return;
   }
-  SendInCallRequest(kAck, {}, {});
   endReason = kEndNormal;
   if (CCon* connection = connection_) connection->OnConnected(0, 0);
 }
@@ -105,7 +99,8 @@ void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
   // The far end took the call after we gave it up: without an ACK and a BYE
   // it would stay connected, talking to nobody.
   AdoptFarEnd(response);
-  SendInCallRequest(kAck, {}, {});
+  AdoptRemoteTarget(response, true);
+  AcknowledgeSuccess();
   ++cseq;
   pendingRequest = kBye;
   awaitingResponse = true;  // a closing sender still running repeats it
@@ -114,7 +109,7 @@ void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
 
 void CallLine::OnChallenge(const SipMessage& response, SipKind status) {
   awaitingResponse = false;
-  SendInCallRequest(kAck, {}, {});
+  AcknowledgeFailure(response);
   std::optional<GatewayCredentials> gateway;
   {
     std::scoped_lock lock(textMutex_);
@@ -173,6 +168,7 @@ void CallLine::Finish() {
 }
 
 void CallLine::Tick() {
+  if (held) idleTicks = 0;  // a held call sends nothing, and that is no fault
   if (state == CallState::Setup) {
     // Nobody answers or refuses: the caller gets 480 rather than a line
     // held for good, and the host hears the end as for a CANCEL.

@@ -51,6 +51,13 @@ void RunAnswer(CallLine& line) {
     body = line.BuildSdp();
   }
   line.RepeatFinalResponse(accepted ? kStatus200 : kStatus480, contact, body);
+  if (accepted && line.awaitingResponse && !line.finished) {
+    // No ACK came: the caller may believe the call is up. BYE ends it
+    // there, and the host hears the end.
+    std::scoped_lock lock(line.Context().LinesLock());
+    line.HangUp();
+    return;
+  }
   if (!accepted || line.awaitingResponse) {
     line.Finish();
     // A call no host took: nobody else will free its line.
@@ -74,7 +81,9 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
   dialog.fromLine = std::string(invite.FindLine(kFromHeader));
   dialog.callIdLine = std::string(invite.FindLine(kCallIdHeader));
   dialog.cseqLine = std::string(invite.FindLine(kCseqHeader));
-  dialog.viaLine = std::string(invite.FindLine(kViaHeader));
+  // Every Via and Record-Route line: the answers go back through each proxy.
+  dialog.viaLine = JoinedHeaderLines(invite, kViaHeader, kViaCompactHeader);
+  dialog.recordRouteLines = JoinedHeaderLines(invite, kRecordRouteHeader);
   std::string target(RemoteTarget(invite));
   if (dialog.toLine.empty() || dialog.fromLine.empty() || dialog.callIdLine.empty() || dialog.cseqLine.empty() ||
       target.empty()) {
@@ -92,6 +101,7 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
   line->SetDisplayName(displayName);
   line->SetDialog(dialog);
   line->SetInviteTransaction(FromTag(invite), TopViaBranch(invite), CseqNumber(invite));
+  line->AdoptRemoteTarget(invite, false);
   line->SendInCallResponse(kStatus100, {}, {});
   dialog.toLine += fmt::sprintf(";tag=%u", line->Tag());  // from the 180 on
   line->SetDialog(dialog);

@@ -127,7 +127,6 @@ void RunOutgoingCall(CallLine& line) {
   std::string displayName = settings.DisplayName.Get();
   if (displayName.empty()) displayName = line.DisplayName();
   DialogLines dialog;
-  dialog.viaLine = ViaLine(localIp, suffix, line.Tag());
   dialog.toLine = InviteToLine(destination->target);
   dialog.fromLine = InviteFromLine(displayName, user, settings.LocalAddress.Get(), line.Tag());
   // A random number of its own: a late BYE of an old call must not end a

@@ -42,7 +42,9 @@ uint32_t ChooseLocalAddress(const CallLine& line, const MediaSettings& settings)
 }  // namespace
 
 LineMedia::LineMedia(MediaSettings settings)
-    : silenceThreshold_(settings.silenceThreshold), sendCodecs_(settings.g729), receiveCodecs_(settings.g729) {
+    : silenceThreshold_(settings.silenceThreshold),
+      liveSilenceThreshold_(settings.liveSilenceThreshold),
+      sendCodecs_(settings.g729), receiveCodecs_(settings.g729) {
   std::random_device random;
   sequence_ = static_cast<uint16_t>(random());
   timestamp_ = random();
@@ -83,8 +85,11 @@ void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, 
   {
     std::scoped_lock lock(sendMutex_);
     std::span<const int16_t> frame(samples, samples == nullptr ? 0 : count);
-    bool voice = std::any_of(frame.begin(), frame.end(), [this](int16_t sample) {
-      return static_cast<uint32_t>(std::abs(static_cast<int>(sample))) >= silenceThreshold_;
+    uint32_t threshold = liveSilenceThreshold_ != nullptr ? liveSilenceThreshold_->load() : silenceThreshold_;
+    // Held by the far end: nothing goes out (but the silence burst that
+    // opens the path is forced).
+    bool voice = !line.held && std::any_of(frame.begin(), frame.end(), [threshold](int16_t sample) {
+      return static_cast<uint32_t>(std::abs(static_cast<int>(sample))) >= threshold;
     });
     int type = line.payloadType;
     bool enabled = type >= 0 && type < kNamedPayloadTypes && line.enabledPayloadTypes[static_cast<size_t>(type)];
@@ -149,8 +154,9 @@ void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uin
     // named, or the one its SIP comes from (a phone behind NAT sends from
     // its public address), any port. A stranger's packets change nothing.
     if (source.address != line.RtpPeer().address && source.address != line.SipPeer().address) return;
-    // From now on the module answers to where the far end sends from.
-    rtpSourceAddress_ = source.address;
+    // From now on the module answers to where the far end sends from, and
+    // hears nothing else: not even another port of that address.
+    rtpSource_ = source;
     line.SetRtpPeer(source);
     line.firstPacketPending = false;
     std::string info = RtpInfoText(type, source);
@@ -161,7 +167,7 @@ void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uin
     line.ShowCallInfo(info);
     // Only now: the lookup adds the name to this text, not to the one before.
     if (elsewhere) StartPeerLookup(line.shared_from_this(), source.address);
-  } else if (source.address != rtpSourceAddress_) {
+  } else if (source != rtpSource_) {
     return;
   }
   auto lock = line.LockFrames();

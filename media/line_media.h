@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,8 @@ namespace talvenor {
 struct MediaSettings {
   uint16_t rtpBasePort = 8000;    // even
   uint32_t silenceThreshold = 0;  // a frame is voice when a sample's magnitude reaches it
+  // When set, read for every frame instead: the VoIP page moves it during calls.
+  const std::atomic<uint32_t>* liveSilenceThreshold = nullptr;
   uint32_t bindAddress = 0;       // network order; 0 is any
   std::string localAddress;       // the LocalAddress setting
   std::shared_ptr<const LoadedG729Library> g729;
@@ -52,6 +55,7 @@ private:
 
   UdpSocket socket_;
   const uint32_t silenceThreshold_;
+  const std::atomic<uint32_t>* const liveSilenceThreshold_;
 
   std::mutex sendMutex_;  // the host's audio thread and the answer's silence burst
   LineCodecs sendCodecs_;
@@ -67,7 +71,7 @@ private:
   std::array<int16_t, 640> decoded_{};
   std::array<int16_t, kFrameSamples> frame_{};
   size_t fill_ = 0;
-  uint32_t rtpSourceAddress_ = 0;
+  Ipv4Endpoint rtpSource_;
 };
 
 }  // namespace talvenor

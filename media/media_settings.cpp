@@ -12,6 +12,7 @@ MediaSettings CurrentMediaSettings() {
   MediaSettings media;
   media.rtpBasePort = settings.RtpBasePort;
   media.silenceThreshold = settings.SilenceThreshold;
+  media.liveSilenceThreshold = &settings.SilenceThreshold;  // the settings live as long as the library
   media.bindAddress = settings.BindAddress;
   // Looked up here, where no module lock is held: the media opens under
   // ModuleLock when the host answers, and a name lookup may take seconds.

@@ -64,7 +64,11 @@ void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
     std::shared_ptr<CallLine> call = Line(line);
     std::shared_ptr<MediaHandle> media = call ? call->Media() : nullptr;
     // The count travels as 16 bits, as the host's frames always fit.
-    if (media) media->SendAudio(*call, samples, static_cast<uint16_t>(byteCount) / 2, false);
+    if (media) {
+      media->SendAudio(*call, samples, static_cast<uint16_t>(byteCount) / 2, false);
+    } else if (CCon* connection = call && !call->finished ? call->Connection() : nullptr) {
+      connection->OnAudioSent();  // no media yet: the frame is taken all the same, for a host that paces on it
+    }
   });
 }
 

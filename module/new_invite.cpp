@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "registration/digest.h"
 #include "registration/registration_list.h"
+#include "sip/compose.h"
 #include "sip/header_names.h"
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
@@ -42,8 +43,8 @@ SipKind VerifyInviteDigest(const SipMessage& invite, const std::string& caller, 
 // one whose source holds a live registration that was authenticated, or one
 // whose digest answer is right for this INVITE and not used before.
 bool SipModule::InviteAuthenticated(const SipMessage& invite) {
-  if (!Settings().AuthenticateInvites || AuthenticatedRegistrationFrom(SourceText(invite))) return true;
   std::string caller(CallerUser(invite));
+  if (!Settings().AuthenticateInvites || AuthenticatedRegistrationFrom(caller, SourceText(invite))) return true;
   if (caller.empty()) {
     SendStatelessResponse(kStatus400, invite, {});
     return false;
@@ -66,6 +67,11 @@ bool SipModule::InviteAuthenticated(const SipMessage& invite) {
 
 void SipModule::HandleNewInvite(const SipMessage& invite) {
   if (!InviteAuthenticated(invite)) return;
+  if (std::string_view required = RequiredExtensions(invite); !required.empty()) {
+    // No extension is supported here (RFC 3261 8.2.2.3).
+    SendStatelessResponse(kStatus420, invite, UnsupportedLines(required));
+    return;
+  }
   if (CCon::IsClose()) return;  // the host is closing: no answer at all
   PayloadTypeFlags enabled = CallPayloadTypes();
   std::shared_ptr<CallLine> line = CreateLine([&](int index) {

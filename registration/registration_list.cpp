@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -100,13 +102,11 @@ uint32_t FindRegistrationByUser(std::string& user, char separator) {
   return lifetime;
 }
 
-bool AuthenticatedRegistrationFrom(std::string_view addressAndPort) {
-  if (addressAndPort.empty()) return false;
+bool AuthenticatedRegistrationFrom(std::string_view user, std::string_view addressAndPort) {
+  if (user.empty() || addressAndPort.empty()) return false;
+  std::string key = fmt::format("{}@{}", user, addressAndPort);
   for (const std::string& line : LiveRegistrations()) {
-    std::string_view key = ListField(line, 0);
-    size_t at = key.rfind('@');
-    if (at == std::string_view::npos || key.substr(at + 1) != addressAndPort) continue;
-    if (ListField(line, 1) == kAuthenticatedMark) return true;
+    if (EqualsIgnoreCase(ListField(line, 0), key) && ListField(line, 1) == kAuthenticatedMark) return true;
   }
   return false;
 }

@@ -35,10 +35,11 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
 // `user` becomes the stored key in lower case.
 uint32_t FindRegistrationByUser(std::string& user, char separator);
 
-// True when a live registration from exactly this "address:port" (the
-// part of its key after the last "@") passed digest authentication. An
-// expired or unauthenticated registration trusts nobody.
-bool AuthenticatedRegistrationFrom(std::string_view addressAndPort);
+// True when a live registration of this user (ignoring case) from exactly
+// this "address:port" passed digest authentication. An expired or
+// unauthenticated registration trusts nobody, nor does one under another
+// user's name.
+bool AuthenticatedRegistrationFrom(std::string_view user, std::string_view addressAndPort);
 
 // The password of the user id in SIP-PIN (first match ignoring case), or
 // empty. The list's column-title line is not an account.

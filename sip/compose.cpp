@@ -18,8 +18,12 @@ std::string PortSuffix(uint16_t sipPort) {
 }
 
 std::string ViaLine(std::string_view localAddress, std::string_view portSuffix, uint32_t tag) {
-  return fmt::sprintf("%s: SIP/2.0/UDP %s%s;branch=%s%u", kViaHeader, localAddress, portSuffix,
-                      kBranchPrefix, tag);
+  return ViaLine(localAddress, portSuffix, fmt::sprintf("%s%u", kBranchPrefix, tag));
+}
+
+std::string ViaLine(std::string_view localAddress, std::string_view portSuffix, std::string_view branch) {
+  // rport: answers come back to the port we sent from, through any NAT.
+  return fmt::sprintf("%s: SIP/2.0/UDP %s%s;branch=%s;rport", kViaHeader, localAddress, portSuffix, branch);
 }
 
 std::string DisplayPart(std::string_view displayName) {
@@ -70,6 +74,10 @@ std::string RegisterContactLine(std::string_view user, std::string_view localAdd
                       kExpiresName, expires);
 }
 
+std::string UnsupportedLines(std::string_view extensions) {
+  return fmt::sprintf("\r\nUnsupported: %s", extensions);
+}
+
 std::string UserAgentLine() {
   return fmt::sprintf("%s: %s%s", kUserAgentHeader, kProductName, kProductVersion);
 }
@@ -88,11 +96,18 @@ std::string ContentLengthAndBody(std::string_view body) {
 
 std::string ComposeStatelessResponse(SipKind kind, const SipMessage& request,
                                      std::string_view extraLines) {
-  return fmt::sprintf("%s %s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s\r\n%s: 0\r\n\r\n",
+  return ComposeResponse(kind, request, extraLines, {});
+}
+
+std::string ComposeResponse(SipKind kind, const SipMessage& request, std::string_view extraLines,
+                            std::string_view body) {
+  // Every Via, in order: each proxy on the way takes its own off the answer.
+  return fmt::sprintf("%s %s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s\r\n%s%s",
                       kSipVersionText, KindText(kind), ReasonPhrase(kind),
-                      request.FindLine(kViaHeader), request.FindLine(kToHeader),
+                      JoinedHeaderLines(request, kViaHeader, kViaCompactHeader), request.FindLine(kToHeader),
                       request.FindLine(kFromHeader), request.FindLine(kCallIdHeader),
-                      request.FindLine(kCseqHeader), extraLines, kContentLengthHeader);
+                      request.FindLine(kCseqHeader), extraLines, body.empty() ? "" : ContentTypeLine(),
+                      ContentLengthAndBody(body));
 }
 
 std::string ComposeRequestFromMessage(SipKind method, const SipMessage& response) {

@@ -27,8 +27,10 @@ inline constexpr std::string_view kMaxForwardsLine = "Max-Forwards: 70";
 // ":5070" for SipPort 5070; empty for 5060, which a URI leaves unwritten.
 std::string PortSuffix(uint16_t sipPort);
 
-// 'Via: SIP/2.0/UDP 10.0.0.2:5070;branch=z9hG4bK1234'
+// 'Via: SIP/2.0/UDP 10.0.0.2:5070;branch=z9hG4bK1234;rport'
 std::string ViaLine(std::string_view localAddress, std::string_view portSuffix, uint32_t tag);
+// The same with a branch of the caller's: 'z9hG4bK1234.2b'.
+std::string ViaLine(std::string_view localAddress, std::string_view portSuffix, std::string_view branch);
 
 // '"Front Desk" ' with its trailing blank; empty for an empty name. Quotes
 // and backslashes are left out.
@@ -58,6 +60,10 @@ std::string InviteContactLine(std::string_view localAddress, std::string_view po
 std::string RegisterContactLine(std::string_view user, std::string_view localAddress,
                                 std::string_view portSuffix, uint32_t expires);
 
+// The extra line of a 420 refusal, naming what was required but is not
+// supported here: '\r\nUnsupported: 100rel'.
+std::string UnsupportedLines(std::string_view extensions);
+
 // 'User-Agent: Talvenor 7.2'
 std::string UserAgentLine();
 // 'Content-Type: application/sdp' with its CR LF: written only before a body.
@@ -66,11 +72,15 @@ std::string ContentTypeLine();
 // and the empty line without one.
 std::string ContentLengthAndBody(std::string_view body);
 
-// A response to a received request built from the request's own first Via,
-// To, From, Call-ID and CSeq lines (copied as they are, an absent one as an
-// empty line). extraLines is empty or one or more lines each led by CR LF.
+// A response to a received request built from the request's own Via lines
+// (all of them, in order, whatever their form), To, From, Call-ID and CSeq
+// lines (copied as they are, an absent one as an empty line). extraLines is
+// empty or one or more lines each led by CR LF.
 std::string ComposeStatelessResponse(SipKind kind, const SipMessage& request,
                                      std::string_view extraLines);
+// The same with an SDP body (none when empty).
+std::string ComposeResponse(SipKind kind, const SipMessage& request, std::string_view extraLines,
+                            std::string_view body);
 
 // A request built from a received response's lines; it is only ever the ACK
 // of a 487 that belongs to no call. The target is the To URI without port,

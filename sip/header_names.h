@@ -19,9 +19,13 @@ inline constexpr std::string_view kFromHeader = "From";
 inline constexpr std::string_view kMinExpiresHeader = "Min-Expires";
 inline constexpr std::string_view kProxyAuthenticateHeader = "Proxy-Authenticate";
 inline constexpr std::string_view kProxyAuthorizationHeader = "Proxy-Authorization";
+inline constexpr std::string_view kRecordRouteHeader = "Record-Route";
+inline constexpr std::string_view kRequireHeader = "Require";
+inline constexpr std::string_view kRouteHeader = "Route";
 inline constexpr std::string_view kToHeader = "To";
 inline constexpr std::string_view kUserAgentHeader = "User-Agent";
 inline constexpr std::string_view kViaHeader = "Via";
+inline constexpr std::string_view kViaCompactHeader = "v";
 inline constexpr std::string_view kWwwAuthenticateHeader = "WWW-Authenticate";
 
 // SDP body lines, found the same way.

@@ -13,6 +13,11 @@ int32_t CseqNumber(const SipMessage& message) {
   return DecimalValue(NthToken(message.FindLine(kCseqHeader), ": ", 1));
 }
 
+std::string_view RequiredExtensions(const SipMessage& message) {
+  std::string_view required = message.FindLine(kRequireHeader);
+  return required.empty() ? required : TrimWhitespace(required.substr(required.find(':') + 1));
+}
+
 int32_t MinExpires(const SipMessage& message) {
   return DecimalValue(NthToken(message.FindLine(kMinExpiresHeader), ": ", 1));
 }
@@ -67,6 +72,69 @@ std::string_view HeaderParameter(std::string_view line, std::string_view name) {
     return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
   }
   return {};
+}
+
+std::vector<std::string_view> HeaderLines(const SipMessage& message, std::string_view name,
+                                          std::string_view compactName) {
+  std::vector<std::string_view> found;
+  for (size_t index = 1; index < message.LineCount(); ++index) {
+    std::string_view line = message.LineAt(index);
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    std::string_view lineName = line.substr(0, colon);
+    while (!lineName.empty() && IsBlank(lineName.back())) lineName.remove_suffix(1);
+    if (EqualsIgnoreCase(lineName, name) || (!compactName.empty() && EqualsIgnoreCase(lineName, compactName))) {
+      found.push_back(line);
+    }
+  }
+  return found;
+}
+
+std::string JoinedHeaderLines(const SipMessage& message, std::string_view name, std::string_view compactName) {
+  std::string joined;
+  for (std::string_view line : HeaderLines(message, name, compactName)) {
+    if (!joined.empty()) joined += "\r\n";
+    joined += line;
+  }
+  return joined;
+}
+
+std::vector<std::string> AddressEntries(const std::vector<std::string_view>& lines) {
+  std::vector<std::string> entries;
+  for (std::string_view line : lines) {
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    std::string_view value = line.substr(colon + 1);
+    bool quoted = false, bracketed = false;
+    size_t start = 0;
+    for (size_t at = 0; at <= value.size(); ++at) {
+      char c = at < value.size() ? value[at] : ',';
+      if (c == '"') quoted = !quoted;
+      else if (c == '<' && !quoted) bracketed = true;
+      else if (c == '>' && !quoted) bracketed = false;
+      if (c != ',' || quoted || bracketed) continue;
+      std::string_view entry = TrimWhitespace(value.substr(start, at - start));
+      if (!entry.empty()) entries.emplace_back(entry);
+      start = at + 1;
+    }
+  }
+  return entries;
+}
+
+std::string_view AddressUri(std::string_view entry) {
+  size_t open = entry.find('<');
+  if (open != std::string_view::npos) {
+    size_t close = entry.find('>', open);
+    return close == std::string_view::npos ? std::string_view{} : entry.substr(open + 1, close - open - 1);
+  }
+  entry = TrimWhitespace(entry);
+  return entry.substr(0, entry.find_first_of("; \t"));
+}
+
+std::string_view ContactUri(const SipMessage& message) {
+  std::string_view contact = message.FindLine(kContactHeader);
+  size_t colon = contact.find(':');
+  return colon == std::string_view::npos ? std::string_view{} : AddressUri(contact.substr(colon + 1));
 }
 
 std::string_view FromTag(const SipMessage& message) { return HeaderParameter(message.FindLine(kFromHeader), "tag"); }

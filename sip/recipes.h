@@ -29,6 +29,27 @@ std::string_view ToTag(const SipMessage& message);
 // gives "z9hG4bK7".
 std::string_view TopViaBranch(const SipMessage& message);
 
+// Every line of the header `name` (or of its compact form, when given), in
+// received order: the name before the colon is compared whole, ignoring
+// case and blanks before the colon. 'Via: a', 'v: b' and 'VIA :c' are all Vias.
+std::vector<std::string_view> HeaderLines(const SipMessage& message, std::string_view name,
+                                          std::string_view compactName = {});
+// Those lines joined with CR LF between them; empty when there is none.
+std::string JoinedHeaderLines(const SipMessage& message, std::string_view name, std::string_view compactName = {});
+// The values of header lines that hold comma-separated addresses, one entry
+// each in order: 'Record-Route: <sip:p1;lr>, <sip:p2;lr>' gives
+// "<sip:p1;lr>" and "<sip:p2;lr>". Commas inside <> or quotes do not split.
+std::vector<std::string> AddressEntries(const std::vector<std::string_view>& lines);
+// The URI of an address: '"A" <sip:a@h:5062;lr>;x=1' gives "sip:a@h:5062;lr";
+// without brackets, up to the first ';' or blank.
+std::string_view AddressUri(std::string_view entry);
+// The URI of the Contact line: 'Contact: <sip:desk@10.0.0.7:5062>' gives
+// "sip:desk@10.0.0.7:5062".
+std::string_view ContactUri(const SipMessage& message);
+
+// 'Require: 100rel, timer' gives "100rel, timer"; empty without a Require line.
+std::string_view RequiredExtensions(const SipMessage& message);
+
 // 'Min-Expires: 60' gives 60.
 int32_t MinExpires(const SipMessage& message);
 

@@ -2,6 +2,8 @@
 
 #include <fmt/printf.h>
 
+#include <algorithm>
+
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
 #include "sip/tokens.h"
@@ -62,6 +64,49 @@ std::optional<SdpMedia> ParseSdp(const SipMessage& message, const PayloadTypeFla
       return SdpMedia{static_cast<uint8_t>(type), {address, NetworkPort(static_cast<uint16_t>(port))}};
     }
   }
+}
+
+std::optional<SdpOffer> ReadSdpOffer(const SipMessage& message) {
+  std::string_view connection = SdpConnectionAddress(message);
+  uint32_t address = ParseDottedAddress(connection);
+  if (address == 0 && connection != "0.0.0.0") return std::nullopt;
+  int32_t port = SdpMediaPort(message);
+  if (port < 1 || port > kHighestPort) return std::nullopt;
+  SdpOffer offer{SdpPayloadTypes(message), {address, NetworkPort(static_cast<uint16_t>(port))}, {}};
+  constexpr std::pair<std::string_view, MediaDirection> kAttributes[] = {{"a=sendonly", MediaDirection::SendOnly},
+                                                                         {"a=recvonly", MediaDirection::RecvOnly},
+                                                                         {"a=inactive", MediaDirection::Inactive}};
+  for (const auto& [attribute, direction] : kAttributes) {
+    if (!message.FindLine(attribute).empty()) offer.direction = direction;
+  }
+  return offer;
+}
+
+int ChooseAnswerType(const SdpOffer& offer, const PayloadTypeFlags& enabled, int current) {
+  if (std::find(offer.types.begin(), offer.types.end(), current) != offer.types.end() && Enabled(enabled, current)) {
+    return current;
+  }
+  for (int32_t type : offer.types) {
+    if (Enabled(enabled, type)) return type;
+  }
+  return -1;
+}
+
+MediaDirection AnswerDirection(const SdpOffer& offer) {
+  if (offer.direction == MediaDirection::Inactive) return MediaDirection::Inactive;
+  if (offer.direction == MediaDirection::SendOnly || offer.peer.address == 0) return MediaDirection::RecvOnly;
+  if (offer.direction == MediaDirection::RecvOnly) return MediaDirection::SendOnly;
+  return MediaDirection::SendRecv;
+}
+
+std::string BuildSdpAnswer(std::string_view localIp, uint16_t localRtpPort, int payloadType, unsigned version,
+                           MediaDirection direction) {
+  constexpr std::string_view kDirections[] = {"sendrecv", "sendonly", "recvonly", "inactive"};
+  return fmt::sprintf(
+      "v=0\r\n%sNuvex 1 %u IN IP4 %s\r\ns=-\r\nc=IN IP4 %s\r\nt=0 0\r\nm=audio %u RTP/AVP %u\r\n"
+      "a=rtpmap:%u %s\r\na=%s\r\n",
+      "o=", version, localIp, localIp, localRtpPort, payloadType, payloadType, PayloadName(payloadType),
+      kDirections[static_cast<int>(direction)]);
 }
 
 }  // namespace talvenor

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/endpoint.h"
 
@@ -54,5 +55,29 @@ struct SdpMedia {
 // and the first format token that reads as an enabled type (a token that is
 // no number reads as 0). Nothing when any of these is missing.
 std::optional<SdpMedia> ParseSdp(const SipMessage& message, const PayloadTypeFlags& enabled);
+
+// Which way the audio of a call flows, as an SDP attribute names it.
+enum class MediaDirection { SendRecv, SendOnly, RecvOnly, Inactive };
+
+// A new offer within a call (a re-INVITE or UPDATE): the types in the
+// offer's order, where the media goes (address 0 for "c=IN IP4 0.0.0.0",
+// the old way of holding) and the direction asked for.
+struct SdpOffer {
+  std::vector<int32_t> types;
+  Ipv4Endpoint peer;
+  MediaDirection direction = MediaDirection::SendRecv;
+};
+// Nothing without a dotted "c=" address and an "m=audio" port of 1 to 65535.
+std::optional<SdpOffer> ReadSdpOffer(const SipMessage& message);
+// The type an answer takes: `current` while the offer lists it, else the
+// first one listed that is enabled; -1 when they share none.
+int ChooseAnswerType(const SdpOffer& offer, const PayloadTypeFlags& enabled, int current);
+// The direction that answers an offer: a far end that only sends (or holds
+// with 0.0.0.0) is answered recvonly, inactive with inactive.
+MediaDirection AnswerDirection(const SdpOffer& offer);
+// An answer with one payload type, its rtpmap and the direction attribute;
+// `version` is the o= line's session version.
+std::string BuildSdpAnswer(std::string_view localIp, uint16_t localRtpPort, int payloadType, unsigned version,
+                           MediaDirection direction);
 
 }  // namespace talvenor

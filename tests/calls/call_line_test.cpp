@@ -122,10 +122,10 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
     std::optional<int> disconnect;  // the reason the host hears
     bool awaiting;
   } rows[] = {
-      {Request("INVITE"), false, "SIP/2.0 180 Ringing", std::nullopt, true},
+      {Request("INVITE"), false, "SIP/2.0 491 Request Pending", std::nullopt, true},  // our offer is not answered yet
       {Request("CANCEL"), false, "", std::nullopt, true},  // only a call that rings here is cancelled
       {Request("BYE"), false, "", kEndFailed, true},
-      {Request("ACK"), false, "", std::nullopt, false},
+      {Request("ACK"), false, "", std::nullopt, true},
       {Request("OPTIONS"), false, "", std::nullopt, true},
       {Response("100 Trying"), false, "", std::nullopt, false},
       {Response("183 Session Progress"), false, "", std::nullopt, false},
@@ -175,6 +175,11 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: 1 ACK");
   EXPECT_EQ(HeaderLine(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+  std::string otherFork = Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.8\r\nm=audio 9000 RTP/AVP 8\r\n");
+  Deliver(*line, otherFork.replace(otherFork.find("tag=far"), 7, "tag=fork"));
+  EXPECT_EQ(line->Dialog().toLine, "To: <sip:lab@127.0.0.1>;tag=far");  // the first 2xx's fork keeps the call
+  EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
+  Sent();
 
   // A response with a body: Content-Type before Content-Length, no User-Agent.
   line->localRtpPort = 8002;
@@ -249,7 +254,7 @@ TEST_F(CallLineTest, HangingUpSendsWhatTheStateAllows) {
       EXPECT_EQ(HeaderLine(sent[0], "Via").find("Via: SIP/2.0/UDP 127.0.0.1:" + std::to_string(module_.SipPort()) +
                                                 ";branch=z9hG4bK"),
                 0u);
-      EXPECT_NE(HeaderLine(sent[0], "Via"), HeaderLine(sent[1], "Via"));
+      EXPECT_EQ(HeaderLine(sent[0], "Via"), HeaderLine(sent[1], "Via"));  // a repeat keeps its branch
     }
     TheModule().ReleaseLine(line->LineIndex(), 0);
   }

@@ -273,6 +273,7 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
 TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
   testhelp::UdpPeer far;
   testhelp::UdpPeer stranger(0x7f000003);
+  testhelp::UdpPeer farAddressOtherPort;
   std::shared_ptr<CallLine> line = Call(host, far);
   ASSERT_TRUE(LineMedia::Open(line, settings_));
   line->endReason = kEndNormal;
@@ -294,6 +295,7 @@ TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
     std::string packet;
   } refused[] = {
       {stranger, RtpPacket(8, alaw)},                                 // a third address
+      {farAddressOtherPort, RtpPacket(8, alaw)},                      // the far end's address, another port
       {far, padded},                                                  // padding
       {far, withCsrc},                                                // contributing sources
       {far, RtpPacket(8, std::vector<uint8_t>(641, 0xd5))},           // more than 640 bytes

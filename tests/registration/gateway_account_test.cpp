@@ -72,7 +72,7 @@ TEST_F(GatewayAccountTest, RegisterIsComposedInTheFixedOrder) {
   std::string portSuffix = module_.SipPort() == 5060 ? "" : ":" + std::to_string(module_.SipPort());
   std::string tag = std::to_string(account_->Tag());
   std::string expected = "REGISTER sip:127.0.0.1:" + port + " SIP/2.0\r\n"
-                         "Via: SIP/2.0/UDP 127.0.0.1" + portSuffix + ";branch=z9hG4bK" + tag + "\r\n"
+                         "Via: SIP/2.0/UDP 127.0.0.1" + portSuffix + ";branch=z9hG4bK" + tag + ";rport\r\n"
                          "To: \"Desk\" <sip:alice@127.0.0.1>\r\n"
                          "From: \"Desk\" <sip:alice@127.0.0.1>;tag=" + tag + "\r\n" +
                          account_->callIdLine + "\r\n"

@@ -287,15 +287,16 @@ protected:
 };
 
 TEST_F(InviteAuthenticationTest, OnlyAnAuthenticatedRegistrationSkipsTheChallenge) {
-  testhelp::UdpPeer plain, authenticated, fromAnOldList;
+  testhelp::UdpPeer plain, authenticated, fromAnOldList, asAnother;
   ASSERT_EQ(StatusLine(Send(Register{}, plain)), "SIP/2.0 200 OK");
-  std::string now = std::to_string(CalendarSeconds());
-  testhelp::WriteFile(module_.Data().File("SIP-REG.txt"), List() + Key(authenticated) + "\tAUTH\t" + now +
-                                                              "\t3600\td\tD\tP\n" + Key(fromAnOldList) + "\tPIN\t" +
-                                                              now + "\t3600\td\tD\tP\n");
+  std::string line = "\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tD\tP\n";
+  testhelp::WriteFile(module_.Data().File("SIP-REG.txt"), List() + Key(authenticated) + "\tAUTH" + line +
+                                                              Key(fromAnOldList) + "\tPIN" + line +
+                                                              Key(asAnother, "alice") + "\tAUTH" + line);
   EXPECT_EQ(StatusLine(Invite("p1", {}, plain)), kChallenged);
   EXPECT_EQ(StatusLine(Invite("a1", {}, authenticated)), kLetThrough);
   EXPECT_EQ(StatusLine(Invite("o1", {}, fromAnOldList)), kChallenged);
+  EXPECT_EQ(StatusLine(Invite("n1", {}, asAnother)), kChallenged);  // alice registered, desk calls
 }
 
 TEST_F(InviteAuthenticationTest, AnAnswerCountsForItsFromUserRealmRequestUriAndOneInviteOnly) {
@@ -352,7 +353,7 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
     EXPECT_EQ(StatusLine(Send(c.request)), c.status) << c.request.Text();
     std::string victim = "victim";
     EXPECT_EQ(FindRegistrationByUser(victim, '@'), 0u) << List();
-    EXPECT_FALSE(AuthenticatedRegistrationFrom("6.6.6.6:5060")) << List();
+    EXPECT_FALSE(AuthenticatedRegistrationFrom("victim", "6.6.6.6:5060")) << List();
   }
   std::string list = List();
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1) << list;
@@ -369,17 +370,17 @@ protected:
 TEST_F(RegistrationListTest, AddressLookupMatchesTheWholeAddressAndPort) {
   std::string now = std::to_string(CalendarSeconds());
   testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tAUTH\t" + now + "\t3600\td\tD\tP\n");
-  EXPECT_TRUE(AuthenticatedRegistrationFrom("10.0.0.7:5060"));
-  EXPECT_FALSE(AuthenticatedRegistrationFrom("10.0.0.7:50601"));
-  EXPECT_FALSE(AuthenticatedRegistrationFrom("10.0.0.7:506"));
-  EXPECT_FALSE(AuthenticatedRegistrationFrom(""));
+  EXPECT_TRUE(AuthenticatedRegistrationFrom("DESK", "10.0.0.7:5060"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("desk", "10.0.0.7:50601"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("desk", "10.0.0.7:506"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("alice", "10.0.0.7:5060"));
 }
 
 TEST_F(RegistrationListTest, ExpiredRegistrationsAreFoundByNoLookup) {
   // Registered long ago and never purged: the list is rewritten only when someone registers.
   std::string old = std::to_string(CalendarSeconds() - 7200);
   testhelp::WriteFile(Path("SIP-REG.txt"), "gone@10.0.0.9:5060\tAUTH\t" + old + "\t3600\td\tG\tP\n");
-  EXPECT_FALSE(AuthenticatedRegistrationFrom("10.0.0.9:5060"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("gone", "10.0.0.9:5060"));
   std::string user = "gone";
   EXPECT_EQ(FindRegistrationByUser(user, '@'), 0u);
   EXPECT_EQ(user, "gone");

@@ -20,9 +20,9 @@ TEST(PortSuffixTest, WrittenOnlyForANonDefaultPort) {
 
 TEST(HeaderLinesTest, ViaAndContactCarryThePortSuffix) {
   EXPECT_EQ(ViaLine("10.0.0.2", PortSuffix(5060), 4000000001u),
-            "Via: SIP/2.0/UDP 10.0.0.2;branch=z9hG4bK4000000001");
+            "Via: SIP/2.0/UDP 10.0.0.2;branch=z9hG4bK4000000001;rport");
   EXPECT_EQ(ViaLine("10.0.0.2", PortSuffix(5070), 17),
-            "Via: SIP/2.0/UDP 10.0.0.2:5070;branch=z9hG4bK17");
+            "Via: SIP/2.0/UDP 10.0.0.2:5070;branch=z9hG4bK17;rport");
   EXPECT_EQ(InviteContactLine("10.0.0.2", PortSuffix(5060)), "Contact: <sip:10.0.0.2>");
   EXPECT_EQ(InviteContactLine("10.0.0.2", PortSuffix(5070)), "Contact: <sip:10.0.0.2:5070>");
   EXPECT_EQ(RegisterContactLine("desk", "10.0.0.2", PortSuffix(5070), 3600),
@@ -61,7 +61,7 @@ TEST(HeaderLinesTest, IdentifiersAndTrailer) {
 const std::string kOptionsText = Datagram({
     "OPTIONS sip:lab@10.0.0.1 SIP/2.0",
     "Via: SIP/2.0/UDP 10.0.0.7:5062;branch=z9hG4bK1",
-    "Via: SIP/2.0/UDP 10.0.0.8;branch=z9hG4bK2",
+    "v: SIP/2.0/UDP 10.0.0.8;branch=z9hG4bK2, SIP/2.0/UDP 10.0.0.9;branch=z9hG4bK3",
     "Max-Forwards: 70",
     "To: <sip:lab@10.0.0.1>",
     "From: <sip:desk@10.0.0.7>;tag=3",
@@ -76,7 +76,9 @@ TEST(StatelessResponseTest, MethodNotAllowedLayout) {
                                               "\r\nAllow: INVITE, ACK, CANCEL, BYE");
   EXPECT_EQ(text,
             "SIP/2.0 405 Method Not Allowed\r\n"
+            // Every Via, as written: each proxy takes its own off the answer.
             "Via: SIP/2.0/UDP 10.0.0.7:5062;branch=z9hG4bK1\r\n"
+            "v: SIP/2.0/UDP 10.0.0.8;branch=z9hG4bK2, SIP/2.0/UDP 10.0.0.9;branch=z9hG4bK3\r\n"
             "To: <sip:lab@10.0.0.1>\r\n"
             "From: <sip:desk@10.0.0.7>;tag=3\r\n"
             "Call-ID: opt-1@10.0.0.7\r\n"
