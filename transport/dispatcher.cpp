@@ -51,8 +51,10 @@ void SipModule::Dispatch(const SipMessage& message) {
       break;
   }
   if (kind >= kRegister && kind <= kLastMethod) {
-    // REGISTER while registrations are off, and SUBSCRIBE to MESSAGE.
-    SendStatelessResponse(kStatus405, message, kAllowLine);
+    // A call's own OPTIONS, UPDATE or INFO is the line's to answer; any
+    // other REGISTER (while registrations are off) to MESSAGE gets 405.
+    if (line) line->HandleInDialog(message);
+    else SendStatelessResponse(kStatus405, message, kAllowLine);
   } else if (line) {
     line->HandleInDialog(message);  // responses and unknown start lines of the dialog
   } else if (sameCallId) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# A phone with "Authenticate invites" on: an INVITE from a source whose
-# registration with it was authenticated rings without a challenge; one from elsewhere gets 401 (realm
-# "1234@127.0.0.1") and rings after SIPp's digest answer.
+# A phone with "Authenticate invites" on: an INVITE from a user whose
+# registration from that source was authenticated rings without a
+# challenge; one from elsewhere gets 401 (realm "1234@127.0.0.1") and rings
+# after SIPp's digest answer.
 #
 # Usage: bash auth_invite_test.sh BIN_DIR
 
@@ -18,7 +19,7 @@ interop_pick_udp_port media_port
 PHONE_OPTIONS=(--auto-answer=30)  # rings long enough to be cancelled
 interop_start_phone "$phone_port" "Register=1,0,1,3600" "Address=127.0.0.1"
 printf '1234\tsecret\n' >"$PHONE_DATA_DIR/SIP-PIN.txt"
-printf 'desk@127.0.0.1:%s\tAUTH\t%s\t3600\td\tDesk\tProbe\n' "$registered_port" "$(date +%s)" \
+printf '1234@127.0.0.1:%s\tAUTH\t%s\t3600\td\tDesk\tProbe\n' "$registered_port" "$(date +%s)" \
   >"$PHONE_DATA_DIR/SIP-REG.txt"
 
 # From the registered address: rings at once (the cancel scenario sends no credentials).

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Calls between the phone and SIPp, both ways:
-#  - SIPp calls the phone, which answers by itself: 100, 180 with a tag, 200
-#    with an SDP answer, ACK, a spoken sentence as G.711 RTP from SIPp (the
+#  - SIPp calls the phone as a session border controller, which answers by
+#    itself: 100, 180 with a tag, 200 with an SDP answer, ACK, hold, an
+#    in-dialog OPTIONS, resume by UPDATE and a session refresh (see
+#    call_in_uac.xml), then a spoken sentence as G.711 RTP from SIPp (the
 #    phone's recording must match it), BYE answered 200, and the phone
 #    reports the caller and a normal end;
 #  - SIPp gives up while the phone rings: 200 for the CANCEL, 487 for the
@@ -34,7 +36,9 @@ PHONE_OPTIONS=(--auto-answer --record "$WORK_DIR/heard.wav")
 interop_pick_udp_port phone_port
 interop_start_phone "$phone_port"
 interop_pick_udp_port probe_port
-(cd "$WORK_DIR" && interop_sipp call_in call_in_uac.xml "$probe_port" -mp "$media_port" -cid_str "call-in-%u-%p@%s")
+# The call is held for 30 s of it: longer than the phone's inactivity limit.
+(cd "$WORK_DIR" && interop_sipp call_in call_in_uac.xml "$probe_port" -mp "$media_port" -cid_str "call-in-%u-%p@%s" \
+  -timeout 50s)
 interop_wait_for_line "$PHONE_LOG" '^ended: normal$' 10 "$PHONE_PID" ||
   interop_fail "the phone did not report a normal end:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
 grep -q '^incoming call: 1234#lab "Front"$' "$PHONE_LOG" ||
