@@ -99,21 +99,15 @@ void CheckSent(std::string_view text, const talvenor::Ipv4Endpoint&) {
   }
 }
 
-class SilentConnection final : public CCon {
-  void OnConnected(int, int) override {}
-  void OnDisconnected(int) override {}
-  void OnAudioSent() override {}
-  void OnAudioReceived(const short*, int, int) override {}
-  void OnCallInfo(const CString&) override {}
-};
-
-// A line of each direction with a known tag, which the fuzzer can find
-// through comparisons. A message a line takes must name what only the two
-// ends of a call know: the line's tag, or the caller's INVITE branch.
+// An incoming call's line with a known tag, which the fuzzer can find
+// through comparisons, waiting for the answer to its BYE. A message it takes
+// must name what only the two ends of a call know: the line's tag, or the
+// caller's INVITE branch.
 class WatchedLine final : public talvenor::CallLine {
 public:
-  WatchedLine(const talvenor::CallParameters& parameters) : CallLine(talvenor::TheModule(), parameters) {
-    if (Incoming()) SetInviteTransaction("1", "z9hG4bKfuzz", 1);
+  WatchedLine() : CallLine(talvenor::TheModule(), talvenor::CallParameters{}) {
+    SetInviteTransaction("1", "z9hG4bKfuzz", 1);
+    pendingRequest = talvenor::kBye;
   }
   void HandleInDialog(const talvenor::SipMessage& message) override {
     for (size_t index = 0; index < message.LineCount(); ++index) {
@@ -125,7 +119,7 @@ public:
   void Tick() override {}
 };
 
-std::shared_ptr<WatchedLine> watchedLines[2];
+std::shared_ptr<WatchedLine> watchedLine;
 
 void PrepareModule() {
   using namespace talvenor;
@@ -143,26 +137,20 @@ void PrepareModule() {
     account->callIdLine = "Call-ID: x";
     account->cseqLine = "CSeq: 1 REGISTER";
   }
-  static SilentConnection connection;
-  for (int index = 0; index < 2; ++index) {
-    ObjectTag::SetNextValueForTesting(4242 + index);
-    watchedLines[index] = std::make_shared<WatchedLine>(CallParameters{index, index == 0 ? nullptr : &connection});
-    TheModule().AttachLine(index, watchedLines[index]);
-  }
-  watchedLines[1]->pendingRequest = kBye;  // the outgoing line waits for an answer to its BYE
+  ObjectTag::SetNextValueForTesting(4242);
+  watchedLine = std::make_shared<WatchedLine>();
+  TheModule().AttachLine(0, watchedLine);
 }
 
-// `choice` (the input's size) picks the registrar's mode and which line,
-// if any, has the message's own Call-ID.
+// `choice` (the input's size) picks the registrar's mode and whether the
+// watched line has the message's own Call-ID.
 void Dispatch(const talvenor::SipMessage& message, size_t choice) {
   using namespace talvenor;
   Settings().AuthenticateRegistrations = (choice & 1) != 0 ? 1 : 0;
   for (auto& account : GatewayAccounts()) account->attemptsLeft = 6;
-  for (size_t index = 0; index < std::size(watchedLines); ++index) {
-    DialogLines dialog;
-    if (choice % 3 == index + 1) dialog.callIdLine = std::string(message.FindLine("Call-ID"));
-    watchedLines[index]->SetDialog(dialog);
-  }
+  DialogLines dialog;
+  if ((choice & 2) != 0) dialog.callIdLine = std::string(message.FindLine("Call-ID"));
+  watchedLine->SetDialog(dialog);
   TheModule().Dispatch(message);
 }
 

@@ -347,6 +347,19 @@ TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
   TheModule().HangUp(placed);
 }
 
+TEST_F(CallFlowTest, AnAnswerNobodyAcknowledgesIsEndedWithBye) {
+  ToModule(Invite("no-ack"));
+  Next();
+  Next();
+  TheModule().Answer(std::stoi(Offered(0)[0]), 0, 0, 0);
+  // 200 at 0, 1, 3, 7, then every 8 pauses, for 64 pauses in all; then BYE.
+  std::vector<std::string> sent = far_.ReceiveAll(2500ms);
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const auto& text) { return FirstLine(text) == "SIP/2.0 200 OK"; }),
+            11);
+  EXPECT_EQ(FirstLine(sent.back()).substr(0, 4), "BYE ");
+}
+
 TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   // Rejected by the host with reason 5: 480 until the ACK, then the host hears 5.
   ToModule(Invite("in-reject"));

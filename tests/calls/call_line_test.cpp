@@ -34,7 +34,7 @@ public:
     }
     if (releaseOnDisconnect) TheModule().ReleaseLine(releaseOnDisconnect->load(), 0);
   }
-  void OnAudioSent() override {}
+  void OnAudioSent() override { ++framesTaken; }
   void OnAudioReceived(const short*, int, int) override {}
   void OnCallInfo(const CString& text) override {
     std::scoped_lock lock(mutex);
@@ -46,6 +46,7 @@ public:
   }
 
   std::atomic<bool> connected{false};
+  std::atomic<int> framesTaken{0};
   std::optional<std::atomic<int>> releaseOnDisconnect;
   std::mutex mutex;
   std::vector<int> reasons;
@@ -132,6 +133,8 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
       {Response("200 OK", "INVITE", "Content-Type: application/sdp\r\n", sdp), false, "ACK sip:", std::nullopt, false},
       {Response("200 OK", "INVITE"), false, "", kEndFailed, true},  // no usable SDP: hung up
       {Response("200 OK", "BYE"), false, "", std::nullopt, false},
+      {Response("180 Ringing", "BYE"), false, "", std::nullopt, false},  // any answer stops the repeats
+      {Response("486 Busy Here", ""), false, "ACK sip:", kEndBusy, true},  // no method: the INVITE's
       // A refused BYE is not acknowledged: a peer refusing that ACK in turn
       // would start an endless exchange.
       {Response("400 Bad Request", "BYE"), false, "", std::nullopt, false},
@@ -156,6 +159,10 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
     EXPECT_EQ(sent.empty() ? "" : FirstLine(sent[0]).substr(0, row.sent.size()), row.sent);
     EXPECT_EQ(connection.Reasons(), row.disconnect ? std::vector<int>{*row.disconnect} : std::vector<int>{});
     EXPECT_EQ(line->awaitingResponse, row.awaiting);
+    // The ACK of a failure copies the failure's To, the far end's tag with it.
+    if (row.sent == "ACK sip:") {
+      EXPECT_EQ(HeaderLine(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+    }
     TheModule().ReleaseLine(line->LineIndex(), 0);
   }
 }
@@ -298,6 +305,9 @@ TEST_F(CallLineTest, LinesTakeTheLowestFreeSlotBelowTheLineCount) {
     TheModule().ReleaseLine(index, 0);
   }
   Settings().LineCount = 4;
+  std::vector<int16_t> frame(320);
+  TheModule().SendAudio(Outgoing(connection)->LineIndex(), frame.data(), 640, 0);
+  EXPECT_EQ(connection.framesTaken, 1);  // no media yet: taken all the same, for a host that paces on it
   second->ReleaseFrame();
   EXPECT_EQ(second->OutstandingFrames(), 0);  // never below none
 }

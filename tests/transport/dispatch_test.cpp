@@ -74,9 +74,12 @@ protected:
 TEST_F(DispatchTest, InviteGoesToItsLineOrToTheNewCallHandler) {
   Send(Request("INVITE", "line-1@127.0.0.1"));
   Send(Request("INVITE", "other@127.0.0.1"));  // a new call, but without Contact or SDP offer
+  Send(Request("INVITE", "ext@127.0.0.1", "Require: 100rel\r\n"));
   auto answers = Answers();
-  ASSERT_EQ(answers.size(), 1u);
+  ASSERT_EQ(answers.size(), 2u);
   EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 488 Not Acceptable Here");
+  EXPECT_NE(answers[1].find("SIP/2.0 420 Bad Extension\r\n"), std::string::npos);
+  EXPECT_NE(answers[1].find("\r\nUnsupported: 100rel\r\n"), std::string::npos);
   EXPECT_NE(answers[0].find("Call-ID: other@127.0.0.1\r\n"), std::string::npos);
   EXPECT_EQ(LineSaw(), std::vector<std::string>{"INVITE sip:lab@127.0.0.1 SIP/2.0"});
 }
