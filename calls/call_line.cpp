@@ -70,7 +70,10 @@ long CallLine::SendRequest(SipKind method, RequestScope scope, std::string_view 
       dialog_.toLine = std::move(from);
       namesExchanged_ = true;
     }
-    if (method == kInvite) inviteCseq_ = cseq;  // its answers are ours from now on
+    if (method == kInvite) {
+      inviteCseq_ = cseq;  // its answers are ours from now on
+      inviteToLine_ = dialog_.toLine;
+    }
     // An ACK carries its INVITE's number, and so does a CANCEL.
     bool ofTheInvite = (method == kAck || method == kCancel) && inviteCseq_ != 0;
     uint32_t number = ofTheInvite ? static_cast<uint32_t>(inviteCseq_.load()) : cseq.load();
@@ -85,12 +88,13 @@ long CallLine::SendRequest(SipKind method, RequestScope scope, std::string_view 
     if (inDialog) {
       for (const std::string& route : routeSet_) routes += fmt::sprintf("\r\n%s: %s", kRouteHeader, route);
     }
+    // A CANCEL repeats its INVITE's To, which had no tag yet.
+    if (toLine.empty()) toLine = method == kCancel && !inviteToLine_.empty() ? inviteToLine_ : dialog_.toLine;
     text = fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s\r\n%s%s%s%s\r\n", methodName,
                         inDialog && !remoteTarget_.empty() ? remoteTarget_ : target_, kSipVersionText,
-                        ViaLine(localIp_, PortSuffix(context_.AdvertisedSipPort()), branch),
-                        toLine.empty() ? std::string_view(dialog_.toLine) : toLine, dialog_.fromLine,
-                        dialog_.callIdLine, kCseqHeader, number, methodName, kMaxForwardsLine, routes,
-                        authorizationText_, proxyAuthorizationText_);
+                        ViaLine(localIp_, PortSuffix(context_.AdvertisedSipPort()), branch), toLine,
+                        dialog_.fromLine, dialog_.callIdLine, kCseqHeader, number, methodName, kMaxForwardsLine,
+                        routes, authorizationText_, proxyAuthorizationText_);
     destination = inDialog ? DialogDestination() : sipPeer_;
   }
   if (!extraText.empty()) text += fmt::sprintf("%s\r\n%s", extraText, UserAgentLine()) + "\r\n";

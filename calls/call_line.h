@@ -256,6 +256,7 @@ private:
   std::string farTag_;
   bool farTagKnown_ = false;  // an outgoing call learns it from the first answer with a tag
   std::string inviteBranch_;  // incoming: the topmost Via branch of the caller's INVITE
+  std::string inviteToLine_;  // outgoing: the To line of our INVITE, which its CANCEL repeats
   std::string remoteTarget_;  // the far end's Contact without "sip:"; empty: the INVITE's target
   std::vector<std::string> routeSet_;  // "<sip:proxy;lr>" entries, the first one nearest
   bool namesExchanged_ = false;  // an incoming line's BYE swaps From and To once

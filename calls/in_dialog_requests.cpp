@@ -35,6 +35,7 @@ void CallLine::HandleRequest(const SipMessage& request, SipKind kind) {
   if (!firstTransaction && kind != kAck && kind != kCancel && kind != kBye) {
     // A request older than the last one is out of order (RFC 3261 12.2.2).
     if (number < remoteCseq_) return AnswerRequest(request, kStatus500);
+    if (kind == kInvite && number == pendingAckCseq_) return;  // repeated: its 200 is being repeated too
     remoteCseq_ = number;
   }
   switch (kind) {
