@@ -5,7 +5,9 @@
 # (normalised cross-correlation at the best delay).
 #   - baresip calls the phone, which answers by itself and records;
 #   - the phone calls baresip, which answers by itself; baresip's sndfile
-#     module keeps what it decoded.
+#     module keeps what it decoded;
+#   - baresip holds a call from the phone past the inactivity limit and
+#     resumes it.
 #
 # Usage: bash baresip_calls_test.sh BIN_DIR
 
@@ -66,3 +68,33 @@ for codec in "PCMU 1,0,0,0 0.95" "PCMA 0,1,0,0 0.95" "GSM 0,0,1,0 0.80"; do
     interop_fail "$name: what baresip heard from the phone does not match the sentence"
   interop_log "$name: the sentence arrived both ways"
 done
+
+# baresip holds a call from the phone for longer than the phone's
+# inactivity limit, then resumes it through its console: the call stays up,
+# the phone says so, and a tone flows again both ways (baresip's own
+# figures) until the phone hangs up.
+sox -n -r 8000 -c 1 -b 16 "$WORK_DIR/tone.wav" synth 50 sine 1020 vol 0.5
+interop_pick_udp_port phone_port
+interop_pick_udp_port baresip_port
+interop_pick_udp_port console_port
+dir=$WORK_DIR/baresip-holds
+interop_baresip_config "$dir" "$baresip_port" PCMU auto "$WORK_DIR/tone.wav"
+printf 'module\t\t\tcons.so\ncons_listen\t\t127.0.0.1:%s\n' "$console_port" >>"$dir/config"
+baresip -f "$dir" -t 60 </dev/null >"$dir/log" 2>&1 &
+baresip_pid=$!
+interop_track_pid "$baresip_pid"
+until interop_udp_bound "$console_port"; do sleep 0.05; done
+(sleep 3 && echo /hold >"/dev/udp/127.0.0.1/$console_port" && sleep 32 && echo /resume >"/dev/udp/127.0.0.1/$console_port") &
+status=0
+timeout 60 "$BIN_DIR/nuvex-phone" --config-dir "$WORK_DIR/holder" --data-dir "$WORK_DIR" --set "Port=0,0,$phone_port" \
+  --call "bs@127.0.0.1:$baresip_port" --play "$WORK_DIR/tone.wav" --hangup-after 42 --exit-when-idle \
+  >"$WORK_DIR/held.log" 2>&1 || status=$?
+kill -TERM "$baresip_pid" 2>/dev/null || true
+wait "$baresip_pid" 2>/dev/null || true
+interop_untrack_pid "$baresip_pid"
+[[ $status -eq 0 ]] && grep -q "^info: held by the far end$" "$WORK_DIR/held.log" &&
+  grep -q "^info: resumed$" "$WORK_DIR/held.log" && grep -q "^ended: normal$" "$WORK_DIR/held.log" ||
+  interop_fail "held call: exit $status:$(printf '\n'; sed 's/^/  | /' "$WORK_DIR/held.log")"
+tr '\r' '\n' <"$dir/log" | sed -n '/call: resume/,$p' | grep -q 'audio=[1-9][0-9]*/[1-9]' ||
+  interop_fail "held call: no audio flowed after the resume"
+interop_log "a call held past the inactivity limit stays up and carries audio again once resumed"
