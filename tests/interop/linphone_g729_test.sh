@@ -2,8 +2,10 @@
 # G.729 calls between the phone and linphonec (headless, its sound from and
 # to WAV files), both ways, with G.729 the only codec at both ends:
 #   - linphonec calls the phone, which answers by itself; linphonec hangs up;
-#   - the phone calls linphonec, which answers by itself; the phone hangs up.
-# In each call both ends play a sentence spoken by espeak-ng and record what
+#   - the phone calls linphonec, which answers by itself; the phone hangs up;
+#   - linphonec calls the phone again, holds the call past the phone's
+#     inactivity limit and resumes it (G.729 on the wire again after it).
+# In the first two calls both ends play a sentence spoken by espeak-ng and record what
 # they decode, and each recording must match the sentence. The capture on
 # loopback must show the phone's SDP with payload type 18 alone, linphonec's
 # with 18 first, and RTP of type 18, and of no other type, both ways.
@@ -203,5 +205,29 @@ grep -q '^info: RTP\\G729 ' "$PHONE_LOG" || interop_fail "outgoing: the phone di
 check_wire outgoing "$WORK_DIR/outgoing.pcap"
 check_linphonec_heard outgoing "$WORK_DIR/linphonec-heard-2.wav"
 check_phone_heard outgoing "$WORK_DIR/phone-heard-2.wav"
+
+# linphonec holds a call to the phone past the phone's inactivity limit and
+# resumes it: the call stays up, and the phone's tone reaches linphonec again.
+sox -n -r 8000 -c 1 -b 16 "$WORK_DIR/tone.wav" synth 50 sine 1020 vol 0.5
+interop_pick_udp_port phone_port
+PHONE_OPTIONS=(--auto-answer --play "$WORK_DIR/tone.wav")
+interop_start_phone "$phone_port" "VoIP=0,0,0,1,0,8000" "Address=127.0.0.1"
+lp call "sip:x@127.0.0.1:$phone_port"
+interop_wait_for_line "$lp_dir/out.log" 'Call 3 with .* connected' 15 "$lp_pid" || interop_fail "held: no call$(lp_output)"
+lp pause
+interop_wait_for_line "$PHONE_LOG" '^info: held by the far end$' 5 "$PHONE_PID" || interop_fail "held: not held$(lp_output)"
+sleep 30
+lp resume
+interop_wait_for_line "$PHONE_LOG" '^info: resumed$' 5 "$PHONE_PID" || interop_fail "held: not resumed$(lp_output)"
+capture_start "$WORK_DIR/resumed.pcap"
+sleep 2
+lp terminate
+interop_wait_for_line "$PHONE_LOG" '^ended: normal$' 10 "$PHONE_PID" ||
+  interop_fail "held: the call did not last until linphonec ended it:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
+interop_capture_stop
+interop_stop_phone
+tones=$(tshark -r "$WORK_DIR/resumed.pcap" -d "udp.port==$lp_rtp,rtp" -Y "rtp.version == 2 && udp.dstport == $lp_rtp" | wc -l)
+((tones > 25)) || interop_fail "held: $tones RTP packets reached linphonec after the resume"
+interop_log "held: the call outlived the hold and carries audio again ($tones packets after the resume)"
 
 lp quit
