@@ -30,8 +30,8 @@ bool CallLine::OwnsRequest(const SipMessage& request) const {
 }
 
 bool CallLine::OwnsResponse(const SipMessage& response) const {
-  // Every branch of ours is the prefix and the tag, on an incoming line
-  // followed by "." and the request's number.
+  // Every branch of ours is the prefix and the tag, followed (for all but
+  // the first INVITE's) by "." and the request's number and method.
   std::string own = fmt::format("{}{}", kBranchPrefix, Tag());
   std::string_view branch = TopViaBranch(response);
   if (!branch.starts_with(own) || (branch.size() > own.size() && branch[own.size()] != '.')) return false;
