@@ -73,9 +73,10 @@ void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
 }
 
 void SipModule::ReleaseLine(int line, int) {
-  // ModuleLock alone: the host may release a line from inside OnDisconnected
-  // while ModuleLock is held, and the threads still working for the line
-  // share it, so no other lock is needed to keep it alive for them.
+  // ModuleLock and, briefly, the slots' lock: the host may release a line
+  // from inside OnDisconnected while ModuleLock is held, and the threads
+  // still working for the line share it, so nothing more is needed to keep
+  // it alive for them.
   Guarded([&] {
     if (line < 0 || line >= kMaxLines) return;
     std::shared_ptr<CallLine> released;  // goes after the locks, with whatever it holds

@@ -40,8 +40,8 @@ SipKind VerifyInviteDigest(const SipMessage& invite, const std::string& caller, 
 }  // namespace
 
 // Under ModuleLock, from the dispatcher. True when the caller may go on:
-// one whose source holds a live registration that was authenticated, or one
-// whose digest answer is right for this INVITE and not used before.
+// the From user holds a live, authenticated registration from this very
+// source, or its digest answer is right for this INVITE and not used before.
 bool SipModule::InviteAuthenticated(const SipMessage& invite) {
   std::string caller(CallerUser(invite));
   if (!Settings().AuthenticateInvites || AuthenticatedRegistrationFrom(caller, SourceText(invite))) return true;
