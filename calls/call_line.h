@@ -47,7 +47,6 @@ public:
 // What a call through a gateway needs of its account, copied when the call
 // starts: the accounts go at shutdown while lines may live on.
 struct GatewayCredentials {
-  std::string address;  // as configured
   std::string userId;
   std::string password;
 };

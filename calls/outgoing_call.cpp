@@ -33,7 +33,7 @@ struct Gateway {
 std::optional<Gateway> Copy(const GatewayAccount* account) {
   if (account == nullptr) return std::nullopt;
   return Gateway{account->address, account->prefix, account->callerId,
-                 {account->address, account->userId, account->password}};
+                 {account->userId, account->password}};
 }
 
 std::string HostPart(const std::string& target) {

@@ -153,7 +153,7 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
     Connection connection;
     std::shared_ptr<CallLine> line = Outgoing(connection);
     ASSERT_TRUE(line);
-    if (row.viaGateway) line->SetGateway(GatewayCredentials{"127.0.0.1", "alice", "secret"});
+    if (row.viaGateway) line->SetGateway(GatewayCredentials{"alice", "secret"});
     Deliver(*line, row.message);
     std::vector<std::string> sent = Sent();
     EXPECT_EQ(sent.empty() ? "" : FirstLine(sent[0]).substr(0, row.sent.size()), row.sent);
@@ -206,7 +206,7 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   // With credentials from a gateway: the challenge is answered, CSeq counts up.
   Connection second;
   std::shared_ptr<CallLine> challenged = Outgoing(second);
-  challenged->SetGateway(GatewayCredentials{"gw.example", "alice", "secret"});
+  challenged->SetGateway(GatewayCredentials{"alice", "secret"});
   Deliver(*challenged, Response("407 Proxy Authentication Required", "INVITE",
                                 "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\"\r\n"));
   EXPECT_EQ(challenged->cseq, 2);
