@@ -19,6 +19,13 @@ public:
   virtual void SetG729Busy(bool busy) const = 0;
   // ModuleLock: it guards the lines and the gateway accounts.
   virtual std::recursive_mutex& LinesLock() const = 0;
+  // ModuleLock for a line's own thread. False, without it, when the module
+  // is ending every call and another thread holds the lock: a shutdown that
+  // holds it may be waiting for this very thread.
+  virtual bool LockLines(std::unique_lock<std::recursive_mutex>& lock) const {
+    lock = std::unique_lock(LinesLock());
+    return true;
+  }
   // Frees the line's slot if it still holds that line: for a call the host
   // never took (it gave no connection), once the caller has its answer.
   virtual void ReleaseOwnLine(const CallLine& line) = 0;

@@ -160,10 +160,10 @@ void CallLine::DeliverFrame(const int16_t* samples) {
   idleTicks = 0;
   // Before the host has given its connection (it may answer from inside the
   // offer) a frame goes nowhere, and nobody would release it.
-  CCon* connection = connection_;
-  if (connection == nullptr) return;
-  ++outstandingFrames_;
-  connection->OnAudioReceived(samples, 640, 0);
+  CallHost([&](CCon& connection) {
+    ++outstandingFrames_;
+    connection.OnAudioReceived(samples, 640, 0);
+  });
 }
 
 int CallLine::OutstandingFrames() const {
@@ -179,6 +179,11 @@ void CallLine::SendClosingRequestAndDisconnect() {
   }
   Disconnect();
   context_.SetG729Busy(false);
+}
+
+void CallLine::PauseUnlessFinished(std::chrono::milliseconds pause) {
+  std::unique_lock lock(finishMutex_);
+  finishSignal_.wait_for(lock, pause, [this] { return finished.load(); });
 }
 
 void CallLine::FailEarly(int reason) {
@@ -225,7 +230,32 @@ void CallLine::SetDisplayName(std::string displayName) {
 }
 
 void CallLine::Disconnect() {
-  if (told_.exchange(true)) return;  // once per call, whichever path ends it
+  {
+    std::scoped_lock lock(hostMutex_);
+    if (told_ || endPending_) return;  // once per call, whichever path ends it
+    if (hostCalls_ > 0) {
+      endPending_ = true;  // the call under way delivers it as it returns
+      return;
+    }
+    told_ = true;
+  }
+  if (CCon* connection = connection_) connection->OnDisconnected(endReason);
+}
+
+bool CallLine::EnterHost() {
+  std::scoped_lock lock(hostMutex_);
+  if (told_ || endPending_) return false;  // the host may have let go of the connection
+  ++hostCalls_;
+  return true;
+}
+
+void CallLine::LeaveHost() {
+  {
+    std::scoped_lock lock(hostMutex_);
+    if (--hostCalls_ > 0 || !endPending_) return;
+    endPending_ = false;
+    told_ = true;
+  }
   if (CCon* connection = connection_) connection->OnDisconnected(endReason);
 }
 
@@ -234,8 +264,7 @@ void CallLine::ShowCallInfo(std::string text) {
     std::scoped_lock lock(textMutex_);
     infoText_ = text;
   }
-  if (told_) return;  // the host may have let go of the connection
-  if (CCon* connection = connection_) connection->OnCallInfo(text);
+  CallHost([&](CCon& connection) { connection.OnCallInfo(text); });
 }
 
 void CallLine::AttachMedia(std::shared_ptr<MediaHandle> media) {

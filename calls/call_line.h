@@ -11,6 +11,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -112,6 +114,23 @@ public:
   // Ends the call once, whoever asks first: the host hears OnDisconnected
   // exactly once.
   void Finish();
+  // Calls the host for this line, unless it heard OnDisconnected or is about
+  // to. An end that comes while another call to the host is under way is
+  // delivered by that call's thread as it returns: nothing reaches the host
+  // for the line after OnDisconnected, or beside it. Never waits.
+  template <typename Call>
+  void CallHost(Call&& call) {
+    if (!EnterHost()) return;
+    struct Leave {
+      CallLine& line;
+      ~Leave() { line.LeaveHost(); }
+    } leave{*this};
+    if (CCon* connection = connection_) call(*connection);
+  }
+  // Sleeps for `pause`, or less when the call finishes meanwhile.
+  void PauseUnlessFinished(std::chrono::milliseconds pause);
+  // Whether the host heard, or is hearing, OnDisconnected for the line.
+  bool HostTold() const { return told_; }
   // The host played one frame of OnAudioReceived; never below none.
   void ReleaseFrame();
   // The frame lock: guards the frames handed to the host and the media's
@@ -228,6 +247,8 @@ private:
   // Ends the call, acknowledging the failure response when one is given.
   void EndWith(int reason, const SipMessage* failure);
   void Disconnect();
+  bool EnterHost();
+  void LeaveHost();
   // An ACK and a BYE for a 200 to our INVITE that came after the call ended here.
   void ByeAfterLateAnswer(const SipMessage& response);
   // Takes the To line of a response to our INVITE, with the far end's tag.
@@ -243,6 +264,11 @@ private:
   const uint32_t callIdNumber_;
   std::atomic<CCon*> connection_;
   std::atomic<bool> told_{false};  // the host heard OnDisconnected
+  std::mutex finishMutex_;  // with finishSignal_, wakes a pause when the call finishes
+  std::condition_variable finishSignal_;
+  std::mutex hostMutex_;  // guards the two below; never held while the host is called
+  int hostCalls_ = 0;       // calls to the host under way for the line
+  bool endPending_ = false;  // OnDisconnected waits for them
   std::atomic<int32_t> inviteCseq_{0};  // the caller's INVITE, or the last INVITE we sent (0: none)
   unsigned ringingTicks_ = 0;  // the timer's alone, under ModuleLock
   std::atomic<int32_t> remoteCseq_{0};    // the far end's last request number

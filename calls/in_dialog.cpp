@@ -92,7 +92,7 @@ void CallLine::OnInviteAnswered(const SipMessage& response) {
     return;
   }
   endReason = kEndNormal;
-  if (CCon* connection = connection_) connection->OnConnected(0, 0);
+  CallHost([](CCon& connection) { connection.OnConnected(0, 0); });
 }
 
 void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
@@ -158,6 +158,10 @@ void CallLine::HangUp() {
 
 void CallLine::Finish() {
   if (finished.exchange(true)) return;
+  {
+    std::scoped_lock lock(finishMutex_);  // a pause that just looked at the flag is waiting already
+  }
+  finishSignal_.notify_all();
   // With media open, its receive thread ends when woken: it closes the
   // socket, sends the pending CANCEL or BYE and then tells the host.
   if (mediaOpen.exchange(false)) {

@@ -101,9 +101,7 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
   }
   bool hold = direction == MediaDirection::RecvOnly || direction == MediaDirection::Inactive;
   if (held.exchange(hold) != hold) {
-    if (CCon* connection = connection_; connection != nullptr && !told_) {
-      connection->OnCallInfo(hold ? "held by the far end" : "resumed");
-    }
+    CallHost([hold](CCon& connection) { connection.OnCallInfo(hold ? "held by the far end" : "resumed"); });
   }
   return BuildSdpAnswer(LocalIp(), localRtpPort, type, ++sdpVersion_, direction);
 }
@@ -129,8 +127,8 @@ void CallLine::HandleReinvite(const SipMessage& request) {
     bool acknowledged = RepeatUntilAcknowledged(
         [&] { line.Context().SendSip(text, source); }, [&] { return line.pendingAckCseq_ != number || line.finished; });
     if (acknowledged) return;
-    std::scoped_lock lock(line.Context().LinesLock());
-    line.HangUp();
+    std::unique_lock<std::recursive_mutex> lock;
+    if (line.Context().LockLines(lock)) line.HangUp();  // else a shutdown ends it
   });
 }
 

@@ -54,8 +54,8 @@ void RunAnswer(CallLine& line) {
   if (accepted && line.awaitingResponse && !line.finished) {
     // No ACK came: the caller may believe the call is up. BYE ends it
     // there, and the host hears the end.
-    std::scoped_lock lock(line.Context().LinesLock());
-    line.HangUp();
+    std::unique_lock<std::recursive_mutex> lock;
+    if (line.Context().LockLines(lock)) line.HangUp();  // else a shutdown ends it
     return;
   }
   if (!accepted || line.awaitingResponse) {

@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "calls/call_info.h"
 #include "calls/call_line.h"
@@ -63,7 +62,8 @@ std::optional<Destination> FindDestination(CallLine& line) {
       viaSelectedGateway = true;
     }
   }
-  std::scoped_lock lock(line.Context().LinesLock());  // the accounts' guard
+  std::unique_lock<std::recursive_mutex> lock;  // the accounts' guard
+  if (!line.Context().LockLines(lock)) return std::nullopt;
   if (viaSelectedGateway) {
     destination.gateway = Copy(CurrentGateway());
     if (!destination.gateway || destination.gateway->address.empty()) return std::nullopt;
@@ -113,9 +113,12 @@ void RunOutgoingCall(CallLine& line) {
   line.SetTarget(destination->target);
   Ipv4Endpoint peer = ResolvePeer(destination->hostPart);
   if (peer.address == 0) return line.FailEarly(kEndUnreachable);
+  // The lookup may have taken seconds: a call ended meanwhile goes no further.
+  if (line.finished) return;
   line.SetSipPeer(peer);
   line.SetRtpPeer(peer);  // until the answer's SDP says where
   if (!LineMedia::Open(line.shared_from_this(), CurrentMediaSettings())) return line.FailEarly(kEndMediaError);
+  if (line.finished) return;
   line.ShowCallInfo(SipInfoText(peer));
   StartPeerLookup(line.shared_from_this(), peer.address);
 
@@ -138,7 +141,7 @@ void RunOutgoingCall(CallLine& line) {
   CallTiming timing = CurrentCallTiming();
   for (int pass = 0; pass < timing.repetitions && !line.finished; ++pass) {
     if (line.awaitingResponse) line.SendInCallRequest(kInvite, contact, line.BuildSdp());
-    std::this_thread::sleep_for(timing.repeatPause);
+    line.PauseUnlessFinished(timing.repeatPause);
   }
   if (!line.finished && line.awaitingResponse) {
     line.endReason = kEndNoResponse;

@@ -111,7 +111,7 @@ void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, 
     timestamp_ += kFrameSamples;
   }
   if (!force) {
-    if (CCon* connection = line.Connection()) connection->OnAudioSent();
+    line.CallHost([](CCon& connection) { connection.OnAudioSent(); });
   }
 }
 
@@ -183,7 +183,7 @@ void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uin
   }
   if (line.state != CallState::Connected) {
     line.state = CallState::Connected;
-    if (CCon* connection = line.Connection()) connection->OnConnected(0, 0);
+    line.CallHost([](CCon& connection) { connection.OnConnected(0, 0); });
   }
   for (size_t at = 0; at < decoded;) {
     size_t taken = std::min(decoded - at, kFrameSamples - fill_);

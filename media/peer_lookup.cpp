@@ -28,6 +28,8 @@ constexpr uint32_t kCacheAgeMilliseconds = 5 * 60 * 1000;
 // coming in a burst share one thread rather than start one each.
 constexpr auto kIdleLinger = std::chrono::seconds(2);
 
+thread_local bool onWorker = false;
+
 struct PendingLookup {
   std::weak_ptr<CallLine> line;
   uint32_t address = 0;
@@ -65,11 +67,16 @@ public:
   }
 
   bool WaitUntilEnded(std::chrono::milliseconds limit) {
+    if (onWorker) return false;  // a host called back from the worker: it cannot wait for itself
     std::unique_lock lock(mutex_);
     ++waiters_;
     changed_.notify_all();  // an idle worker stops lingering
     bool ended = changed_.wait_for(lock, limit, [this] { return !workerRunning_; });
     --waiters_;
+    // Joined, not just ended: the module may be unloaded next.
+    std::thread worker = ended ? std::move(worker_) : std::thread();
+    lock.unlock();
+    if (worker.joinable()) worker.join();
     return ended;
   }
 
@@ -84,7 +91,12 @@ private:
       return;
     }
     try {
-      std::thread([this] { Work(); }).detach();
+      // The worker before has ended: it let go of the lock for the last time.
+      if (worker_.joinable()) worker_.join();
+      worker_ = std::thread([this] {
+        onWorker = true;
+        Work();
+      });
       workerRunning_ = true;
     } catch (const std::system_error&) {
       queue_.clear();
@@ -137,12 +149,13 @@ private:
   std::condition_variable changed_;  // the queue, the waiters or the worker's state changed
   std::deque<PendingLookup> queue_;
   std::deque<KnownName> cache_;
+  std::thread worker_;  // joinable until the next worker starts, or a wait joins it
   bool workerRunning_ = false;
   int waiters_ = 0;
 };
 
 PeerLookups& Lookups() {
-  static PeerLookups* lookups = new PeerLookups;  // outlives the detached worker
+  static PeerLookups* lookups = new PeerLookups;  // outlives a worker that no wait could join
   return *lookups;
 }
 

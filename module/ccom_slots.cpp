@@ -1,5 +1,7 @@
 // The host's line operations. A slot given an empty or out-of-range line
 // does nothing, and no exception reaches the host.
+#include <algorithm>
+
 #include "calls/call_line.h"
 #include "calls/incoming_call.h"
 #include "calls/line_threads.h"
@@ -19,7 +21,9 @@ int SipModule::PlaceCall(CCon* connection, int callMode, const CString& destinat
                          const CString& displayName, const CString& fourth) {
   return Guarded(
       [&] {
-        if (connection == nullptr) return -1;  // a call the host could not be told about
+        // A call the host could not be told about, or one a shutdown under
+        // way would not end.
+        if (connection == nullptr || closing_) return -1;
         PayloadTypeFlags enabled = CallPayloadTypes();
         std::shared_ptr<CallLine> line = CreateLine([&](int index) {
           CallParameters parameters{index, connection, callMode, destination, userId, displayName, fourth, enabled};
@@ -62,12 +66,16 @@ void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
   // lock, never ModuleLock, and the media has a lock of its own.
   Guarded([&] {
     std::shared_ptr<CallLine> call = Line(line);
-    std::shared_ptr<MediaHandle> media = call ? call->Media() : nullptr;
-    // The count travels as 16 bits, as the host's frames always fit.
+    if (!call) return;
+    std::shared_ptr<MediaHandle> media = call->Media();
+    // The count travels as 16 bits, as the host's frames always fit; a
+    // negative one is no audio, never a huge read of the host's buffer.
+    size_t count = byteCount > 0 ? static_cast<uint16_t>(std::min(byteCount, 0xFFFF)) / 2 : 0;
     if (media) {
-      media->SendAudio(*call, samples, static_cast<uint16_t>(byteCount) / 2, false);
-    } else if (CCon* connection = call && !call->finished ? call->Connection() : nullptr) {
-      connection->OnAudioSent();  // no media yet: the frame is taken all the same, for a host that paces on it
+      media->SendAudio(*call, samples, count, false);
+    } else if (!call->finished) {
+      // No media yet: the frame is taken all the same, for a host that paces on it.
+      call->CallHost([](CCon& connection) { connection.OnAudioSent(); });
     }
   });
 }

@@ -19,7 +19,6 @@ __attribute__((constructor)) void InitialiseOnLoad() {
     if (auto address = EnvironmentVariable("NUVEX_SIPADDR")) settings.BindAddress = ParseSipAddressVariable(*address);
     settings.LineCount = ParseLineCountVariable(EnvironmentVariable("NUVEX_SIPCON"));
     TheModule();
-    PeerLookupLock();
   });
 }
 

@@ -57,7 +57,8 @@ PayloadTypeFlags SipModule::CallPayloadTypes() {
 }
 
 void SipModule::ReleaseOwnLine(const CallLine& line) {
-  std::scoped_lock lock(moduleLock_);
+  std::unique_lock<std::recursive_mutex> lock;
+  if (!LockLines(lock)) return;  // the next start empties the slots
   int index = line.LineIndex();
   if (index >= 0 && index < kMaxLines && lines_[index].get() == &line) ReleaseLine(index, 0);
 }

@@ -72,7 +72,8 @@ void SipModule::HandleNewInvite(const SipMessage& invite) {
     SendStatelessResponse(kStatus420, invite, UnsupportedLines(required));
     return;
   }
-  if (CCon::IsClose()) return;  // the host is closing: no answer at all
+  // The host is closing, or the module is ending its calls: no answer at all.
+  if (CCon::IsClose() || closing_) return;
   PayloadTypeFlags enabled = CallPayloadTypes();
   std::shared_ptr<CallLine> line = CreateLine([&](int index) {
     CallParameters parameters;

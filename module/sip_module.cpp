@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "calls/call_line.h"
+#include "calls/line_threads.h"
 #include "module/g729_library.h"
 #include "module/module_settings.h"
 #include "media/peer_lookup.h"
@@ -29,9 +30,14 @@ constexpr std::chrono::microseconds kLockRetryPause{500};
 // Shutdown waits this long at most for message threads still showing text,
 // and as long again for a name lookup under way.
 constexpr std::chrono::seconds kMessageDrainLimit{2};
+// A shutdown gives the calls' closing BYEs and CANCELs their six repeats
+// (3 s) and the accounts their unregistration, together, within this.
+constexpr std::chrono::milliseconds kClosingLimit{3500};
+constexpr std::chrono::milliseconds kClosingPoll{20};
 
 // Set on the receive and timer threads: a shutdown in progress may be
-// waiting for them, so they must never wait for it in turn.
+// waiting for them, as for line threads, so they must never wait for it in
+// turn.
 thread_local bool onModuleThread = false;
 
 }  // namespace
@@ -39,11 +45,6 @@ thread_local bool onModuleThread = false;
 SipModule& TheModule() {
   static SipModule* module = new SipModule;  // lives as long as the library
   return *module;
-}
-
-std::mutex& PeerLookupLock() {
-  static std::mutex* lock = new std::mutex;
-  return *lock;
 }
 
 CCom* SipModule::Start() {
@@ -68,7 +69,7 @@ CCom* SipModule::Start() {
 
 bool SipModule::AwaitSettledLife(std::unique_lock<std::mutex>& lock) {
   while (life_ == Life::Starting || life_ == Life::Stopping) {
-    if (life_ == Life::Stopping && onModuleThread) return false;
+    if (life_ == Life::Stopping && (onModuleThread || OnLineThread())) return false;
     lifeChanged_.wait(lock);
   }
   return true;
@@ -90,6 +91,7 @@ int SipModule::StartRun() {
       highestLine_ = 0;
       lines_ = {};
     }
+    closing_ = false;
     if (!StartSocketsLibrary()) return AbandonStart(1001);
     LoadAddressSettings();
     auto socket = std::make_shared<UdpSocket>();
@@ -158,6 +160,7 @@ void SipModule::Shutdown() {
       if (life_ != Life::Running) return;
       life_ = Life::Stopping;
     }
+    Guarded([this] { EndCalls(); });
     bool saved = Guarded([this] { return StopRun(); }, false);
     SetLife(Life::Stopped);
     // Settings reach the profile only here: a failure must not pass unseen.
@@ -166,6 +169,42 @@ void SipModule::Shutdown() {
     WaitForDetachedMessages(kMessageDrainLimit);
     WaitForPeerLookups(kMessageDrainLimit);
   });
+}
+
+void SipModule::EndCalls() {
+  closing_ = true;
+  std::array<std::shared_ptr<CallLine>, kMaxLines> lines;
+  {
+    std::scoped_lock lock(moduleLock_);
+    lines = lines_;  // the host may release lines from inside OnDisconnected
+    UnregisterAccountsForShutdown();
+  }
+  for (const std::shared_ptr<CallLine>& line : lines) {
+    if (!line) continue;
+    std::scoped_lock lock(moduleLock_);
+    line->HangUp();
+  }
+  // The receive thread and the timer go on meanwhile: answers stop the
+  // repeats early, and the accounts' REGISTERs go out on the ticks.
+  auto deadline = std::chrono::steady_clock::now() + kClosingLimit;
+  WaitForLineThreads(kClosingLimit);
+  for (;;) {
+    {
+      std::scoped_lock lock(moduleLock_);
+      if (AccountsIdle()) break;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(kClosingPoll);
+  }
+}
+
+bool SipModule::LockLines(std::unique_lock<std::recursive_mutex>& lock) const {
+  lock = std::unique_lock(moduleLock_, std::defer_lock);
+  while (!lock.try_lock()) {
+    if (closing_) return false;
+    std::this_thread::sleep_for(kLockRetryPause);
+  }
+  return true;
 }
 
 bool SipModule::StopRun() {

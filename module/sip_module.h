@@ -88,6 +88,7 @@ public:
   bool G729Busy() const override;
   void SetG729Busy(bool busy) const override;
   std::recursive_mutex& LinesLock() const override { return moduleLock_; }
+  bool LockLines(std::unique_lock<std::recursive_mutex>& lock) const override;
   void ReleaseOwnLine(const CallLine& line) override;
 
   // Called every 888 ms by the timer thread.
@@ -110,6 +111,9 @@ private:
   // everything started so far was undone).
   int StartRun();
   int AbandonStart(int messageId);
+  // The first shutdown step: hangs up every line and unregisters every
+  // registered account, then gives the closing requests their repeats.
+  void EndCalls();
   // Shutdown steps; false when the settings could not be saved.
   bool StopRun();
   // Waits until no other thread is starting or stopping the module; false
@@ -122,7 +126,6 @@ private:
   std::shared_ptr<UdpSocket> CurrentSocket() const;
   void ReceiveThreadProcedure(std::shared_ptr<UdpSocket> socket);
   void StopReceiveThread();
-  // Seams for the subsystems that come later; each does nothing until then.
   void TickCallLines();
   // A new incoming call, under ModuleLock from the dispatcher.
   void HandleNewInvite(const SipMessage& invite);
@@ -130,6 +133,9 @@ private:
   void OfferToGatewayAccounts(const SipMessage& response);
 
   std::atomic<int> running_{0};
+  // From the start of a shutdown until the next start: no new call begins,
+  // and a line's thread gives up waiting for ModuleLock.
+  std::atomic<bool> closing_{false};
   unsigned timerId_ = 0;
   mutable std::mutex socketMutex_;  // guards the pointer, not the socket
   std::shared_ptr<UdpSocket> socket_;
@@ -153,7 +159,5 @@ private:
 
 // The single module object, alive as long as the library.
 SipModule& TheModule();
-// Taken before ModuleLock where both are needed: reverse lookups and line release.
-std::mutex& PeerLookupLock();
 
 }  // namespace talvenor

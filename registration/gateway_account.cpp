@@ -71,6 +71,18 @@ void GatewayAccount::Stop(int messageId) {
   ShowMessageDetached(messageId, MessageIcon::Warning);
 }
 
+void GatewayAccount::UnregisterForShutdown() {
+  flagAtShutdown_ = RegisterFlag();
+  if (!ShowsRegistered()) return;
+  expires = 0;
+  nextSend = 0;
+}
+
+uint32_t GatewayAccount::RegisterFlag() const {
+  if (flagAtShutdown_) return *flagAtShutdown_;
+  return expires != 0 ? static_cast<uint32_t>(attemptsLeft) : 0;
+}
+
 bool GatewayAccount::IsDue() const { return attemptsLeft != 0 && CalendarSeconds() > nextSend; }
 
 void GatewayAccount::SendRegister() {
@@ -172,16 +184,18 @@ void GatewayAccount::OnIntervalTooBrief(const SipMessage& response) {
   }
 }
 
-void GatewayAccount::ToggleRegistration() {
+void GatewayAccount::ToggleRegistration(std::recursive_mutex& accountsLock, const AccountFinder& find) {
   CredentialsOffer offer;
   {
-    std::scoped_lock lock(accountsLock_);
-    if (attemptsLeft != 0) {
-      expires = 0;  // the next tick unregisters
-      nextSend = 0;
+    std::scoped_lock lock(accountsLock);
+    GatewayAccount* account = find();
+    if (account == nullptr) return;
+    if (account->attemptsLeft != 0) {
+      account->expires = 0;  // the next tick unregisters
+      account->nextSend = 0;
       return;
     }
-    offer = {address, userId.empty() ? callerId : userId, password};
+    offer = {account->address, account->userId.empty() ? account->callerId : account->userId, account->password};
   }
   if (offer.gateway.empty()) {
     ShowMessage(1010, MessageIcon::Warning);
@@ -195,15 +209,18 @@ void GatewayAccount::ToggleRegistration() {
   if (!dialog) return;
   std::optional<Credentials> confirmed = dialog(offer);
   if (!confirmed) return;
-  std::scoped_lock lock(accountsLock_);
-  userId = confirmed->userId;
-  password = confirmed->password;
-  nextSend = 0;
-  attemptsLeft = kAttempts;
-  expires = Settings().DefaultExpiration;
-  proxyAuthorizationLine.clear();
-  authorizationLine.clear();
-  callIdLine.clear();
+  // Found again: a shutdown while the dialog was open frees the accounts.
+  std::scoped_lock lock(accountsLock);
+  GatewayAccount* account = find();
+  if (account == nullptr) return;
+  account->userId = confirmed->userId;
+  account->password = confirmed->password;
+  account->nextSend = 0;
+  account->attemptsLeft = kAttempts;
+  account->expires = Settings().DefaultExpiration;
+  account->proxyAuthorizationLine.clear();
+  account->authorizationLine.clear();
+  account->callIdLine.clear();
 }
 
 }  // namespace talvenor

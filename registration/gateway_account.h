@@ -55,8 +55,22 @@ public:
   // every other one. Under ModuleLock, on the receive thread.
   void OnGatewayResponse(const SipMessage& response);
   // The R check box: stops a running registration (unregisters), or starts
-  // one after the credentials dialog was confirmed.
-  void ToggleRegistration();
+  // one after the credentials dialog was confirmed. The account is found
+  // under the lock before the dialog and again after it, since a shutdown
+  // meanwhile frees it; the finder gives null then.
+  using AccountFinder = std::function<GatewayAccount*()>;
+  static void ToggleRegistration(std::recursive_mutex& accountsLock, const AccountFinder& find);
+  // The same for an account that outlives its dialog.
+  void ToggleRegistration() {
+    ToggleRegistration(accountsLock_, [this] { return this; });
+  }
+  // At shutdown: a registered account, or one still trying, unregisters
+  // at the next ticks, and keeps its register flag for the next start-up.
+  void UnregisterForShutdown();
+  // The register flag to store: the attempts count of an account that is
+  // registered or trying, 0 for one that is off or being unregistered by
+  // its user.
+  uint32_t RegisterFlag() const;
   // Fills a credentials slot from a 401 or 407 and counts the CSeq up.
   void AnswerChallenge(const SipMessage& response, std::string_view headerName, std::string& slot,
                        uint16_t& cseqCounter) const;
@@ -87,6 +101,7 @@ private:
   void OnRegistered(const SipMessage& response);
   void OnIntervalTooBrief(const SipMessage& response);
 
+  std::optional<uint32_t> flagAtShutdown_;
   const SipChannel& channel_;
   std::recursive_mutex& accountsLock_;
   ObjectTag tag_;

@@ -1,5 +1,6 @@
 #include "registration/gateway_accounts.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "module/module_settings.h"
@@ -33,6 +34,17 @@ GatewayAccount* FindGatewayByAddress(std::string_view address) {
 
 void DestroyGatewayAccounts() {
   for (auto& account : GatewayAccounts()) account.reset();
+}
+
+void UnregisterAccountsForShutdown() {
+  for (auto& account : GatewayAccounts()) {
+    if (account) account->UnregisterForShutdown();
+  }
+}
+
+bool AccountsIdle() {
+  return std::none_of(GatewayAccounts().begin(), GatewayAccounts().end(),
+                      [](const auto& account) { return account && account->attemptsLeft != 0; });
 }
 
 DueRegistrations FindDueRegistrations() {

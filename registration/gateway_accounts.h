@@ -26,6 +26,11 @@ GatewayAccount* FindGatewayByAddress(std::string_view address);
 // Under ModuleLock.
 void DestroyGatewayAccounts();
 
+// At shutdown, under ModuleLock: every registered account unregisters at
+// the next ticks. True, later, once none is registering any more.
+void UnregisterAccountsForShutdown();
+bool AccountsIdle();
+
 // One timer tick's registrations: the accounts found due under ModuleLock,
 // their routes looked up without it (name lookups may take seconds), their
 // REGISTERs sent under it again.

@@ -48,10 +48,9 @@ bool SaveGatewaySettings() {
   for (int index = 0; index < kGatewayCount; ++index) {
     std::unique_ptr<GatewayAccount>& account = GatewayAccounts()[index];
     if (!account) continue;
-    // The attempts count stands for the register flag: an account that is
-    // registered or still trying starts registering at the next start-up.
-    // One the user was unregistering stays off.
-    uint32_t flag = account->expires != 0 ? static_cast<uint32_t>(account->attemptsLeft) : 0;
+    // An account that is registered or still trying starts registering at
+    // the next start-up; one the user was unregistering stays off.
+    uint32_t flag = account->RegisterFlag();
     ok = profile.WriteString(kEntries[index],
                         fmt::sprintf("%u, %s, %s, %s, %s, %s", flag,
                                      account->address, account->prefix, account->callerId, account->userId,

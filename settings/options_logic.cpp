@@ -106,14 +106,7 @@ public:
     exchange = StoreGateways(form);
     if (!exchange.ok) return form;
     if (row >= 0 && row < kGatewayCount) {
-      // The accounts live from start-up to shutdown; the pages only run
-      // while the module does, so the account outlives the toggle.
-      GatewayAccount* account = nullptr;
-      {
-        std::scoped_lock lock(AccountsLock());
-        account = GatewayAccounts()[row].get();
-      }
-      if (account != nullptr) account->ToggleRegistration();
+      GatewayAccount::ToggleRegistration(AccountsLock(), [row] { return GatewayAccounts()[row].get(); });
     }
     return LoadGateways();
   }

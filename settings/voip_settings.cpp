@@ -1,5 +1,7 @@
 #include "settings/voip_settings.h"
 
+#include <algorithm>
+
 #include "module/module_settings.h"
 #include "platform/profile_store.h"
 #include "settings/field_checks.h"
@@ -20,9 +22,10 @@ void LoadVoipSettings() {
     for (size_t index = 0; index < 4 && index < values.size(); ++index) {
       settings.EnabledPayloadTypes[kStoredPayloadTypes[index]] = static_cast<int>(values[index]);
     }
-    // A threshold beyond the slider would suppress every frame; a base
-    // port of 0 would offer "m=audio 0", a refused stream.
-    if (values.size() > 4) settings.SilenceThreshold = values[4] <= kSilenceSliderMax ? values[4] : 0;
+    // A threshold beyond the slider would suppress every frame: it is held
+    // at the slider's end, the most the user can choose. A base port of 0
+    // would offer "m=audio 0", a refused stream.
+    if (values.size() > 4) settings.SilenceThreshold = std::min<uint32_t>(values[4], kSilenceSliderMax);
     uint32_t basePort = values.size() > 5 ? values[5] : settings.RtpBasePort.load();
     bool valid = basePort != 0 && basePort <= kHighestRtpBasePort && basePort % 2 == 0;
     settings.RtpBasePort = valid ? static_cast<uint16_t>(basePort) : kDefaultRtpBasePort;

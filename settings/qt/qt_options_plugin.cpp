@@ -65,11 +65,16 @@ int QtOptionsPlugin::RunSheetHere(OptionsPages& pages) {
     std::scoped_lock lock(sheetMutex_);
     outer = sheet_;
     sheet_ = &sheet;
+    // Asked to close while the toolkit was still starting: it closes as
+    // soon as it runs.
+    if (closeRequested_) QMetaObject::invokeMethod(&sheet, "reject", Qt::QueuedConnection);
+    closeRequested_ = false;
   }
   int result = sheet.exec() == QDialog::Accepted ? 1 : 0;
   {
     std::scoped_lock lock(sheetMutex_);
     sheet_ = outer;
+    closeRequested_ = false;
   }
   return result;
 }
@@ -77,7 +82,11 @@ int QtOptionsPlugin::RunSheetHere(OptionsPages& pages) {
 void QtOptionsPlugin::CloseSheet() {
   std::scoped_lock lock(sheetMutex_);
   // The sheet is destroyed only after it has been taken out of sheet_.
-  if (sheet_ != nullptr) QMetaObject::invokeMethod(sheet_, "reject", Qt::QueuedConnection);
+  if (sheet_ != nullptr) {
+    QMetaObject::invokeMethod(sheet_, "reject", Qt::QueuedConnection);
+  } else {
+    closeRequested_ = true;  // the sheet is on its way
+  }
 }
 
 bool QtOptionsPlugin::AskCredentials(CredentialsPage& page) {

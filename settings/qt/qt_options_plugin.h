@@ -24,6 +24,7 @@ private:
 
   std::mutex sheetMutex_;
   QDialog* sheet_ = nullptr;  // the open sheet, for CloseSheet
+  bool closeRequested_ = false;  // a close that came before the sheet
 };
 
 }  // namespace talvenor::view

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -49,6 +50,12 @@ CSIPGateway::CSIPGateway(OptionsPages& pages, QWidget* parent) : OptionsPageView
   grid->setColumnStretch(1, 3);
   grid->setColumnStretch(3, 2);
 
+  // Often enough to follow a registration's answers, seldom enough to cost nothing.
+  constexpr int kRegistrationRefreshMs = 1000;
+  auto* refresh = new QTimer(this);
+  connect(refresh, &QTimer::timeout, this, &CSIPGateway::ShowRegistrations);
+  refresh->start(kRegistrationRefreshMs);
+
   auto* recharge = Named(new QPushButton(tr("Recharge Your Calling Account =>"), this), kRechargeButton);
   connect(recharge, &QPushButton::clicked, this, &CSIPGateway::OpenHelp);
 
@@ -62,6 +69,16 @@ CSIPGateway::CSIPGateway(OptionsPages& pages, QWidget* parent) : OptionsPageView
 void CSIPGateway::Load() { Fill(pages_.LoadGateways()); }
 
 Exchange CSIPGateway::Store() { return pages_.StoreGateways(Form()); }
+
+void CSIPGateway::showEvent(QShowEvent* event) {
+  ShowRegistrations();
+  OptionsPageView::showEvent(event);
+}
+
+void CSIPGateway::ShowRegistrations() {
+  GatewayForm form = pages_.LoadGateways();
+  for (size_t r = 0; r < rows_.size(); ++r) rows_[r].registered->setChecked(form.rows[r].registered);
+}
 
 GatewayForm CSIPGateway::Form() const {
   GatewayForm form;

@@ -22,6 +22,7 @@ public:
 protected:
   void Load() override;
   Exchange Store() override;
+  void showEvent(QShowEvent* event) override;
 
 private:
   struct Row {
@@ -35,6 +36,9 @@ private:
   GatewayForm Form() const;
   void Fill(const GatewayForm& form);
   void ToggleRegistration(int row);
+  // The R boxes as the accounts stand now: a gateway may refuse or drop a
+  // registration while the sheet is open. The other fields are the user's.
+  void ShowRegistrations();
   void OpenHelp();
 
   QButtonGroup* selection_;

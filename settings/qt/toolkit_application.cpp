@@ -4,7 +4,7 @@
 #include <QLibraryInfo>
 #include <QThread>
 
-#include <netdb.h>
+#include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -43,27 +43,27 @@ bool LocalSocketAnswers(const std::string& path, bool abstract) {
   return ConnectsTo(AF_UNIX, reinterpret_cast<sockaddr*>(&address), length);
 }
 
-// "[host]:number[.screen]": the X server's socket, local or over TCP.
-bool XServerAnswers(const std::string& display) {
-  size_t colon = display.rfind(':');
-  if (colon == std::string::npos) return false;
-  std::string host = display.substr(0, colon);
-  std::string number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
-  if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 4) return false;
-  if (host.empty() || host == "unix") {
-    std::string path = "/tmp/.X11-unix/X" + number;
-    return LocalSocketAnswers(path, false) || LocalSocketAnswers(path, true);
+// Connects to the X server the way the toolkit's xcb plugin will, through
+// the same library, authorization included: a server that only accepts the
+// socket but refuses the client would otherwise abort the process. The
+// library is the one the plugin itself needs; without it there is no X.
+bool XServerAcceptsUs(const std::string& display) {
+  void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (xcb == nullptr) return false;
+  using Connect = void* (*)(const char*, int*);
+  using HasError = int (*)(void*);
+  using Disconnect = void (*)(void*);
+  auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+  auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+  auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+  bool accepted = false;
+  if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+    void* connection = connect(display.c_str(), nullptr);
+    accepted = connection != nullptr && hasError(connection) == 0;
+    if (connection != nullptr) disconnect(connection);  // frees an error connection too
   }
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(6000 + std::stoi(number)).c_str(), &hints, &found) != 0) return false;
-  bool answers = false;
-  for (addrinfo* entry = found; entry != nullptr && !answers; entry = entry->ai_next) {
-    answers = ConnectsTo(entry->ai_family, entry->ai_addr, entry->ai_addrlen);
-  }
-  freeaddrinfo(found);
-  return answers;
+  dlclose(xcb);
+  return accepted;
 }
 
 // The compositor's socket, and the toolkit's plugin to speak to it (a
@@ -92,7 +92,7 @@ std::string WhyNoDisplay() {
   // and all: the display is tried here first.
   if (IsSet("QT_QPA_PLATFORM")) return {};
   if (IsSet("WAYLAND_DISPLAY") && WaylandAnswers(std::getenv("WAYLAND_DISPLAY"))) return {};
-  if (IsSet("DISPLAY") && XServerAnswers(std::getenv("DISPLAY"))) return {};
+  if (IsSet("DISPLAY") && XServerAcceptsUs(std::getenv("DISPLAY"))) return {};
   if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) return "the display cannot be reached";
   return "no display (DISPLAY and WAYLAND_DISPLAY are not set)";
 }

@@ -17,6 +17,7 @@
 #include "module/sip_module.h"
 #include "platform/clock.h"
 #include "registration/gateway_accounts.h"
+#include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
 #include "tests/support/test_host.h"
 
@@ -49,19 +50,8 @@ public:
 };
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
-std::string Header(const std::string& text, const std::string& name) {
-  size_t start = text.find("\r\n" + name + ": ");
-  return start == std::string::npos ? "" : text.substr(start + 2, text.find('\r', start + 2) - start - 2);
-}
-// A response to a request, as a far end writes it.
-std::string Reply(const std::string& request, const std::string& status, const std::string& extra = {},
-                  const std::string& body = {}) {
-  std::string to = Header(request, "To");
-  if (to.find(";tag=") == std::string::npos) to += ";tag=far";
-  return "SIP/2.0 " + status + "\r\n" + Header(request, "Via") + "\r\n" + to + "\r\n" + Header(request, "From") +
-         "\r\n" + Header(request, "Call-ID") + "\r\n" + Header(request, "CSeq") + "\r\n" + extra +
-         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
+using testhelp::Header;
+using testhelp::Reply;
 
 class CallFlowTest : public ::testing::Test {
 protected:

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -37,8 +39,11 @@ public:
   void OnAudioSent() override { ++framesTaken; }
   void OnAudioReceived(const short*, int, int) override {}
   void OnCallInfo(const CString& text) override {
+    if (duringInfo) duringInfo();
     std::scoped_lock lock(mutex);
     info = text;
+    ++infoCount;
+    afterEnd = afterEnd || !reasons.empty();
   }
   std::vector<int> Reasons() {
     std::scoped_lock lock(mutex);
@@ -48,9 +53,12 @@ public:
   std::atomic<bool> connected{false};
   std::atomic<int> framesTaken{0};
   std::optional<std::atomic<int>> releaseOnDisconnect;
+  std::function<void()> duringInfo;  // runs inside OnCallInfo, as a slow host's code would
   std::mutex mutex;
   std::vector<int> reasons;
   std::string info;
+  int infoCount = 0;
+  bool afterEnd = false;  // a connection text came after OnDisconnected
 };
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
@@ -65,7 +73,12 @@ protected:
     ASSERT_TRUE(module_.Started());
     SetCallTiming({20ms, 6, 30});
   }
-  void TearDown() override { SetCallTiming({}); }
+  void TearDown() override {
+    SetCallTiming({});
+    // The tests' connections are gone: the lines leave their slots before
+    // the shutdown that would end them.
+    for (int index = 0; index < 4; ++index) TheModule().ReleaseLine(index, 0);
+  }
 
   // A line as the outgoing call sets it up: INVITE sent to the far end.
   std::shared_ptr<CallLine> Outgoing(Connection& connection, bool incoming = false) {
@@ -351,6 +364,38 @@ TEST_F(CallLineTest, ALineReleasedFromOnDisconnectedOutlivesItsThread) {
   EXPECT_EQ(connection.Reasons(), std::vector<int>{kEndFailed});
   EXPECT_FALSE(TheModule().Line(0));
   EXPECT_TRUE(watch.expired());
+}
+
+TEST_F(CallLineTest, AnEndWhileTheHostIsCalledReachesItAfterThatCallAndNothingFollows) {
+  Connection connection;
+  std::promise<void> inside;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  connection.duringInfo = [&inside, released] {
+    inside.set_value();
+    released.wait();
+  };
+  std::shared_ptr<CallLine> line = Outgoing(connection);
+  // A reverse lookup's answer, on a thread of its own, still inside the host.
+  std::thread lookup([line] { line->ShowCallInfo("SIP 127.0.0.1:5060 (lab.example)"); });
+  inside.get_future().wait();
+  connection.duringInfo = nullptr;
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    line->HangUp();
+  }
+  EXPECT_TRUE(connection.Reasons().empty()) << "OnDisconnected ran beside OnCallInfo";
+  release.set_value();
+  lookup.join();
+  EXPECT_EQ(connection.Reasons(), std::vector<int>{kEndFailed});
+  // After the end the host hears nothing more of the line: no text, no frame taken.
+  line->ShowCallInfo("RTP\\PCMU 127.0.0.1:4000");
+  TheModule().SendAudio(line->LineIndex(), nullptr, 640, 0);
+  std::scoped_lock lock(connection.mutex);
+  EXPECT_EQ(connection.infoCount, 1);
+  EXPECT_FALSE(connection.afterEnd);
+  EXPECT_EQ(connection.framesTaken, 0);
+  TheModule().ReleaseLine(line->LineIndex(), 0);
 }
 
 }  // namespace

@@ -215,6 +215,9 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   std::optional<std::string> capped = far.Receive(100ms);
   ASSERT_TRUE(capped);
   EXPECT_EQ(capped->size(), 1500u);
+  // A negative count is no audio: nothing is read from the host's frame.
+  TheModule().SendAudio(line->LineIndex(), loud.data() + loud.size() - 1, -2, 0);
+  EXPECT_FALSE(far.Receive(50ms).has_value());
   // Audio never waits for SIP work, which holds ModuleLock (a slow INVITE).
   std::unique_lock sipWork(TheModule().ModuleLock());
   auto audio = std::async(std::launch::async, [&] {

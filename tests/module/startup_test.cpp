@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <thread>
 
@@ -14,6 +16,7 @@
 #include "module/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/profile_store.h"
+#include "registration/gateway_accounts.h"
 #include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
 #include "tests/support/test_host.h"
@@ -85,9 +88,23 @@ TEST(ModuleStartup, TimerSendsDueRegistersUntilShutdown) {
   std::optional<std::string> first = gateway.Receive(3s);
   ASSERT_TRUE(first.has_value());
   EXPECT_EQ(first->substr(0, 9), "REGISTER ");
-  module.Shutdown();
+  gateway.SendTo(module.SipPort(), testhelp::Reply(*first, "200 OK", "Expires: 3600\r\n"));
+  auto registered = [] {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    return GatewayAccounts()[0] && !GatewayAccounts()[0]->IsDue();  // the next REGISTER is an hour away
+  };
+  for (int wait = 0; wait < 100 && !registered(); ++wait) std::this_thread::sleep_for(20ms);
+  // Shutdown unregisters the account, and stays on while it is answered.
+  auto shutdown = std::async(std::launch::async, [&module] { module.Shutdown(); });
+  std::optional<std::string> last = gateway.Receive(3s);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_NE(testhelp::Header(*last, "Contact").find("expires=0"), std::string::npos) << *last;
+  gateway.SendTo(module.SipPort(), testhelp::Reply(*last, "200 OK"));
+  shutdown.wait();
   // Unanswered, the account would send again on every tick.
   EXPECT_FALSE(gateway.Receive(2s).has_value());
+  // It registers again at the next start.
+  EXPECT_NE(ModuleProfile().GetString("GW0").substr(0, 2), "0,");
 }
 
 TEST(ModuleStartup, ShutdownFromAHostCallbackOnTheReceiveThreadThenStartAgain) {
@@ -244,6 +261,66 @@ TEST(ModuleStartup, LineSlotsWithoutLinesDoNothing) {
     com.ReleaseLine(line, 0);
   }
   EXPECT_TRUE(TheModule().IsRunning());
+}
+
+// A host as its how-to allows: the connection object goes inside
+// OnDisconnected, so that any later call of it is a use after free.
+class FreedAtTheEnd final : public CCon {
+public:
+  explicit FreedAtTheEnd(std::atomic<int>& ended) : ended_(ended) {}
+  void OnConnected(int, int) override {}
+  void OnDisconnected(int) override {
+    ++ended_;
+    delete this;
+  }
+  void OnAudioSent() override {}
+  void OnAudioReceived(const short*, int, int) override {}
+  void OnCallInfo(const CString&) override {}
+
+private:
+  std::atomic<int>& ended_;
+};
+
+TEST(ModuleLibrary, ShutdownEndsLiveCallsSoThatTheHostMayStartAgainAndUnload) {
+  testhelp::TempDir config;
+  testhelp::TempDir data;
+  testhelp::ScopedEnv xdg("XDG_CONFIG_HOME", config.Path());
+  testhost::SetDataDirectory(data.Path());
+  uint16_t port = testhelp::FreeUdpPort();
+  ModuleProfile().WriteString("Port", "0,0," + std::to_string(port));
+  testhelp::UdpPeer far;
+  testhelp::UdpPeer farMedia;
+  std::string sdp = "v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio " + std::to_string(farMedia.Port()) + " RTP/AVP 0\r\n";
+  // In a child: the unloaded library's own allocations would read as leaks.
+  int status = testhelp::RunInChild([&] {
+    void* library = dlopen((std::string(TALVENOR_BIN_DIR) + "/libtalvenor.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return 10;
+    auto create = reinterpret_cast<CCom* (*)()>(dlsym(library, "CreateCom"));
+    std::atomic<int> ended{0};
+    for (int run = 1; run <= 2; ++run) {
+      CCom* module = create();
+      if (module == nullptr) return 11;
+      // The old start's call is gone: the new one takes line 0 again.
+      auto* connection = new FreedAtTheEnd(ended);
+      if (module->PlaceCall(connection, 0, "far@127.0.0.1:" + std::to_string(far.Port()), "desk", "", "") != 0) {
+        return 12;
+      }
+      std::optional<std::string> invite = far.Receive(2s);
+      if (!invite) return 13;
+      far.SendTo(port, testhelp::Reply(*invite, "200 OK", "Content-Type: application/sdp\r\n", sdp));
+      if (!far.Receive(2s)) return 14;  // the ACK
+      module->Shutdown();
+      if (ended != run) return 15;  // told before Shutdown returned
+      int byes = 0;
+      for (const std::string& sent : far.ReceiveAll(200ms)) byes += sent.starts_with("BYE ") ? 1 : 0;
+      if (byes < 2) return 16;  // repeated while unanswered, not sent once
+      module->ReleaseLine(0, 0);
+    }
+    dlclose(library);
+    std::this_thread::sleep_for(300ms);  // a thread of the module still running would crash here
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -198,6 +198,15 @@ TEST_F(OptionsPagesTest, RegisteredBoxGoesThroughTheCredentialsDialog) {
   form = pages_.ToggleRegistration(0, form, exchange);
   EXPECT_FALSE(form.rows[0].registered);
   EXPECT_NE(GatewayAccounts()[0]->attemptsLeft, 0);  // the unregistering REGISTER is still to go
+  // A shutdown while the dialog is open frees the accounts: the answer goes nowhere.
+  GatewayAccounts()[0]->attemptsLeft = 0;
+  SetCredentialsDialog([](const CredentialsOffer&) -> std::optional<Credentials> {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    DestroyGatewayAccounts();
+    return Credentials{"bob", "pw"};
+  });
+  form = pages_.ToggleRegistration(0, form, exchange);
+  EXPECT_FALSE(GatewayAccounts()[0]);
 }
 
 TEST_F(OptionsPagesTest, ListButtonsOpenTheListsWithTheirHeaders) {

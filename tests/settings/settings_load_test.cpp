@@ -89,7 +89,7 @@ TEST_F(SettingsLoadTest, ValuesOutsideThePageLimitsLoadAsDefaults) {
       {"Port", "0,0,0", [] { return static_cast<uint32_t>(Settings().SipPort); }, 5060},
       {"Port", "0,0,70000", [] { return static_cast<uint32_t>(Settings().SipPort); }, 5060},
       {"Port", "0,0,65535", [] { return static_cast<uint32_t>(Settings().SipPort); }, 65535},
-      {"VoIP", "1,1,1,0,32768,8000", [] { return Settings().SilenceThreshold.load(); }, 0},
+      {"VoIP", "1,1,1,0,32768,8000", [] { return Settings().SilenceThreshold.load(); }, 1036},
       {"VoIP", "1,1,1,0,1036,8000", [] { return Settings().SilenceThreshold.load(); }, 1036},
       {"VoIP", "1,1,1,0,0,0", [] { return static_cast<uint32_t>(Settings().RtpBasePort); }, 8000},
   };

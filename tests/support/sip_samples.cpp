@@ -24,4 +24,18 @@ std::string Response(const std::string& status, const std::string& callId, const
          "Content-Length: 0\r\n\r\n";
 }
 
+std::string Header(const std::string& text, const std::string& name) {
+  size_t start = text.find("\r\n" + name + ": ");
+  return start == std::string::npos ? "" : text.substr(start + 2, text.find('\r', start + 2) - start - 2);
+}
+
+std::string Reply(const std::string& request, const std::string& status, const std::string& extra,
+                  const std::string& body) {
+  std::string to = Header(request, "To");
+  if (to.find(";tag=") == std::string::npos) to += ";tag=far";
+  return "SIP/2.0 " + status + "\r\n" + Header(request, "Via") + "\r\n" + to + "\r\n" + Header(request, "From") +
+         "\r\n" + Header(request, "Call-ID") + "\r\n" + Header(request, "CSeq") + "\r\n" + extra +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 }  // namespace testhelp

@@ -13,4 +13,11 @@ std::string Request(const std::string& method, const std::string& callId, const 
 std::string Response(const std::string& status, const std::string& callId, const std::string& cseqMethod = "INVITE",
                      int cseq = 1, const std::string& extra = {});
 
+// The whole header line of `name` ("To: <sip:...>"), or empty.
+std::string Header(const std::string& text, const std::string& name);
+// A response to a request, as a far end writes it: its Via, From, Call-ID
+// and CSeq, and its To with a tag added when it had none.
+std::string Reply(const std::string& request, const std::string& status, const std::string& extra = {},
+                  const std::string& body = {});
+
 }  // namespace testhelp

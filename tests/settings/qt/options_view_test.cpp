@@ -1,6 +1,10 @@
 // The "SIP Options" dialogs driven offscreen over the module's own pages
 // and a profile in a temporary folder.
 #include <dlfcn.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,7 +19,9 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -27,6 +33,7 @@
 #include "settings/gateway_settings.h"
 #include "settings/options_logic.h"
 #include "settings/qt/sip_options_sheet.h"
+#include "settings/qt/toolkit_application.h"
 #include "settings/qt/view_names.h"
 #include "settings/register_settings.h"
 #include "settings/voip_settings.h"
@@ -134,6 +141,22 @@ TEST_F(OptionsViewTest, RefusedRegistrationClickKeepsTheBoxAndFocusesTheField) {
   EXPECT_EQ(sheet_->focusWidget(), Find(kGatewayAddressEdit + 1));
 }
 
+TEST_F(OptionsViewTest, TheRegisteredBoxFollowsTheAccountWhileTheSheetIsOpen) {
+  Open({{"GW0", "1, sip.example.net:5060, 00, 5551234, alice, secret"}});
+  auto* registered = Find<QCheckBox>(kGatewayRegisteredCheck);
+  EXPECT_TRUE(registered->isChecked());
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    GatewayAccounts()[0]->attemptsLeft = 0;  // the gateway refused (403)
+  }
+  EXPECT_TRUE(QTest::qWaitFor([registered] { return !registered->isChecked(); }, 3000));
+  // A click now starts a registration through the credentials dialog; none is
+  // installed here, so it counts as cancelled and nothing is unregistered.
+  Click(registered);
+  std::scoped_lock lock(TheModule().ModuleLock());
+  EXPECT_EQ(GatewayAccounts()[0]->expires, Settings().DefaultExpiration);
+}
+
 TEST_F(OptionsViewTest, EnablingRegistrationsEnablesTheirAuthenticationBeforeAnyStore) {
   Open({{"Register", "0,1,0,3600"}});
   ClickTab(kRegisterTab);
@@ -190,7 +213,43 @@ TEST(OptionsPluginLibrary, SheetClosedFromAnotherThreadEndsAsCancel) {
   QTimer::singleShot(0, [plugin] { std::thread([plugin] { plugin->CloseSheet(); }).join(); });
   std::string why;
   EXPECT_EQ(plugin->RunSheet(ModuleOptionsPages(), why), 0) << why;
+  // A second ShowOptions while the first is still starting the toolkit:
+  // its close is kept for the sheet, not lost.
+  plugin->CloseSheet();
+  EXPECT_EQ(plugin->RunSheet(ModuleOptionsPages(), why), 0) << why;
   EXPECT_TRUE(messages.Ids().empty());
+}
+
+// An X server that accepts the socket but refuses the client, as one does
+// without our authorization: the toolkit would abort the process there.
+TEST(ToolkitDisplay, AnXServerThatRefusesUsIsNoDisplay) {
+  std::string number = std::to_string(6000 + getpid() % 1000);
+  std::string path = "/tmp/.X11-unix/X" + number;
+  int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, path.data(), path.size());  // the abstract name, tried first
+  auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  std::thread server([listener] {
+    pollfd waiting{listener, POLLIN, 0};
+    if (poll(&waiting, 1, 5000) != 1) return;
+    int client = accept(listener, nullptr, nullptr);
+    char request[64];
+    (void)!read(client, request, sizeof request);
+    // "Failed", a reason of 21 bytes padded to 24, protocol 11.0.
+    std::string reply("\0\x15\x0b\0\0\0\x06\0", 8);
+    reply += std::string("No protocol specified\0\0\0", 24);
+    (void)!write(client, reply.data(), reply.size());
+    close(client);
+  });
+  testhelp::ScopedEnv platform("QT_QPA_PLATFORM", "");
+  testhelp::ScopedEnv wayland("WAYLAND_DISPLAY", "");
+  testhelp::ScopedEnv display("DISPLAY", ":" + number);
+  EXPECT_EQ(view::WhyNoDisplay(), "the display cannot be reached");
+  server.join();
+  close(listener);
 }
 
 }  // namespace
