@@ -379,7 +379,6 @@ TEST_F(CallLineTest, AnEndWhileTheHostIsCalledReachesItAfterThatCallAndNothingFo
   // A reverse lookup's answer, on a thread of its own, still inside the host.
   std::thread lookup([line] { line->ShowCallInfo("SIP 127.0.0.1:5060 (lab.example)"); });
   inside.get_future().wait();
-  connection.duringInfo = nullptr;
   {
     std::scoped_lock lock(TheModule().ModuleLock());
     line->HangUp();
@@ -391,11 +390,11 @@ TEST_F(CallLineTest, AnEndWhileTheHostIsCalledReachesItAfterThatCallAndNothingFo
   // After the end the host hears nothing more of the line: no text, no frame taken.
   line->ShowCallInfo("RTP\\PCMU 127.0.0.1:4000");
   TheModule().SendAudio(line->LineIndex(), nullptr, 640, 0);
+  TheModule().ReleaseLine(line->LineIndex(), 0);
   std::scoped_lock lock(connection.mutex);
   EXPECT_EQ(connection.infoCount, 1);
   EXPECT_FALSE(connection.afterEnd);
   EXPECT_EQ(connection.framesTaken, 0);
-  TheModule().ReleaseLine(line->LineIndex(), 0);
 }
 
 }  // namespace
