@@ -1,48 +1,96 @@
 #include "apps/nuvex-phone/command_input.h"
 
-#include <editline/readline.h>
+#include <histedit.h>
 #include <poll.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
+#include <cstdio>
+
+#include "apps/nuvex-phone/phone_output.h"
 
 namespace nuvex {
 
 namespace {
 
-// The lines libedit hands over; only the main thread reads input.
-std::vector<std::string>* editedLines = nullptr;
-bool editedInputEnded = false;
+constexpr int kHistoryLines = 500;
 
-void TakeLine(char* line) {
-  if (line == nullptr) {
-    editedInputEnded = true;
-    return;
-  }
-  if (*line != '\0') add_history(line);
-  editedLines->emplace_back(line);
-  std::free(line);
+char* Prompt(EditLine*) {
+  static char prompt[] = "> ";
+  return prompt;
 }
 
 }  // namespace
 
-CommandInput::CommandInput() : terminal_(isatty(STDIN_FILENO) != 0) {
-  if (terminal_) rl_callback_handler_install("", TakeLine);
+CommandInput::CommandInput() : terminal_(isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0) {
+  if (!terminal_) return;
+  outputWake_ = HoldOutputForPrompt();
+  editor_ = el_init("nuvex-phone", stdin, stdout, stderr);
+  history_ = history_init();
+  HistEvent event;
+  history(history_, &event, H_SETSIZE, kHistoryLines);
+  el_set(editor_, EL_EDITOR, "emacs");
+  el_set(editor_, EL_PROMPT, Prompt);
+  el_set(editor_, EL_HIST, history, history_);
+  // One key at a time from the first on: el_gets returns at once, and the
+  // main loop goes on between keys.
+  el_set(editor_, EL_UNBUFFERED, 1);
 }
 
-CommandInput::~CommandInput() {
-  if (terminal_) rl_callback_handler_remove();
+CommandInput::~CommandInput() { EndEditing(); }
+
+void CommandInput::EndEditing() {
+  if (editor_ == nullptr) return;
+  el_end(editor_);  // the terminal as it was
+  history_end(history_);
+  editor_ = nullptr;
+  std::fputs("\r\033[K", stdout);  // the prompt goes
+  for (const std::string& line : StopHoldingOutput()) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+void CommandInput::ShowHeldOutput() {
+  std::vector<std::string> lines = TakeHeldOutput();
+  if (lines.empty() || editor_ == nullptr) return;
+  // Carriage return and erase to the end of the line: the prompt and the
+  // text being typed go, the output takes their place, and libedit draws
+  // them again below it, the cursor where it was.
+  std::fputs("\r\033[K", stdout);
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+  el_set(editor_, EL_REFRESH);
+}
+
+void CommandInput::ReadKey(std::vector<std::string>& lines) {
+  int count = 0;
+  const char* text = el_gets(editor_, &count);
+  if (text == nullptr || count <= 0) {
+    if (count < 0 && errno == EINTR) return;
+    open_ = false;  // Ctrl-D on an empty line: the phone runs on until Ctrl-C
+    EndEditing();
+    return;
+  }
+  std::string line(text, static_cast<size_t>(count));
+  if (line.back() != '\n' && line.back() != '\r') return;  // a key of a line still being typed
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (!line.empty()) {
+    HistEvent event;
+    history(history_, &event, H_ENTER, line.c_str());
+  }
+  lines.push_back(line);
+  // Leaving and entering the one-key mode starts an empty line under a new prompt.
+  el_set(editor_, EL_UNBUFFERED, 0);
+  el_set(editor_, EL_UNBUFFERED, 1);
 }
 
 std::vector<std::string> CommandInput::Poll(int timeoutMs) {
   std::vector<std::string> lines;
-  pollfd input{STDIN_FILENO, POLLIN, 0};
-  if (poll(&input, open_ ? 1 : 0, timeoutMs) <= 0 || !(input.revents & (POLLIN | POLLHUP))) return lines;
+  pollfd watched[2] = {{open_ ? STDIN_FILENO : -1, POLLIN, 0}, {editor_ != nullptr ? outputWake_ : -1, POLLIN, 0}};
+  if (poll(watched, 2, timeoutMs) <= 0) return lines;
+  if (watched[1].revents & POLLIN) ShowHeldOutput();
+  if (!(watched[0].revents & (POLLIN | POLLHUP))) return lines;
   if (terminal_) {
-    editedLines = &lines;
-    rl_callback_read_char();
-    editedLines = nullptr;
-    if (editedInputEnded) open_ = false;
+    ReadKey(lines);
     return lines;
   }
   char chunk[512];

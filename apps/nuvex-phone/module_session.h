@@ -1,8 +1,12 @@
 // The module as the phone runs it: libtalvenor.so loaded from the phone's
-// own folder, started with CreateCom, driven through CCom alone.
+// own folder, started with CreateCom, driven through CCom alone, and
+// restarted when `register` has changed the profile under it.
 #pragma once
 
+#include <functional>
 #include <string>
+
+#include "apps/nuvex-phone/local_endpoint.h"
 
 class CCom;
 
@@ -10,16 +14,18 @@ namespace nuvex {
 
 // Loads the library and starts the module; false after a line on stderr.
 bool StartModule(const std::string& libraryPath);
-// Null once the module did not start again after `register`: the phone ends.
+// Null while the module restarts, and once it did not start again.
 CCom* Module();
-// Shuts the module down (the profile is written then).
+// The module did not start again after a restart: the phone ends.
+bool ModuleLost();
+// Where the module's SIP socket is, as found when it last started.
+LocalEndpoint ModuleEndpoint();
+// Shuts the module down (every call ends, every registered gateway account
+// unregisters, the settings reach the profile) and waits until the phone
+// has freed the calls.
 void StopModule();
-
-// `register N`: gateway account N (0 to 2) starts or stops registering.
-// A host reaches the accounts only through the "SIP Options" sheet or the
-// profile, so the phone flips the account's stored register flag between
-// two runs of the module: refused while calls go on. Stopping leaves the
-// gateway's binding to lapse at its expiry.
-bool ToggleGatewayRegistration(int account);
+// StopModule, then `whileStopped`, then CreateCom again; false (after an
+// event) when the module did not start again.
+bool RestartModule(const std::function<void()>& whileStopped);
 
 }  // namespace nuvex

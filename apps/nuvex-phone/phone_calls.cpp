@@ -1,336 +1,232 @@
 #include "apps/nuvex-phone/phone_calls.h"
 
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
+#include "apps/nuvex-phone/phone_call.h"
+#include "apps/nuvex-phone/phone_output.h"
+#include "apps/nuvex-phone/terminal_text.h"
 #include "host/ccom.h"
-#include "host/ccon.h"
 
 namespace nuvex {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kFramePeriod = std::chrono::milliseconds(40);  // 320 samples at 8000 per second
-
-std::mutex printMutex;
-
-void Print(const std::string& text) {
-  std::scoped_lock lock(printMutex);
-  std::printf("%s\n", text.c_str());
-  std::fflush(stdout);
-}
-
-std::string ReasonText(int reason) {
-  switch (reason) {
-    case 0: return "normal";
-    case 2: return "unavailable";
-    case 3: return "unreachable";
-    case 4: return "no response";
-    case 5: return "busy";
-    case 6: return "failed";
-    case 7: return "media error";
-    default: return "rejected (" + std::to_string(reason) + ")";
-  }
-}
-
-class PhoneCall;
-
-// A thread of the phone's own (an answer, a call's talk) and whether it is done.
-struct PhoneThread {
-  std::thread thread;
-  std::shared_ptr<std::atomic<bool>> done;
+struct Entry {
+  std::shared_ptr<PhoneCall> call;
+  bool lineKnown = false;  // an offered call's at once; a placed call's once PlaceCall returned
+  bool ended = false;      // OnDisconnected has returned (all but its last instructions)
+  bool freeing = false;
 };
 
+// The module is never called with `mutex` held: it may call back into the
+// calls from inside, on the same thread.
 struct Calls {
   std::mutex mutex;
   std::condition_variable changed;
-  CCom* module = nullptr;
   CallOptions options;
-  std::vector<std::unique_ptr<PhoneCall>> calls;  // kept to the end: a line may still call them
-  std::vector<PhoneThread> threads;
-  bool stopping = false;
+  std::map<int, Entry> calls;  // by number, in the order they came
+  int nextNumber = 1;
   bool firstEnded = false;
   bool firstConnected = false;
+  bool stopping = false;
+  std::thread freer;
 };
 
 Calls& State() {
-  static Calls* state = new Calls;
+  static Calls* state = new Calls;  // module threads may still report while the phone exits
   return *state;
 }
 
-// Starts a thread of the phone's own; the caller holds State().mutex. The
-// ones already done are joined first: a phone that takes call after call
-// keeps no dead thread (and its stack) behind.
-void StartThread(std::function<void()> body) {
-  std::vector<PhoneThread>& threads = State().threads;
-  std::erase_if(threads, [](PhoneThread& finished) {
-    if (!finished.done->load()) return false;
-    finished.thread.join();
-    return true;
-  });
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  threads.push_back({std::thread([body = std::move(body), done] {
-                       body();
-                       done->store(true);
-                     }),
-                     done});
+void CallEnded(int number, bool connected) {
+  Calls& state = State();
+  std::scoped_lock lock(state.mutex);
+  auto found = state.calls.find(number);
+  if (found != state.calls.end()) found->second.ended = true;
+  if (number == 1) {
+    state.firstEnded = true;
+    state.firstConnected = connected;
+  }
+  state.changed.notify_all();
 }
 
-// Sleeps until the deadline or until the phone stops; true at the deadline.
-bool SleepUntil(Clock::time_point deadline) {
-  std::unique_lock lock(State().mutex);
-  return !State().changed.wait_until(lock, deadline, [] { return State().stopping; });
-}
-
-class PhoneCall final : public CCon {
-public:
-  explicit PhoneCall(bool first) : first_(first) {}
-
-  void SetLine(int line) {
-    line_ = line;
-    if (ended_) Release();  // the call ended before the phone knew its line
-  }
-
-  void OnConnected(int, int) override {
-    if (connected_.exchange(true)) return;
-    state_ = "connected";
-    Print("connected");
-    if (nuvex::SoundCard* card = Card(); card != nullptr) {
-      soundCardCall_ = card->Join(
-          [this](std::span<const int16_t> frame) {
-            State().module->SendAudio(line_, frame.data(), static_cast<int>(frame.size() * 2), 0);
-          },
-          [this] { State().module->ReleaseFrame(line_, 0); });
-    }
-    std::scoped_lock lock(State().mutex);
-    StartThread([this] { Talk(); });
-  }
-
-  void OnDisconnected(int reason) override {
-    Print("ended: " + ReasonText(reason));
-    ended_ = true;
-    state_ = "ended";
-    if (nuvex::SoundCard* card = Card(); card != nullptr && soundCardCall_ >= 0) card->Leave(soundCardCall_);
-    if (line_ >= 0) Release();
-    std::scoped_lock lock(State().mutex);
-    if (first_) {
-      State().firstEnded = true;
-      State().firstConnected = connected_;
-    }
-    State().changed.notify_all();
-  }
-
-  void OnAudioSent() override {}
-
-  void OnAudioReceived(const short* samples, int byteCount, int) override {
-    std::span<const int16_t> frame(samples, static_cast<size_t>(std::max(byteCount, 0)) / 2);
-    if (nuvex::SoundCard* card = Card(); card != nullptr && soundCardCall_ >= 0) {
-      card->Play(soundCardCall_, frame);  // released once played
-      return;
-    }
-    {
-      std::scoped_lock lock(recorderMutex_);
-      if (recorder_) recorder_->Write(frame);
-    }
-    State().module->ReleaseFrame(line_, 0);  // played: the module may hand over the next
-  }
-
-  void OnCallInfo(const CString& text) override {
-    Print("info: " + text);
-    std::scoped_lock lock(textMutex_);
-    info_ = text;
-  }
-
-  int Line() const { return line_; }
-  bool Ended() const { return ended_; }
-  std::string Status() const { return state_.load(); }
-  void SetState(const char* state) { state_ = state; }
-  std::string Info() {
-    std::scoped_lock lock(textMutex_);
-    return info_;
-  }
-
-  // Hangs up a call still going, as the phone closes.
-  void End() {
-    if (!ended_ && line_ >= 0) State().module->HangUp(line_);
-  }
-  // Completes the recording's file.
-  void CloseFiles() {
-    std::scoped_lock lock(recorderMutex_);
-    recorder_.reset();
-  }
-
-  void Prepare(const CallOptions& options) {
-    if (!options.recordFile.empty()) recorder_ = WavSink::Create(options.recordFile);
-    if (!options.playFile.empty()) microphone_ = WavSource::Open(options.playFile);
-  }
-
-private:
-  void Release() {
-    if (!released_.exchange(true)) State().module->ReleaseLine(line_, 0);
-  }
-
-  nuvex::SoundCard* Card() const { return State().options.soundCard; }
-
-  // The microphone file at the pace of real time (the sound card keeps its
-  // own), and the hang-up when its time comes.
-  void Talk() {
-    std::optional<double> hangupAfter = State().options.hangupAfterSeconds;
-    Clock::time_point start = Clock::now();
-    Clock::time_point next = start;
-    std::array<int16_t, 320> frame{};
-    while (!ended_ && SleepUntil(next)) {
-      if (hangupAfter && Clock::now() - start >= std::chrono::duration<double>(*hangupAfter)) {
-        Print("hanging up");
-        State().module->HangUp(line_);
-        return;
-      }
-      if (soundCardCall_ < 0) {
-        if (microphone_) microphone_->Read(frame);
-        State().module->SendAudio(line_, frame.data(), static_cast<int>(frame.size() * 2), 0);
-      }
-      next += kFramePeriod;
-    }
-  }
-
-  const bool first_;
-  std::atomic<const char*> state_{"calling"};
-  std::mutex textMutex_;
-  std::string info_;
-  std::atomic<int> line_{-1};
-  std::atomic<bool> connected_{false};
-  std::atomic<bool> ended_{false};
-  std::atomic<bool> released_{false};
-  std::atomic<int> soundCardCall_{-1};
-  std::mutex recorderMutex_;
-  std::unique_ptr<WavSink> recorder_;
-  std::unique_ptr<WavSource> microphone_;
-};
-
-PhoneCall* NewCall() {
-  std::scoped_lock lock(State().mutex);
-  auto call = std::make_unique<PhoneCall>(State().calls.empty());
-  call->Prepare(State().options);
-  State().calls.push_back(std::move(call));
-  return State().calls.back().get();
-}
-
-}  // namespace
-
-void StartCalls(CCom* module, CallOptions options) {
-  std::scoped_lock lock(State().mutex);
-  State().module = module;
-  State().options = std::move(options);
-}
-
-void RestartCalls(CCom* module) {
-  std::scoped_lock lock(State().mutex);
-  State().module = module;
-}
-
-bool PlaceCall(const std::string& target) {
-  PhoneCall* call = NewCall();
-  Print("calling " + target);
-  int line = State().module->PlaceCall(call, 0, target, "", "", "");
-  if (line < 0) {
-    Print("no line free");
-    call->OnDisconnected(6);
-    return false;
-  }
-  call->SetLine(line);
-  return true;
-}
-
-CCon* OfferedCall(int line, const std::string& caller, const std::string& displayName) {
-  Print("incoming call: " + caller + (displayName.empty() ? "" : " \"" + displayName + "\""));
-  Print("ringing");
-  PhoneCall* call = NewCall();
-  call->SetState("ringing");
-  call->SetLine(line);
-  std::scoped_lock lock(State().mutex);
-  if (std::optional<int> reason = State().options.rejectReason) {
-    // From a thread of the phone's own, never from inside the offer.
-    StartThread([line, reason] { State().module->Answer(line, *reason, 0, 0); });
-  } else if (std::optional<double> delay = State().options.autoAnswerSeconds) {
-    // Answered from a thread of the phone's own, never from inside the offer.
-    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*delay));
-    StartThread([line, deadline] {
-      if (SleepUntil(deadline)) State().module->Answer(line, 0, 0, 0);
+// Frees each call once it has ended and its line is known: its thread and
+// its sound go first, then its line, so that nothing of the phone's uses
+// the line's number when the module hands it to the next call.
+void FreeEndedCalls() {
+  Calls& state = State();
+  std::unique_lock lock(state.mutex);
+  for (;;) {
+    auto ready = std::find_if(state.calls.begin(), state.calls.end(), [](const auto& each) {
+      return each.second.ended && each.second.lineKnown && !each.second.freeing;
     });
+    if (ready == state.calls.end()) {
+      if (state.stopping) return;
+      state.changed.wait(lock);
+      continue;
+    }
+    ready->second.freeing = true;
+    int number = ready->first;
+    std::shared_ptr<PhoneCall> call = ready->second.call;
+    lock.unlock();
+    call->Finish();
+    if (call->Line() >= 0) call->Module()->ReleaseLine(call->Line(), 0);
+    call.reset();
+    lock.lock();
+    state.calls.erase(number);
+    state.changed.notify_all();
   }
-  return call;
 }
 
-namespace {
+// A new call, kept until it has ended; the number it is kept under.
+std::pair<int, std::shared_ptr<PhoneCall>> NewCall(CCom* module, bool incoming, const std::string& peer,
+                                                   int line) {
+  Calls& state = State();
+  std::scoped_lock lock(state.mutex);
+  int number = state.nextNumber++;
+  auto call = std::make_shared<PhoneCall>(module, state.options, incoming, peer,
+                                          [number](bool connected) { CallEnded(number, connected); });
+  call->SetLine(line);
+  state.calls[number] = Entry{call, line >= 0, false, false};
+  return {number, call};
+}
 
-// The live call on `line`, or the only live one in `state` when line is -1.
-PhoneCall* FindCall(int line, const char* state) {
-  std::scoped_lock lock(State().mutex);
-  PhoneCall* found = nullptr;
-  int matches = 0;
-  for (auto& call : State().calls) {
-    if (call->Ended() || call->Line() < 0) continue;
-    if (line >= 0 ? call->Line() == line : (state == nullptr || call->Status() == state)) {
-      found = call.get();
-      ++matches;
+// The live calls with a line, in their lines' order.
+std::vector<std::shared_ptr<PhoneCall>> Live() {
+  std::vector<std::shared_ptr<PhoneCall>> live;
+  {
+    std::scoped_lock lock(State().mutex);
+    for (auto& [number, entry] : State().calls) {
+      if (!entry.ended && entry.lineKnown && entry.call->Line() >= 0) live.push_back(entry.call);
     }
   }
-  return matches == 1 ? found : nullptr;
+  std::sort(live.begin(), live.end(), [](const auto& a, const auto& b) { return a->Line() < b->Line(); });
+  return live;
+}
+
+std::shared_ptr<PhoneCall> OnLine(int line) {
+  for (auto& call : Live()) {
+    if (call->Line() == line) return call;
+  }
+  return nullptr;
+}
+
+std::string LineName(int line) { return "line " + std::to_string(line); }
+
+// The ringing call on `line`, or the only ringing one; a reply says why not.
+std::shared_ptr<PhoneCall> RingingCall(int line, const char* command) {
+  if (line >= 0) {
+    std::shared_ptr<PhoneCall> call = OnLine(line);
+    if (!call) {
+      Reply("no call on " + LineName(line));
+    } else if (call->CurrentState() != PhoneCall::State::Ringing) {
+      Reply(LineName(line) + " is not ringing: " + call->Description());
+      call.reset();
+    }
+    return call;
+  }
+  std::vector<std::shared_ptr<PhoneCall>> ringing = Live();
+  std::erase_if(ringing, [](const auto& call) { return call->CurrentState() != PhoneCall::State::Ringing; });
+  if (ringing.size() == 1) return ringing.front();
+  Reply(ringing.empty() ? std::string("no call is ringing")
+                        : std::to_string(ringing.size()) + " calls are ringing: " + command +
+                              " LINE ('lines' shows them)");
+  return nullptr;
+}
+
+// The live call on `line`, or the only live one; a reply says why not.
+std::shared_ptr<PhoneCall> LiveCall(int line, const char* command) {
+  if (line >= 0) {
+    std::shared_ptr<PhoneCall> call = OnLine(line);
+    if (!call) Reply("no call on " + LineName(line));
+    return call;
+  }
+  std::vector<std::shared_ptr<PhoneCall>> live = Live();
+  if (live.size() == 1) return live.front();
+  Reply(live.empty() ? std::string("no call goes on")
+                     : std::to_string(live.size()) + " calls go on: " + command + " LINE ('lines' shows them)");
+  return nullptr;
 }
 
 }  // namespace
+
+void StartCalls(CallOptions options) {
+  Calls& state = State();
+  std::scoped_lock lock(state.mutex);
+  state.options = std::move(options);
+  state.freer = std::thread(FreeEndedCalls);
+}
+
+bool PlaceCall(CCom* module, const std::string& target) {
+  auto [number, call] = NewCall(module, false, PrintableText(target), -1);
+  Event(-1, "calling " + PrintableText(target));
+  int line = module->PlaceCall(call.get(), 0, target, "", "", "");
+  if (line < 0) {
+    Event(-1, "no line free");
+    call->OnDisconnected(6);  // never handed to the module: the phone ends it
+  } else {
+    call->SetLine(line);
+  }
+  std::scoped_lock lock(State().mutex);
+  if (auto found = State().calls.find(number); found != State().calls.end()) found->second.lineKnown = true;
+  State().changed.notify_all();
+  return line >= 0;
+}
+
+CCon* OfferedCall(CCom* module, int line, const std::string& caller, const std::string& displayName) {
+  // Both come from the caller's INVITE: they may hold anything.
+  std::string peer = PrintableText(caller) + (displayName.empty() ? "" : " \"" + PrintableText(displayName) + "\"");
+  Event(line, "incoming call: " + peer);
+  Event(line, "ringing");
+  auto [number, call] = NewCall(module, true, peer, line);
+  const CallOptions& options = State().options;
+  if (options.rejectReason) {
+    call->AnswerLater(*options.rejectReason, 0);
+  } else if (options.autoAnswerSeconds) {
+    call->AnswerLater(0, *options.autoAnswerSeconds);
+  }
+  return call.get();
+}
+
+void RefusedOffer() {
+  Event(-1, "incoming call refused (488): no free line, or an offer without a codec in use");
+  std::scoped_lock lock(State().mutex);
+  if (State().nextNumber == 1 && !State().firstEnded) State().firstEnded = true;  // never connected
+}
 
 bool AnswerCall(int line) {
-  PhoneCall* call = FindCall(line, "ringing");
-  if (call == nullptr) {
-    Print("no ringing call to answer");
-    return false;
-  }
-  State().module->Answer(call->Line(), 0, 0, 0);
-  return true;
+  std::shared_ptr<PhoneCall> call = RingingCall(line, "answer");
+  if (call) call->Answer(0);
+  return call != nullptr;
 }
 
 bool RejectCall(int reason, int line) {
-  PhoneCall* call = FindCall(line, "ringing");
-  if (call == nullptr) {
-    Print("no ringing call to reject");
-    return false;
-  }
-  State().module->Answer(call->Line(), reason, 0, 0);
-  return true;
+  std::shared_ptr<PhoneCall> call = RingingCall(line, "reject CODE");
+  if (call) call->Answer(reason);
+  return call != nullptr;
 }
 
 bool HangUpCall(int line) {
-  PhoneCall* call = FindCall(line, nullptr);
-  if (call == nullptr) {
-    Print(line >= 0 ? "no call on line " + std::to_string(line) : "no single call to hang up: name its line");
-    return false;
-  }
-  State().module->HangUp(call->Line());
+  std::shared_ptr<PhoneCall> call = LiveCall(line, "hangup");
+  if (call) call->HangUp();
+  return call != nullptr;
+}
+
+bool MuteCall(int line) {
+  std::shared_ptr<PhoneCall> call = LiveCall(line, "mute");
+  if (!call) return false;
+  Reply(call->ToggleMute() ? LineName(call->Line()) + " muted: the far end hears silence from this phone"
+                           : LineName(call->Line()) + " unmuted");
   return true;
 }
 
 std::vector<std::string> LiveCalls() {
-  std::vector<PhoneCall*> calls;
-  {
-    std::scoped_lock lock(State().mutex);
-    for (auto& call : State().calls) {
-      if (!call->Ended() && call->Line() >= 0) calls.push_back(call.get());
-    }
-  }
   std::vector<std::string> texts;
-  for (PhoneCall* call : calls) {
-    texts.push_back(std::to_string(call->Line()) + " " + call->Status() + " " + call->Info());
-  }
+  for (auto& call : Live()) texts.push_back(std::to_string(call->Line()) + " " + call->Description());
   return texts;
 }
 
@@ -340,23 +236,19 @@ bool FirstCallEnded(bool& connected) {
   return State().firstEnded;
 }
 
-void StopCalls() {
-  std::vector<PhoneThread> threads;
-  std::vector<PhoneCall*> calls;
-  {
-    std::scoped_lock lock(State().mutex);
-    State().stopping = true;
-    State().changed.notify_all();
-    threads.swap(State().threads);
-    for (auto& call : State().calls) calls.push_back(call.get());
-  }
-  for (PhoneThread& running : threads) running.thread.join();
-  for (PhoneCall* call : calls) call->End();
+bool WaitForCallsFreed(std::chrono::milliseconds limit) {
+  std::unique_lock lock(State().mutex);
+  return State().changed.wait_for(lock, limit, [] { return State().calls.empty(); });
 }
 
-void CloseCallFiles() {
-  std::scoped_lock lock(State().mutex);
-  for (auto& call : State().calls) call->CloseFiles();
+void StopCalls() {
+  Calls& state = State();
+  {
+    std::scoped_lock lock(state.mutex);
+    state.stopping = true;
+    state.changed.notify_all();
+  }
+  if (state.freer.joinable()) state.freer.join();
 }
 
 }  // namespace nuvex

@@ -1,5 +1,6 @@
-// The phone's commands, one a line on standard input: call, answer, reject,
-// hangup, lines, list, help, quit. End of input leaves the phone running.
+// The phone's commands, one a line on standard input, the command word in
+// any case: call, answer, reject, hangup, mute, lines, status, list,
+// options, register, help, quit. End of input leaves the phone running.
 #pragma once
 
 #include <string>

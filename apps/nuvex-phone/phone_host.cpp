@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "apps/nuvex-phone/phone_calls.h"
+#include "apps/nuvex-phone/phone_output.h"
 #include "host/ccon.h"
 
 namespace nuvex {
@@ -20,12 +22,20 @@ namespace {
 std::mutex dataMutex;
 std::string dataDirectory = ".";
 std::atomic<bool> closing{false};
+std::thread::id commandThread;
 }  // namespace
 
 void SetDataDirectory(const std::string& folder) {
   std::scoped_lock lock(dataMutex);
   dataDirectory = folder;
 }
+
+std::string DataDirectory() {
+  std::scoped_lock lock(dataMutex);
+  return dataDirectory;
+}
+
+void SetCommandThread() { commandThread = std::this_thread::get_id(); }
 
 void SetClosing(bool value) { closing = value; }
 
@@ -47,10 +57,13 @@ void CCon::OnOpenTextFile(const CString& name, const CString& header) {
   } else if (errno != EEXIST) {
     std::fprintf(stderr, "nuvex-phone: cannot create %s\n", path.c_str());
   }
-  // At a terminal, the user's editor shows it; otherwise its path.
+  // At a terminal, the user's editor shows it; otherwise its path. Only
+  // the thread that reads commands hands the terminal over: a list opened
+  // from the options sheet would have the editor and the prompt share it.
   const char* editor = std::getenv("VISUAL");
   if (editor == nullptr || *editor == '\0') editor = std::getenv("EDITOR");
-  if (isatty(STDIN_FILENO) && editor != nullptr && *editor != '\0') {
+  bool commanded = std::this_thread::get_id() == nuvex::commandThread;
+  if (commanded && isatty(STDIN_FILENO) && editor != nullptr && *editor != '\0') {
     pid_t child = fork();
     if (child == 0) {
       // The path travels as an argument, never as part of the shell's text.
@@ -62,17 +75,14 @@ void CCon::OnOpenTextFile(const CString& name, const CString& header) {
     if (child > 0) waitpid(child, &status, 0);
     return;
   }
-  std::printf("List %s: %s\n", name.c_str(), path.c_str());
+  nuvex::Event(-1, "List " + name + ": " + path);
 }
 
 BOOL CCon::IsClose() { return nuvex::closing ? 1 : 0; }
 
-void CCon::OnClose() {
-  std::printf("incoming call refused (488): no free line, or an offer without a codec in use\n");
-  std::fflush(stdout);
-}
+void CCon::OnClose() { nuvex::RefusedOffer(); }
 
-CCon* CCon::OnIncomingCall(CCom*, int line, int, const CString& caller, const CString&, const CString& displayName,
-                           const CString&, const CString&) {
-  return nuvex::OfferedCall(line, caller, displayName);
+CCon* CCon::OnIncomingCall(CCom* module, int line, int, const CString& caller, const CString&,
+                           const CString& displayName, const CString&, const CString&) {
+  return nuvex::OfferedCall(module, line, caller, displayName);
 }

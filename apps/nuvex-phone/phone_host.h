@@ -8,6 +8,10 @@ namespace nuvex {
 
 // Folder where AddSystemPath puts the SIP-*.txt lists.
 void SetDataDirectory(const std::string& folder);
+std::string DataDirectory();
+// The calling thread reads the commands: only it may hand the terminal to
+// an editor.
+void SetCommandThread();
 // Set once the phone is closing: new calls are then refused.
 void SetClosing(bool closing);
 

@@ -1,8 +1,8 @@
 #include "apps/nuvex-phone/sound_card.h"
 
-#include <fcntl.h>
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
 #include <portaudio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -23,26 +23,19 @@ namespace {
 constexpr size_t kCallFrame = 320;  // 40 ms at 8000 samples per second
 constexpr double kCallRate = 8000;
 
-// PortAudio's back ends report every device they probe on standard error;
-// a phone on a machine without sound would start with a screen of them.
-class QuietStandardError {
-public:
-  QuietStandardError() {
-    int nothing = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    saved_ = dup(STDERR_FILENO);
-    if (nothing >= 0 && saved_ >= 0) dup2(nothing, STDERR_FILENO);
-    if (nothing >= 0) close(nothing);
-  }
-  ~QuietStandardError() {
-    if (saved_ >= 0) {
-      dup2(saved_, STDERR_FILENO);
-      close(saved_);
-    }
-  }
+// PortAudio's back ends, ALSA and JACK, report every device they probe and
+// every server they fail to reach on standard error: a phone on a machine
+// without sound would start with a screen of them. Their own message hooks
+// take them instead; standard error itself stays open, for what else
+// (a sanitizer's report) has to be seen.
+void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+void IgnoreJackMessage(const char*) {}
 
-private:
-  int saved_ = -1;
-};
+void QuietenAudioBackEnds() {
+  snd_lib_error_set_handler(IgnoreAlsaMessage);
+  jack_set_error_function(IgnoreJackMessage);
+  jack_set_info_function(IgnoreJackMessage);
+}
 
 struct Listener {
   SoundCard::Microphone microphone;
@@ -66,8 +59,13 @@ public:
   }
 
   void Leave(int call) override {
-    std::scoped_lock lock(mutex_);
-    listeners_.erase(call);
+    {
+      std::scoped_lock lock(mutex_);
+      listeners_.erase(call);
+    }
+    // A round of calls to the listeners may have taken this one before it
+    // left: the caller frees what the listener reaches once this returns.
+    std::scoped_lock round(roundMutex_);
   }
 
   void Play(int call, std::span<const int16_t> frame) override {
@@ -94,8 +92,8 @@ public:
   }
 
 private:
-  // The listeners are called without the card's lock: a call may leave from
-  // inside the module while the module waits for this thread.
+  // The listeners are called without the card's lock, under the round's
+  // lock alone: Leave waits for the round, and is never called from one.
   void Run() {
     std::vector<int16_t> captured(deviceFrame_), playing(deviceFrame_);
     std::array<int16_t, kCallFrame> microphone{};
@@ -117,6 +115,7 @@ private:
       // Overflow and underflow only mean a frame was late: go on.
       Pa_ReadStream(stream_, captured.data(), deviceFrame_);
       fromCard.Convert(captured, microphone);
+      std::scoped_lock round(roundMutex_);
       std::vector<std::shared_ptr<Listener>> listeners;
       std::vector<SoundCard::Played> played;
       mix.fill(0);
@@ -144,6 +143,7 @@ private:
   PaStream* stream_;
   const size_t deviceFrame_;
   std::atomic<bool> running_{true};
+  std::mutex roundMutex_;  // held while the listeners are called
   std::mutex mutex_;
   bool stopped_ = false;
   int nextCall_ = 0;
@@ -167,7 +167,7 @@ std::unique_ptr<SoundCard> SoundCard::Open(std::string& why) {
   PaStream* stream = nullptr;
   double rate = kCallRate;
   {
-    QuietStandardError quiet;
+    QuietenAudioBackEnds();
     if (PaError error = Pa_Initialize(); error != paNoError) {
       why = Pa_GetErrorText(error);
       return nullptr;

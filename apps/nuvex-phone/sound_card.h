@@ -27,7 +27,8 @@ public:
   // `played` is called for each frame of the call's after it was played.
   // Returns the call's number for Play and Leave.
   virtual int Join(Microphone microphone, Played played) = 0;
-  // The call's frames not yet played are dropped: its line is gone.
+  // The call's frames not yet played are dropped: its line is gone. Returns
+  // once neither of its functions runs any more; never call it from them.
   virtual void Leave(int call) = 0;
   virtual void Play(int call, std::span<const int16_t> frame) = 0;
   // Ends the card's thread; Join is refused afterwards.

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "apps/nuvex-phone/call_target.h"
+#include "apps/nuvex-phone/terminal_text.h"
 #include "platform/udp_socket.h"
 #include "tests/support/test_helpers.h"
 
@@ -83,10 +85,40 @@ TEST(NuvexPhone, ExitsNonZeroWhenTheModuleCannotStart) {
   EXPECT_NE(text.find("Can't bind UDP socket!"), std::string::npos) << text;
 }
 
-TEST(NuvexPhone, RejectsUnknownOptions) {
-  int status = std::system((kPhone + " --bogus 1 >/dev/null 2>&1").c_str());
+TEST(NuvexPhone, RejectsUnknownOptionsByName) {
+  FILE* output = popen((kPhone + " --data-dir /tmp --bogus 1 2>&1").c_str(), "r");
+  ASSERT_NE(output, nullptr);
+  std::string text;
+  char line[256] = {};
+  while (fgets(line, sizeof line, output) != nullptr) text += line;
+  int status = pclose(output);
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(text.rfind("nuvex-phone: unknown option --bogus\nusage: ", 0), 0u) << text;
+}
+
+// A caller's name or a peer's host name reaches the terminal with nothing in
+// it the terminal would act on; the rest of UTF-8 stays.
+TEST(PhoneText, ControlsFromTheNetworkArePrintedAsQuestionMarks) {
+  EXPECT_EQ(nuvex::PrintableText("\x1b]0;owned\x07\x1b[2JEve\x7f\r\n"), "?]0;owned??[2JEve???");
+  EXPECT_EQ(nuvex::PrintableText("a\xc2\x9b" "1m b\x9b" "1m"), "a?1m b?1m");  // CSI as UTF-8 and as a byte
+  EXPECT_EQ(nuvex::PrintableText("Jos\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9e"), "Jos\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9e");
+  EXPECT_EQ(nuvex::PrintableText("\xe2\x82 \xc0\xaf \xed\xa0\x80"), "?? ?? ???");  // cut short, overlong, surrogate
+}
+
+// What other phones print as their address reaches the module as it takes
+// a target: no scheme, no brackets, no parameters.
+TEST(PhoneTarget, SipAddressesBecomeUserAtHost) {
+  std::string why;
+  auto target = [&](const char* typed) { return nuvex::ModuleTarget(typed, why).value_or("(refused)"); };
+  EXPECT_EQ(target("sip:bob@127.0.0.1:5082"), "bob@127.0.0.1:5082");
+  EXPECT_EQ(target(" \"Bob\" <SIP:bob@host:5060;transport=udp>;tag=1 "), "bob@host:5060");
+  EXPECT_EQ(target("bob@host?subject=hi"), "bob@host");
+  EXPECT_EQ(target("+1555;phone-context=x@gw"), "+1555;phone-context=x@gw");
+  EXPECT_EQ(target("5551234@"), "5551234@");
+  EXPECT_EQ(target("sips:bob@host"), "(refused)");
+  EXPECT_EQ(target("<sip:bob@host"), "(refused)");
+  EXPECT_EQ(target("sip:;lr"), "(refused)");
 }
 
 const std::string kModule = std::string(TALVENOR_BIN_DIR) + "/libtalvenor.so";
