@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "transport/sip_channel.h"
+#include "sip/sip_channel.h"
 
 namespace talvenor {
 
@@ -13,8 +13,9 @@ class CallLine;
 
 class CallContext : public SipChannel {
 public:
-  // True while another call decodes G.729 (one decoder for all): new SDP
-  // bodies then leave it out.
+  // True while a call codes G.729. The module offers it to one call at a
+  // time, since a G.729 library, often licensed by the channel, may allow
+  // no more; new SDP bodies leave it out meanwhile.
   virtual bool G729Busy() const = 0;
   virtual void SetG729Busy(bool busy) const = 0;
   // ModuleLock: it guards the lines and the gateway accounts.

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "calls/call_timing.h"
+#include "calls/line_threads.h"
 #include "sip/call_id_number.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
@@ -239,7 +240,29 @@ void CallLine::Disconnect() {
     }
     told_ = true;
   }
-  if (CCon* connection = connection_) connection->OnDisconnected(endReason);
+  TellEnd();
+}
+
+void CallLine::TellEnd() {
+  CCon* connection;
+  {
+    std::scoped_lock lock(hostMutex_);
+    connection = connection_;
+    endHeard_ = connection != nullptr;
+  }
+  if (connection != nullptr) connection->OnDisconnected(endReason);
+}
+
+void CallLine::SetConnection(CCon* connection) {
+  bool endMissed;
+  {
+    std::scoped_lock lock(hostMutex_);
+    connection_ = connection;
+    // The call ended while the host was being offered it: the end had
+    // nobody to go to then, and goes to the connection now.
+    endMissed = told_ && !endHeard_ && connection != nullptr;
+  }
+  if (endMissed) TellEnd();
 }
 
 bool CallLine::EnterHost() {
@@ -249,14 +272,19 @@ bool CallLine::EnterHost() {
   return true;
 }
 
-void CallLine::LeaveHost() {
+void CallLine::LeaveHost(HostThread where) {
   {
     std::scoped_lock lock(hostMutex_);
     if (--hostCalls_ > 0 || !endPending_) return;
     endPending_ = false;
     told_ = true;
   }
-  if (CCon* connection = connection_) connection->OnDisconnected(endReason);
+  // Not inside the host's own SendAudio: the end goes out from a thread of
+  // the line, as every other end does.
+  if (where == HostThread::Host && StartLineThread(shared_from_this(), [](CallLine& line) { line.TellEnd(); })) {
+    return;
+  }
+  TellEnd();
 }
 
 void CallLine::ShowCallInfo(std::string text) {

@@ -118,13 +118,16 @@ public:
   // to. An end that comes while another call to the host is under way is
   // delivered by that call's thread as it returns: nothing reaches the host
   // for the line after OnDisconnected, or beside it. Never waits.
+  // `Host` when the calling thread is the host's own (inside SendAudio).
+  enum class HostThread { Module, Host };
   template <typename Call>
-  void CallHost(Call&& call) {
+  void CallHost(Call&& call, HostThread where = HostThread::Module) {
     if (!EnterHost()) return;
     struct Leave {
       CallLine& line;
-      ~Leave() { line.LeaveHost(); }
-    } leave{*this};
+      HostThread where;
+      ~Leave() { line.LeaveHost(where); }
+    } leave{*this, where};
     if (CCon* connection = connection_) call(*connection);
   }
   // Sleeps for `pause`, or less when the call finishes meanwhile.
@@ -199,7 +202,7 @@ public:
   void ShowCallInfo(std::string text);
   std::string InfoText() const;
   CCon* Connection() const { return connection_; }
-  void SetConnection(CCon* connection) { connection_ = connection; }
+  void SetConnection(CCon* connection);
   int OutstandingFrames() const;
 
   // Single words shared with the call's threads.
@@ -248,7 +251,9 @@ private:
   void EndWith(int reason, const SipMessage* failure);
   void Disconnect();
   bool EnterHost();
-  void LeaveHost();
+  void LeaveHost(HostThread where);
+  // OnDisconnected to the connection, if there is one yet.
+  void TellEnd();
   // An ACK and a BYE for a 200 to our INVITE that came after the call ended here.
   void ByeAfterLateAnswer(const SipMessage& response);
   // Takes the To line of a response to our INVITE, with the far end's tag.
@@ -269,6 +274,7 @@ private:
   std::mutex hostMutex_;  // guards the two below; never held while the host is called
   int hostCalls_ = 0;       // calls to the host under way for the line
   bool endPending_ = false;  // OnDisconnected waits for them
+  bool endHeard_ = false;    // OnDisconnected reached a connection
   std::atomic<int32_t> inviteCseq_{0};  // the caller's INVITE, or the last INVITE we sent (0: none)
   unsigned ringingTicks_ = 0;  // the timer's alone, under ModuleLock
   std::atomic<int32_t> remoteCseq_{0};    // the far end's last request number

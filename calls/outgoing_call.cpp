@@ -9,7 +9,7 @@
 #include "media/line_media.h"
 #include "media/media_settings.h"
 #include "media/peer_lookup.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "registration/registration_list.h"

@@ -41,13 +41,16 @@ if ! compgen -G "$torture_data/*.dat" >/dev/null; then
 fi
 
 compiler=clang++-14
-common_flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=undefined -I"$repo")
+# The version the CMake project names, as the library's build passes it.
+version=$(sed -n 's/^project(Talvenor VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
+common_flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=undefined -I"$repo"
+  "-DTALVENOR_VERSION=\"$version\"")
 object_flags=("${common_flags[@]}" -fsanitize=fuzzer-no-link,address,undefined)
 link_flags=("${common_flags[@]}" -fsanitize=fuzzer,address,undefined)
 
 # Every subsystem of the module, as the library is built from them.
 sources=()
-for dir in module transport sip registration calls media settings platform; do
+for dir in module transport sip registration calls media settings config platform; do
   for file in "$repo/$dir"/*.cpp; do
     [[ -f "$file" ]] && sources+=("$file")
   done

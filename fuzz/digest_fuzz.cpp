@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "platform/message_box.h"

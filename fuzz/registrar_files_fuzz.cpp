@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_host.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/endpoint.h"
 #include "platform/message_box.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "calls/call_line.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/message_box.h"
 #include "platform/resolver.h"

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "media/gsm_codec.h"
-#include "module/g729_library.h"
+#include "media/g729_library.h"
 
 namespace talvenor {
 

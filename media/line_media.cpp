@@ -111,7 +111,7 @@ void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, 
     timestamp_ += kFrameSamples;
   }
   if (!force) {
-    line.CallHost([](CCon& connection) { connection.OnAudioSent(); });
+    line.CallHost([](CCon& connection) { connection.OnAudioSent(); }, CallLine::HostThread::Host);
   }
 }
 

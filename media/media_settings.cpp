@@ -1,7 +1,7 @@
 #include "media/media_settings.h"
 
-#include "module/g729_library.h"
-#include "module/module_settings.h"
+#include "media/g729_library.h"
+#include "config/module_settings.h"
 #include "platform/endpoint.h"
 #include "platform/resolver.h"
 

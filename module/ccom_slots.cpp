@@ -75,7 +75,7 @@ void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
       media->SendAudio(*call, samples, count, false);
     } else if (!call->finished) {
       // No media yet: the frame is taken all the same, for a host that paces on it.
-      call->CallHost([](CCon& connection) { connection.OnAudioSent(); });
+      call->CallHost([](CCon& connection) { connection.OnAudioSent(); }, CallLine::HostThread::Host);
     }
   });
 }

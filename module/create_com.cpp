@@ -1,6 +1,6 @@
 // The exported factory and what happens when the library is loaded.
 #include "host/ccom.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/no_throw.h"
 #include "module/sip_module.h"
 #include "platform/environment.h"

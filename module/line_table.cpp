@@ -4,13 +4,14 @@
 #include <algorithm>
 
 #include "calls/call_line.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 
 namespace talvenor {
 
 std::shared_ptr<CallLine> SipModule::CreateLine(const LineMaker& make) {
   std::scoped_lock lock(moduleLock_);
+  if (closing_) return nullptr;  // a shutdown that has listed the lines would not end this one
   int count = std::clamp(Settings().LineCount.load(), 1, kMaxLines);
   for (int index = 0; index < count; ++index) {
     if (lines_[index]) continue;

@@ -4,7 +4,7 @@
 
 #include "calls/call_line.h"
 #include "calls/incoming_call.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/clock.h"
 #include "registration/digest.h"

@@ -5,8 +5,8 @@
 
 #include "calls/call_line.h"
 #include "calls/line_threads.h"
-#include "module/g729_library.h"
-#include "module/module_settings.h"
+#include "media/g729_library.h"
+#include "config/module_settings.h"
 #include "media/peer_lookup.h"
 #include "module/no_throw.h"
 #include "platform/message_box.h"

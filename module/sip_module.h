@@ -19,6 +19,7 @@
 #include "platform/endpoint.h"
 #include "platform/periodic_timer.h"
 #include "platform/udp_socket.h"
+#include "transport/receive_loop.h"
 
 namespace talvenor {
 
@@ -27,7 +28,7 @@ class SipMessage;
 
 inline constexpr int kMaxLines = 4;
 
-class SipModule final : public CCom, public CallContext {
+class SipModule final : public CCom, public CallContext, public DatagramSink {
 public:
   BOOL ShowOptions() override;
   void Shutdown() override;
@@ -56,7 +57,8 @@ public:
 
   // One received datagram that passed the receive loop's checks: wraps it in
   // a message and dispatches it under ModuleLock.
-  void HandleDatagram(std::string_view text, const Ipv4Endpoint& source);
+  void HandleDatagram(std::string_view text, const Ipv4Endpoint& source) override;
+  bool Receiving() const override { return IsRunning(); }
 
   // Decides where one received message goes, under ModuleLock.
   void Dispatch(const SipMessage& message);

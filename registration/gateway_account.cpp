@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "platform/message_box.h"
@@ -132,11 +132,11 @@ std::string GatewayAccount::ComposeRegister(const std::string& local) {
   std::string host = address.substr(0, address.find(':'));
   if (callIdLine.empty()) callIdLine = CallIdLine(NewCallIdNumber(), local);
   cseqLine = CseqLine(cseq, "REGISTER");
-  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s: %s%s\r\n%s: 0\r\n\r\n",
+  return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s\r\n%s: 0\r\n\r\n",
                       "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, Tag()),
                       RegisterToLine(displayName, userId, host), RegisterFromLine(displayName, userId, host, Tag()),
                       callIdLine, cseqLine, kMaxForwardsLine, RegisterContactLine(userId, local, suffix, expires),
-                      authorizationLine, proxyAuthorizationLine, "User-Agent", "Talvenor", " 7.2", "Content-Length");
+                      authorizationLine, proxyAuthorizationLine, UserAgentLine(), "Content-Length");
 }
 
 void GatewayAccount::OnGatewayResponse(const SipMessage& response) {
@@ -176,6 +176,7 @@ void GatewayAccount::OnRegistered(const SipMessage& response) {
 }
 
 void GatewayAccount::OnIntervalTooBrief(const SipMessage& response) {
+  if (expires == 0) return;  // an unregistration asks for no interval: it stays one
   expires = static_cast<uint16_t>(MinExpires(response));
   if (expires != 0) {
     ++cseq;
@@ -186,9 +187,10 @@ void GatewayAccount::OnIntervalTooBrief(const SipMessage& response) {
 
 void GatewayAccount::ToggleRegistration(std::recursive_mutex& accountsLock, const AccountFinder& find) {
   CredentialsOffer offer;
+  GatewayAccount* shown;
   {
     std::scoped_lock lock(accountsLock);
-    GatewayAccount* account = find();
+    GatewayAccount* account = shown = find();
     if (account == nullptr) return;
     if (account->attemptsLeft != 0) {
       account->expires = 0;  // the next tick unregisters
@@ -209,10 +211,11 @@ void GatewayAccount::ToggleRegistration(std::recursive_mutex& accountsLock, cons
   if (!dialog) return;
   std::optional<Credentials> confirmed = dialog(offer);
   if (!confirmed) return;
-  // Found again: a shutdown while the dialog was open frees the accounts.
+  // Found again: a shutdown while the dialog was open frees the accounts,
+  // and a new start makes others, which the answer is not for.
   std::scoped_lock lock(accountsLock);
   GatewayAccount* account = find();
-  if (account == nullptr) return;
+  if (account == nullptr || account != shown) return;
   account->userId = confirmed->userId;
   account->password = confirmed->password;
   account->nextSend = 0;

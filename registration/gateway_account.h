@@ -10,7 +10,7 @@
 #include <string>
 
 #include "sip/object_tag.h"
-#include "transport/sip_channel.h"
+#include "sip/sip_channel.h"
 
 namespace talvenor {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "sip/tokens.h"
 
 namespace talvenor {

@@ -4,7 +4,7 @@
 
 #include <fmt/printf.h>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "registration/digest.h"

@@ -2,7 +2,7 @@
 // SIP-REG list is the record, rewritten at every accepted registration.
 #pragma once
 
-#include "transport/sip_channel.h"
+#include "sip/sip_channel.h"
 
 namespace talvenor {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "host/ccon.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/private_file.h"
 #include "registration/list_file.h"

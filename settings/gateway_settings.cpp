@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/profile_store.h"
 #include "registration/gateway_accounts.h"
 #include "settings/field_checks.h"

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "host/ccon.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/message_box.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"

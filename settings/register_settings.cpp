@@ -1,6 +1,6 @@
 #include "settings/register_settings.h"
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/profile_store.h"
 #include "settings/field_checks.h"
 #include "settings/profile_values.h"

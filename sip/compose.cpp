@@ -9,7 +9,7 @@ namespace talvenor {
 namespace {
 
 constexpr std::string_view kProductName = "Talvenor";
-constexpr std::string_view kProductVersion = " 7.2";
+constexpr std::string_view kProductVersion = " " TALVENOR_VERSION;  // the project's, from the build
 
 }  // namespace
 

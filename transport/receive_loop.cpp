@@ -5,7 +5,6 @@
 #include <cstring>
 #include <thread>
 
-#include "module/sip_module.h"
 #include "platform/udp_socket.h"
 
 namespace talvenor {
@@ -27,7 +26,7 @@ void ReceiveLoop::Run() {
   // Pause after an error the socket may recover from (ENOMEM): try again,
   // but never spin.
   constexpr std::chrono::milliseconds kPauseAfterFailure{20};
-  while (module_.IsRunning()) {
+  while (sink_.Receiving()) {
     // One byte stays free for the terminating NUL the text handling expects.
     auto received = socket_->Receive(std::span<char>(buffer_.data(), buffer_.size() - 1));
     if (received.status == Status::Closed || received.status == Status::Woken) break;  // shutdown
@@ -38,7 +37,7 @@ void ReceiveLoop::Run() {
     std::string_view text(buffer_.data(), received.copied);
     if (!screen_.Accept(text)) continue;
     if (!guard_.Screen(text, received.source).empty()) continue;  // banned: no answer
-    module_.HandleDatagram(text, received.source);
+    sink_.HandleDatagram(text, received.source);
   }
 }
 

@@ -1,6 +1,6 @@
 // The SIP receive thread: receives each datagram, drops the ones that are too
 // short, too long or an immediate repeat, holds the rest against the ban list,
-// flood detector and log, and hands what passes to the module's dispatch.
+// flood detector and log, and hands what passes to its sink.
 #pragma once
 
 #include <array>
@@ -8,12 +8,24 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/endpoint.h"
 #include "transport/traffic_guard.h"
 
 namespace talvenor {
 
-class SipModule;
 class UdpSocket;
+
+// Where the datagrams that pass go: the layer above, which the receive loop
+// knows nothing more of.
+class DatagramSink {
+public:
+  // False once the loop is to end (the module is stopping).
+  virtual bool Receiving() const = 0;
+  virtual void HandleDatagram(std::string_view text, const Ipv4Endpoint& source) = 0;
+
+protected:
+  ~DatagramSink() = default;
+};
 
 // Length and repeat checks of the receive path. Only the receive thread uses it.
 class DatagramScreen {
@@ -32,14 +44,13 @@ private:
 
 class ReceiveLoop {
 public:
-  ReceiveLoop(SipModule& module, std::shared_ptr<UdpSocket> socket)
-      : module_(module), socket_(std::move(socket)) {}
+  ReceiveLoop(DatagramSink& sink, std::shared_ptr<UdpSocket> socket) : sink_(sink), socket_(std::move(socket)) {}
   // Runs until the socket is woken or closed at shutdown. Errors never end
   // it: the socket may recover from them.
   void Run();
 
 private:
-  SipModule& module_;
+  DatagramSink& sink_;
   std::shared_ptr<UdpSocket> socket_;  // this run's; the next start opens another
   std::array<char, DatagramScreen::kBufferSize> buffer_{};
   DatagramScreen screen_;

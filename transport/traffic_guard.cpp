@@ -1,7 +1,7 @@
 #include "transport/traffic_guard.h"
 
 #include "host/ccon.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "transport/ban_list.h"
 #include "transport/message_log.h"

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (option == "--version") {
-      std::printf("nuvex-phone 7.2, a host for the Talvenor SIP module\n");
+      std::printf("nuvex-phone %s, a host for the Talvenor SIP module\n", TALVENOR_VERSION);
       return 0;
     }
   }

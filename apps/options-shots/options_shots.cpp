@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "module/g729_library.h"
+#include "media/g729_library.h"
 #include "module/sip_module.h"
 #include "platform/profile_store.h"
 #include "registration/gateway_accounts.h"

@@ -13,7 +13,7 @@
 #include "calls/call_line.h"
 #include "calls/call_timing.h"
 #include "calls/line_threads.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/clock.h"
 #include "registration/gateway_accounts.h"

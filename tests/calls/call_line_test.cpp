@@ -14,7 +14,7 @@
 #include "calls/call_info.h"
 #include "calls/call_timing.h"
 #include "calls/line_threads.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "sip/sip_message.h"
 #include "tests/support/test_helpers.h"

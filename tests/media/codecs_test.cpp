@@ -17,7 +17,7 @@
 #include "media/g711.h"
 #include "media/gsm_codec.h"
 #include "media/line_codecs.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "sip/sdp.h"
 
 namespace talvenor {

@@ -17,7 +17,7 @@
 #include "calls/line_threads.h"
 #include "media/g711.h"
 #include "media/peer_lookup.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/resolver.h"
 #include "platform/udp_socket.h"

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "module/g729_library.h"
-#include "module/module_settings.h"
+#include "media/g729_library.h"
+#include "config/module_settings.h"
 
 namespace talvenor {
 namespace {

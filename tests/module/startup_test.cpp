@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "host/ccom.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/profile_store.h"
 #include "registration/gateway_accounts.h"
@@ -296,6 +296,8 @@ TEST(ModuleLibrary, ShutdownEndsLiveCallsSoThatTheHostMayStartAgainAndUnload) {
     void* library = dlopen((std::string(TALVENOR_BIN_DIR) + "/libtalvenor.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) return 10;
     auto create = reinterpret_cast<CCom* (*)()>(dlsym(library, "CreateCom"));
+    auto threads = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}); };
+    auto threadsBefore = threads();
     std::atomic<int> ended{0};
     for (int run = 1; run <= 2; ++run) {
       CCom* module = create();
@@ -314,10 +316,10 @@ TEST(ModuleLibrary, ShutdownEndsLiveCallsSoThatTheHostMayStartAgainAndUnload) {
       int byes = 0;
       for (const std::string& sent : far.ReceiveAll(200ms)) byes += sent.starts_with("BYE ") ? 1 : 0;
       if (byes < 2) return 16;  // repeated while unanswered, not sent once
+      if (threads() != threadsBefore) return 17;  // every thread of the module joined
       module->ReleaseLine(0, 0);
     }
     dlclose(library);
-    std::this_thread::sleep_for(300ms);  // a thread of the module still running would crash here
     return 0;
   });
   EXPECT_EQ(status, 0);

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "calls/line_threads.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"

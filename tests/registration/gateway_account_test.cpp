@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/private_file.h"
 #include "registration/digest.h"

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "host/ccom.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/profile_store.h"
 #include "registration/gateway_accounts.h"

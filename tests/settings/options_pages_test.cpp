@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "registration/gateway_accounts.h"
 #include "settings/gateway_settings.h"

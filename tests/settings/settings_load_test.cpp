@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/profile_store.h"
 #include "settings/address_settings.h"
 #include "settings/profile_values.h"

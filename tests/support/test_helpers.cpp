@@ -16,7 +16,7 @@
 #include <stdexcept>
 
 #include "host/ccom.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/profile_store.h"
 #include "tests/support/test_host.h"
 

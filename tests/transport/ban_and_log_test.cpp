@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "registration/registration_list.h"

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "calls/call_line.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "sip/sip_message.h"
 #include "tests/support/sip_samples.h"

@@ -25,7 +25,7 @@
 #include <mutex>
 #include <thread>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/profile_store.h"
 #include "registration/gateway_accounts.h"

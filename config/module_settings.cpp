@@ -1,4 +1,4 @@
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 
 namespace talvenor {
 

@@ -1,8 +1,8 @@
-#include "module/g729_library.h"
+#include "media/g729_library.h"
 
 #include <mutex>
 
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 
 namespace talvenor {
 

@@ -2,7 +2,7 @@
 // module. It reads the message's kind, Call-ID line and dialog and decides,
 // row by row, who handles it.
 #include "calls/call_line.h"
-#include "module/module_settings.h"
+#include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "registration/gateway_accounts.h"
 #include "registration/registrar.h"
