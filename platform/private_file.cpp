@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 namespace talvenor {
 
 FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode) {
@@ -35,5 +37,18 @@ bool ReplaceFile(const std::string& replacement, const std::string& path) {
   std::remove(replacement.c_str());
   return false;
 }
+
+bool ReadLine(FILE* file, std::string& line) {
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  ssize_t length = getline(&buffer, &capacity, file);
+  if (length > 0) line.assign(buffer, static_cast<size_t>(length));
+  std::free(buffer);
+  return length > 0;
+}
+
+bool FlushToDisk(FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+bool FileReadable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
 }  // namespace talvenor

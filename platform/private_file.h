@@ -27,6 +27,15 @@ bool WriteText(FILE* file, std::string_view text);
 // disk often shows only here).
 bool CloseFile(FileHandle file);
 
+// Reads the next line, its line end and any NUL bytes kept; false at the
+// end of the file or on an error (tell them apart with ferror).
+bool ReadLine(FILE* file, std::string& line);
+// Flushes the file's buffer and makes what it holds durable, so that a
+// rename over an older file can never leave an empty one after a crash.
+bool FlushToDisk(FILE* file);
+// Whether the file exists and this process may read it.
+bool FileReadable(const std::string& path);
+
 // Renames `replacement` over `path` in one step; when that fails, the
 // replacement is removed and the file at `path` stays as it was.
 bool ReplaceFile(const std::string& replacement, const std::string& path);

@@ -1,7 +1,6 @@
 #include "registration/list_file.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/private_file.h"
 #include "sip/tokens.h"
@@ -12,12 +11,7 @@ ListContents ReadListLines(const std::string& path) {
   ListContents contents;
   FileHandle file(std::fopen(path.c_str(), "r"));
   if (!file) return contents;
-  char* buffer = nullptr;
-  size_t capacity = 0;
-  for (ssize_t length; (length = getline(&buffer, &capacity, file.get())) > 0;) {
-    contents.lines.emplace_back(buffer, static_cast<size_t>(length));
-  }
-  std::free(buffer);
+  for (std::string line; ReadLine(file.get(), line);) contents.lines.push_back(std::move(line));
   contents.state = std::ferror(file.get()) ? ListContents::State::Failed : ListContents::State::Read;
   return contents;
 }

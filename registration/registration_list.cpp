@@ -1,6 +1,5 @@
 #include "registration/registration_list.h"
 
-#include <unistd.h>
 
 #include <fmt/format.h>
 
@@ -51,7 +50,7 @@ bool WriteDurably(const std::string& path, const std::vector<std::string>& lines
   if (!file) return false;
   bool ok = true;
   for (const std::string& line : lines) ok = ok && WriteText(file.get(), line);
-  ok = ok && std::fflush(file.get()) == 0 && fsync(fileno(file.get())) == 0;
+  ok = ok && FlushToDisk(file.get());
   return CloseFile(std::move(file)) && ok;
 }
 

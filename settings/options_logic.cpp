@@ -1,6 +1,5 @@
 #include "settings/options_logic.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <optional>
@@ -8,6 +7,7 @@
 #include "host/ccon.h"
 #include "config/module_settings.h"
 #include "platform/message_box.h"
+#include "platform/private_file.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "settings/field_checks.h"
@@ -115,7 +115,7 @@ public:
   // the file of the same name ending in ".html" stands in for it.
   std::string HelpFile() override {
     std::string path = Settings().HelpFilePath.Get();
-    if (access(path.c_str(), R_OK) == 0 || !path.ends_with(".chm")) return path;
+    if (FileReadable(path) || !path.ends_with(".chm")) return path;
     return path.substr(0, path.size() - 4) + ".html";
   }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "apps/nuvex-phone/call_target.h"
 #include "apps/nuvex-phone/command_input.h"
@@ -125,7 +126,6 @@ int main(int argc, char** argv) {
   if (!options.playFile.empty() && !nuvex::WavSource::Open(options.playFile)) return 2;
   if (!nuvex::ApplyProfileOptions(options)) return 1;
   nuvex::SetDataDirectory(options.dataDir.empty() ? DefaultDataFolder() : options.dataDir);
-  nuvex::SetCommandThread();
 
   // Block the stop signals before any thread starts, then wait for them here.
   sigset_t stopSignals;
@@ -155,9 +155,17 @@ int main(int argc, char** argv) {
   nuvex::Reply("Audio: " + AudioText(options, soundCard != nullptr, why));
   if (target) nuvex::PlaceCall(nuvex::Module(), *target);
 
-  int exitCode = RunPrompt(*commands, stopSignals, options.exitWhenIdle);
-  nuvex::SetClosing(true);
-  nuvex::CloseOptionsDialog();
+  int exitCode = 0;
+  std::thread prompt([&] {
+    nuvex::SetCommandThread();
+    exitCode = RunPrompt(*commands, stopSignals, options.exitWhenIdle);
+    nuvex::SetClosing(true);
+    nuvex::CloseOptionsDialog();
+  });
+  // The sheet runs here, on the process's first thread: the dialog toolkit
+  // keeps this thread's data for the rest of the process.
+  nuvex::ServeOptionsDialog();
+  prompt.join();
   nuvex::FinishGatewayWork();
   nuvex::StopModule();  // every call ends, and the phone frees it
   nuvex::StopCalls();

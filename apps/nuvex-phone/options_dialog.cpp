@@ -3,8 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 #include "apps/nuvex-phone/module_session.h"
 #include "apps/nuvex-phone/phone_output.h"
@@ -21,9 +19,9 @@ constexpr int kCloseAttempts = 5;
 struct Dialog {
   std::mutex mutex;
   std::condition_variable changed;
-  int showing = 0;  // ShowOptions calls not yet returned
-  bool closing = false;
-  std::vector<std::thread> threads;
+  bool requested = false;  // `options` waits for the first thread
+  bool showing = false;    // ShowOptions runs on the first thread
+  bool closing = false;    // the phone is quitting: no more sheets
 };
 
 Dialog& State() {
@@ -31,64 +29,60 @@ Dialog& State() {
   return *dialog;
 }
 
-// One ShowOptions call on a thread of its own; counted before it starts.
-void StartShowing(CCom* module) {
-  Dialog& dialog = State();
-  ++dialog.showing;
-  dialog.threads.emplace_back([module] {
-    bool taken = module->ShowOptions() != 0;
-    std::scoped_lock lock(State().mutex);
-    if (!State().closing) Event(-1, taken ? "SIP Options: taken" : "SIP Options: closed without OK");
-    --State().showing;
-    State().changed.notify_all();
-  });
-}
-
 }  // namespace
 
 void OpenOptionsDialog() {
-  CCom* module = Module();
   Dialog& dialog = State();
   std::scoped_lock lock(dialog.mutex);
-  if (module == nullptr) {
+  if (Module() == nullptr) {
     Reply("the module is restarting: try again in a moment");
-  } else if (dialog.showing > 0) {
+  } else if (dialog.requested || dialog.showing) {
     Reply("the SIP Options sheet is open already");
   } else {
-    // The threads of sheets closed before have counted themselves out and
-    // need the lock no more.
-    for (std::thread& thread : dialog.threads) thread.join();
-    dialog.threads.clear();
-    StartShowing(module);
+    dialog.requested = true;
+    dialog.changed.notify_all();
   }
 }
 
 bool OptionsDialogOpen() {
   std::scoped_lock lock(State().mutex);
-  return State().showing > 0;
+  return State().requested || State().showing;
+}
+
+void ServeOptionsDialog() {
+  Dialog& dialog = State();
+  std::unique_lock lock(dialog.mutex);
+  for (;;) {
+    dialog.changed.wait(lock, [&] { return dialog.requested || dialog.closing; });
+    if (dialog.closing) return;
+    dialog.requested = false;
+    CCom* module = Module();
+    if (module == nullptr) continue;
+    dialog.showing = true;
+    lock.unlock();
+    bool taken = module->ShowOptions() != 0;
+    lock.lock();
+    dialog.showing = false;
+    dialog.changed.notify_all();
+    if (!dialog.closing) Event(-1, taken ? "SIP Options: taken" : "SIP Options: closed without OK");
+  }
 }
 
 void CloseOptionsDialog() {
   Dialog& dialog = State();
   std::unique_lock lock(dialog.mutex);
   dialog.closing = true;
+  dialog.changed.notify_all();
   // A ShowOptions call made while the sheet is open closes it, and both
-  // calls return. The sheet may close by itself just before the call is
-  // made, which then opens a new one: the next call closes that.
-  for (int attempt = 0; attempt < kCloseAttempts && dialog.showing > 0; ++attempt) {
-    if (CCom* module = Module(); module != nullptr) StartShowing(module);
-    dialog.changed.wait_for(lock, kCloseRetry, [&] { return dialog.showing == 0; });
-  }
-  std::vector<std::thread> threads;
-  threads.swap(dialog.threads);
-  bool closed = dialog.showing == 0;
-  lock.unlock();
-  for (std::thread& thread : threads) {
-    if (closed) {
-      thread.join();
-    } else {
-      thread.detach();  // a sheet that would not close: the process ends all the same
+  // calls return. One made just after the sheet closed by itself would
+  // open another here: it is made only while the sheet shows.
+  for (int attempt = 0; attempt < kCloseAttempts && dialog.showing; ++attempt) {
+    if (CCom* module = Module(); module != nullptr) {
+      lock.unlock();
+      module->ShowOptions();
+      lock.lock();
     }
+    dialog.changed.wait_for(lock, kCloseRetry, [&] { return !dialog.showing; });
   }
 }
 

@@ -1,15 +1,19 @@
-// The module's "SIP Options" sheet, shown from a thread of its own: the
-// prompt, the calls' events and Ctrl-C go on while it is open, and how it
-// closed is reported as an event.
+// The module's "SIP Options" sheet. It is shown on the phone's first thread,
+// which the dialog toolkit takes for its own and must find alive until the
+// process ends; the prompt, the calls' events and Ctrl-C go on on another
+// thread while it is open, and how it closed is reported as an event.
 #pragma once
 
 namespace nuvex {
 
-// `options`: shows the sheet, or says that it is open already.
+// `options`: asks for the sheet, or says that it is open already.
 void OpenOptionsDialog();
 bool OptionsDialogOpen();
-// Closes an open sheet (without OK) and waits for its thread; before the
-// module shuts down.
+// On the phone's first thread: shows the sheet each time it is asked for,
+// until CloseOptionsDialog.
+void ServeOptionsDialog();
+// Closes an open sheet (without OK), waits for it, and ends
+// ServeOptionsDialog; before the module shuts down.
 void CloseOptionsDialog();
 
 }  // namespace nuvex
