@@ -16,6 +16,8 @@
 #include <thread>
 
 #include "bench/allocation_count.h"
+#include "calls/call_line.h"
+#include "calls/call_media.h"
 #include "calls/line_threads.h"
 #include "media/g711.h"
 #include "media/line_media.h"
@@ -94,7 +96,7 @@ struct OpenLine {
     MediaSettings settings;
     settings.rtpBasePort = 40000;
     settings.localAddress = "127.0.0.1";
-    opened = LineMedia::Open(line, settings);
+    opened = OpenCallMedia(line, settings);
     packet.fill(UlawFromLinear(1000));
     packet[0] = 0x80;  // version 2, payload type 0
     packet[1] = 0;

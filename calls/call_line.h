@@ -24,6 +24,7 @@
 #include "calls/call_context.h"
 #include "calls/call_state.h"
 #include "host/ccon.h"
+#include "media/rtp_call.h"
 #include "platform/endpoint.h"
 #include "sip/kind_table.h"
 #include "sip/object_tag.h"
@@ -33,18 +34,6 @@ namespace talvenor {
 
 class CallLine;
 class SipMessage;
-
-// The media of a line as the call sees it: the RTP socket and its receive
-// thread, which live in the media code.
-class MediaHandle {
-public:
-  virtual ~MediaHandle() = default;
-  // Wakes the media's receive thread, which then closes the socket, sends
-  // the pending CANCEL or BYE and tells the host the call ended.
-  virtual void Wake() = 0;
-  // Encodes and sends one frame of the host's samples.
-  virtual void SendAudio(CallLine& line, const int16_t* samples, size_t count, bool force) = 0;
-};
 
 // What a call through a gateway needs of its account, copied when the call
 // starts: the accounts go at shutdown while lines may live on.
@@ -74,7 +63,7 @@ struct DialogLines {
   std::string cseqLine;  // of the received INVITE, repeated in every response
 };
 
-class CallLine : public std::enable_shared_from_this<CallLine> {
+class CallLine : public std::enable_shared_from_this<CallLine>, public RtpCall {
 public:
   CallLine(CallContext& context, CallParameters parameters);
   virtual ~CallLine() = default;
@@ -138,14 +127,28 @@ public:
   void ReleaseFrame();
   // The frame lock: guards the frames handed to the host and the media's
   // receive assembly against ReleaseFrame. Re-entrant for its holder.
-  std::unique_lock<std::recursive_mutex> LockFrames() { return std::unique_lock(lineLock_); }
+  std::unique_lock<std::recursive_mutex> LockFrames() override { return std::unique_lock(lineLock_); }
   // Under the frame lock: whether the host holds 7 frames or more.
-  bool HostHoldsTooManyFrames() const { return outstandingFrames_ >= kFrameLimit; }
+  bool HostHoldsTooManyFrames() const override { return outstandingFrames_ >= kFrameLimit; }
   // Under the frame lock: hands one frame of 320 samples to the host.
-  void DeliverFrame(const int16_t* samples);
+  void DeliverFrame(const int16_t* samples) override;
   // After the media ended: repeats the pending CANCEL or BYE while no
   // answer came, then tells the host. Runs on the line's media thread.
   void SendClosingRequestAndDisconnect();
+
+  // What the line's RTP asks and tells (calls/call_media.cpp).
+  bool MediaOpen() const override { return mediaOpen; }
+  bool Hearing() const override;
+  bool AwaitingFirstPacket() const override { return firstPacketPending; }
+  void TakeFirstPacket(int payloadType, const Ipv4Endpoint& source) override;
+  void SetLocalMedia(uint16_t port, std::string localIp) override;
+  bool PayloadTypeEnabled(int type) const override;
+  int PayloadType() const override { return payloadType; }
+  void UsePayloadType(int type) override;
+  void MediaFlows() override;
+  bool Held() const override { return held; }
+  void AudioTaken() override;
+  void MediaEnded() override { SendClosingRequestAndDisconnect(); }
   // A call that failed before it began (its mode, its target, its media):
   // finished, and the host told once.
   void FailEarly(int reason);
@@ -191,9 +194,9 @@ public:
   void SetGateway(std::optional<GatewayCredentials> gateway);
   std::string Target() const;
   void SetTarget(std::string target);
-  Ipv4Endpoint SipPeer() const;
+  Ipv4Endpoint SipPeer() const override;
   void SetSipPeer(const Ipv4Endpoint& peer);
-  Ipv4Endpoint RtpPeer() const;
+  Ipv4Endpoint RtpPeer() const override;
   std::string LocalIp() const;
   void SetLocalIp(std::string localIp);
   std::string AuthorizationText() const;

@@ -5,12 +5,13 @@
 #include <array>
 #include <thread>
 
+#include "calls/call_media.h"
 #include "calls/call_info.h"
 #include "calls/call_line.h"
 #include "calls/call_timing.h"
 #include "calls/line_threads.h"
 #include "media/line_media.h"
-#include "media/peer_lookup.h"
+#include "calls/peer_lookup.h"
 #include "registration/registration_list.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
@@ -124,7 +125,7 @@ void AnswerCall(const std::shared_ptr<CallLine>& line, int reason, const MediaSe
   }
   line->endReason = reason;
   if (reason == kEndNormal) {
-    if (LineMedia::Open(line, media)) {
+    if (OpenCallMedia(line, media)) {
       line->state = CallState::Answered;
     } else {
       line->endReason = kEndMediaError;

@@ -3,12 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "calls/call_media.h"
 #include "calls/call_info.h"
 #include "calls/call_line.h"
 #include "calls/call_timing.h"
 #include "media/line_media.h"
 #include "media/media_settings.h"
-#include "media/peer_lookup.h"
+#include "calls/peer_lookup.h"
 #include "config/module_settings.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
@@ -117,7 +118,7 @@ void RunOutgoingCall(CallLine& line) {
   if (line.finished) return;
   line.SetSipPeer(peer);
   line.SetRtpPeer(peer);  // until the answer's SDP says where
-  if (!LineMedia::Open(line.shared_from_this(), CurrentMediaSettings())) return line.FailEarly(kEndMediaError);
+  if (!OpenCallMedia(line.shared_from_this(), CurrentMediaSettings())) return line.FailEarly(kEndMediaError);
   if (line.finished) return;
   line.ShowCallInfo(SipInfoText(peer));
   StartPeerLookup(line.shared_from_this(), peer.address);

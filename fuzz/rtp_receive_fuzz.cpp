@@ -50,6 +50,7 @@
 #include <thread>
 #include <vector>
 
+#include "calls/call_media.h"
 #include "calls/call_context.h"
 #include "calls/call_line.h"
 #include "calls/call_state.h"
@@ -336,7 +337,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   line->SetSipPeer({htonl(sipPeer), NetworkPort(5060)});
   line->SetRtpPeer({htonl(kLoopback), NetworkPort(fixture.near.Port())});
   fixture.host.Begin(line.get(), releaseEvery, {fixture.near.Port(), fixture.far.Port()});
-  if (!LineMedia::Open(line, fixture.settings)) {
+  if (!OpenCallMedia(line, fixture.settings)) {
     std::fprintf(stderr, "rtp_receive_fuzz: the media did not open\n");
     std::abort();
   }

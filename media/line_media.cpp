@@ -7,9 +7,6 @@
 #include <random>
 #include <thread>
 
-#include "calls/call_info.h"
-#include "calls/line_threads.h"
-#include "media/peer_lookup.h"
 #include "platform/resolver.h"
 #include "platform/thread_priority.h"
 #include "sip/sdp.h"
@@ -31,10 +28,10 @@ void PutBigEndian(uint8_t* at, uint32_t value, int bytes) {
 
 // The interface toward the peer when it is in the SIP peer's /24 network,
 // otherwise the LocalAddress setting, otherwise whatever could be had.
-uint32_t ChooseLocalAddress(const CallLine& line, const MediaSettings& settings) {
-  Ipv4Endpoint rtpPeer = line.RtpPeer();
+uint32_t ChooseLocalAddress(const RtpCall& call, const MediaSettings& settings) {
+  Ipv4Endpoint rtpPeer = call.RtpPeer();
   uint32_t interface = LocalAddressToward(rtpPeer.address, rtpPeer.port);
-  if (interface != 0 && SameNetwork24(interface, line.SipPeer().address)) return interface;
+  if (interface != 0 && SameNetwork24(interface, call.SipPeer().address)) return interface;
   if (uint32_t configured = ResolveIpv4(settings.localAddress); configured != 0) return configured;
   return interface != 0 ? interface : settings.bindAddress;
 }
@@ -51,48 +48,38 @@ LineMedia::LineMedia(MediaSettings settings)
   ssrc_ = random();  // not a descriptor number, which phones on one host would share
 }
 
-bool LineMedia::Open(const std::shared_ptr<CallLine>& line, MediaSettings settings) {
+std::shared_ptr<LineMedia> LineMedia::Open(RtpCall& call, MediaSettings settings) {
   auto media = std::make_shared<LineMedia>(settings);
-  if (!media->socket_.Open()) return false;
-  bool bound = false;
-  for (int attempt = 0; attempt < kPortAttempts && !bound; ++attempt) {
+  if (!media->socket_.Open()) return nullptr;
+  uint16_t port = 0;
+  for (int attempt = 0; attempt < kPortAttempts && port == 0; ++attempt) {
     uint16_t offset = portOffset.load();
     while (!portOffset.compare_exchange_weak(offset, static_cast<uint16_t>((offset + 2) % 8))) {
     }
-    auto port = static_cast<uint16_t>(settings.rtpBasePort + offset);
-    bound = media->socket_.Bind({settings.bindAddress, NetworkPort(port)});
-    if (bound) line->localRtpPort = port;
+    auto candidate = static_cast<uint16_t>(settings.rtpBasePort + offset);
+    if (media->socket_.Bind({settings.bindAddress, NetworkPort(candidate)})) port = candidate;
   }
-  if (!bound) return false;
-  uint32_t local = ChooseLocalAddress(*line, settings);
-  if (local == 0) return false;
-  line->SetLocalIp(DottedAddress(local));
-  line->AttachMedia(media);
-  line->mediaOpen = true;
-  if (!StartLineThread(line, [media](CallLine& self) { media->ReceiveLoop(self); })) {
-    line->mediaOpen = false;
-    return false;
-  }
-  // Ended meanwhile (the host hung up while the media opened): Finish found
-  // no media to close, so it is closed here.
-  if (line->finished && line->mediaOpen.exchange(false)) media->Wake();
-  return true;
+  if (port == 0) return nullptr;
+  uint32_t local = ChooseLocalAddress(call, settings);
+  if (local == 0) return nullptr;
+  call.SetLocalMedia(port, DottedAddress(local));
+  return media;
 }
 
 void LineMedia::Wake() { socket_.Wake(); }
 
-void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, bool force) {
+void LineMedia::SendAudio(RtpCall& call, const int16_t* samples, size_t count, bool force) {
   {
     std::scoped_lock lock(sendMutex_);
     std::span<const int16_t> frame(samples, samples == nullptr ? 0 : count);
     uint32_t threshold = liveSilenceThreshold_ != nullptr ? liveSilenceThreshold_->load() : silenceThreshold_;
     // Held by the far end: nothing goes out (but the silence burst that
     // opens the path is forced).
-    bool voice = !line.held && std::any_of(frame.begin(), frame.end(), [threshold](int16_t sample) {
+    bool voice = !call.Held() && std::any_of(frame.begin(), frame.end(), [threshold](int16_t sample) {
       return static_cast<uint32_t>(std::abs(static_cast<int>(sample))) >= threshold;
     });
-    int type = line.payloadType;
-    bool enabled = type >= 0 && type < kNamedPayloadTypes && line.enabledPayloadTypes[static_cast<size_t>(type)];
+    int type = call.PayloadType();
+    bool enabled = call.PayloadTypeEnabled(type);
     bool sent = false;
     if ((voice && enabled) || force) {
       // GSM goes one 20 ms frame to a packet: receivers that read only the
@@ -102,7 +89,7 @@ void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, 
         std::span<const int16_t> piece = frame.subspan(at, std::min(part, frame.size() - at));
         size_t length = sendCodecs_.Encode(type, piece, std::span(packet_).subspan(kHeaderBytes));
         if (length == 0) continue;
-        SendPacket(line, type, length, static_cast<uint32_t>(at));
+        SendPacket(call, type, length, static_cast<uint32_t>(at));
         sent = true;
       }
     }
@@ -110,25 +97,23 @@ void LineMedia::SendAudio(CallLine& line, const int16_t* samples, size_t count, 
     // The sampling clock runs through silence too (RFC 3550).
     timestamp_ += kFrameSamples;
   }
-  if (!force) {
-    line.CallHost([](CCon& connection) { connection.OnAudioSent(); }, CallLine::HostThread::Host);
-  }
+  if (!force) call.AudioTaken();
 }
 
-void LineMedia::SendPacket(CallLine& line, int type, size_t length, uint32_t clockOffset) {
+void LineMedia::SendPacket(RtpCall& call, int type, size_t length, uint32_t clockOffset) {
   packet_[0] = kVersion2;
   packet_[1] = static_cast<uint8_t>((type & 0x7F) | (afterSilence_ ? 0x80 : 0));
   PutBigEndian(&packet_[2], ++sequence_, 2);
   PutBigEndian(&packet_[4], timestamp_ + clockOffset, 4);
   PutBigEndian(&packet_[8], ssrc_, 4);
   // A socket closed at the end of the call just refuses the packet.
-  socket_.SendTo(std::span(reinterpret_cast<const char*>(packet_.data()), kHeaderBytes + length), line.RtpPeer());
+  socket_.SendTo(std::span(reinterpret_cast<const char*>(packet_.data()), kHeaderBytes + length), call.RtpPeer());
   afterSilence_ = false;
 }
 
-void LineMedia::ReceiveLoop(CallLine& line) {
+void LineMedia::ReceiveLoop(RtpCall& call) {
   TryRaiseThreadPriority();
-  while (line.mediaOpen) {
+  while (call.MediaOpen()) {
     auto received = socket_.Receive(datagram_);
     using Status = UdpSocket::ReceiveStatus;
     if (received.status == Status::Woken || received.status == Status::Closed) break;
@@ -138,53 +123,40 @@ void LineMedia::ReceiveLoop(CallLine& line) {
     if (received.realLength <= kHeaderBytes || received.realLength > kHeaderBytes + kLargestPayload) continue;
     const auto* bytes = reinterpret_cast<const uint8_t*>(datagram_.data());
     if (bytes[0] != kVersion2) continue;
-    ReceiveRtp(line, std::span(bytes + kHeaderBytes, received.copied - kHeaderBytes), bytes[1], received.source);
+    ReceiveRtp(call, std::span(bytes + kHeaderBytes, received.copied - kHeaderBytes), bytes[1], received.source);
   }
   socket_.Close();
-  line.SendClosingRequestAndDisconnect();
+  call.MediaEnded();
 }
 
-void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uint8_t secondByte,
+void LineMedia::ReceiveRtp(RtpCall& call, std::span<const uint8_t> payload, uint8_t secondByte,
                            const Ipv4Endpoint& source) {
   // Nothing before the call is answered, nothing after it ended.
-  if (line.endReason != kEndNormal || line.finished) return;
+  if (!call.Hearing()) return;
   int type = secondByte & 0x7F;
-  if (line.firstPacketPending) {
+  if (call.AwaitingFirstPacket()) {
     // Only the far end may set where the audio goes: the address its SDP
     // named, or the one its SIP comes from (a phone behind NAT sends from
     // its public address), any port. A stranger's packets change nothing.
-    if (source.address != line.RtpPeer().address && source.address != line.SipPeer().address) return;
+    if (source.address != call.RtpPeer().address && source.address != call.SipPeer().address) return;
     // From now on the module answers to where the far end sends from, and
     // hears nothing else: not even another port of that address.
     rtpSource_ = source;
-    line.SetRtpPeer(source);
-    line.firstPacketPending = false;
-    std::string info = RtpInfoText(type, source);
-    bool elsewhere = source.address != line.SipPeer().address;
-    if (!elsewhere) {
-      if (std::string name = line.PeerHostName(); !name.empty()) info = WithPeerName(info, name);
-    }
-    line.ShowCallInfo(info);
-    // Only now: the lookup adds the name to this text, not to the one before.
-    if (elsewhere) StartPeerLookup(line.shared_from_this(), source.address);
+    call.TakeFirstPacket(type, source);
   } else if (source != rtpSource_) {
     return;
   }
-  auto lock = line.LockFrames();
-  if (line.HostHoldsTooManyFrames()) return;
+  auto lock = call.LockFrames();
+  if (call.HostHoldsTooManyFrames()) return;
   if (secondByte & 0x80) fill_ = 0;  // the marker starts the frame afresh
   size_t decoded = 0;
-  if (type < kNamedPayloadTypes && line.enabledPayloadTypes[static_cast<size_t>(type)]) {
-    line.payloadType = static_cast<uint8_t>(type);  // answer with the codec the far end sends
-    if (type == kPayloadG729) line.Context().SetG729Busy(true);
+  if (call.PayloadTypeEnabled(type)) {
+    call.UsePayloadType(type);  // answer with the codec the far end sends
     decoded = receiveCodecs_.Decode(type, payload, decoded_);
   } else {
     fill_ = 0;
   }
-  if (line.state != CallState::Connected) {
-    line.state = CallState::Connected;
-    line.CallHost([](CCon& connection) { connection.OnConnected(0, 0); });
-  }
+  call.MediaFlows();
   for (size_t at = 0; at < decoded;) {
     size_t taken = std::min(decoded - at, kFrameSamples - fill_);
     std::copy_n(decoded_.begin() + static_cast<std::ptrdiff_t>(at), taken,
@@ -195,8 +167,8 @@ void LineMedia::ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uin
       fill_ = 0;
       // A long packet fills more than one frame: the host's limit holds
       // for each, and what it cannot take is dropped like a whole packet.
-      if (line.HostHoldsTooManyFrames()) break;
-      line.DeliverFrame(frame_.data());
+      if (call.HostHoldsTooManyFrames()) break;
+      call.DeliverFrame(frame_.data());
     }
   }
 }

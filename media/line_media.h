@@ -1,4 +1,4 @@
-// The RTP of one call line: a UDP socket on an even port of its own, the
+// The RTP of one call: a UDP socket on an even port of its own, the
 // frames the host hands over encoded and sent (unless silent), and a receive
 // thread that latches the far end's source, decodes, and hands the host
 // 640-byte frames, at most 7 of them unreleased.
@@ -12,8 +12,8 @@
 #include <span>
 #include <string>
 
-#include "calls/call_line.h"
 #include "media/line_codecs.h"
+#include "media/rtp_call.h"
 #include "platform/udp_socket.h"
 
 namespace talvenor {
@@ -31,23 +31,24 @@ struct MediaSettings {
 
 class LineMedia final : public MediaHandle {
 public:
-  // Opens the media of a line and starts its receive thread: the socket on
-  // the next free port of the four from the base port (the offset rotates
-  // module-wide), the local address toward the peer, and mediaOpen set.
-  // False when no port or no local address could be had.
-  static bool Open(const std::shared_ptr<CallLine>& line, MediaSettings settings);
+  // Opens the media of a call: the socket on the next free port of the
+  // four from the base port (the offset rotates module-wide) and the local
+  // address toward the peer, both told to the call. Null when no port or
+  // no local address could be had. The receive loop is the caller's to run.
+  static std::shared_ptr<LineMedia> Open(RtpCall& call, MediaSettings settings);
+  // Receives until the socket is woken, then tells the call.
+  void ReceiveLoop(RtpCall& call);
 
   void Wake() override;
-  void SendAudio(CallLine& line, const int16_t* samples, size_t count, bool force) override;
+  void SendAudio(RtpCall& call, const int16_t* samples, size_t count, bool force) override;
 
   explicit LineMedia(MediaSettings settings);
 
 private:
   // One packet of `length` payload bytes already in place, stamped
   // `clockOffset` samples after the frame's start. Under the send lock.
-  void SendPacket(CallLine& line, int type, size_t length, uint32_t clockOffset);
-  void ReceiveLoop(CallLine& line);
-  void ReceiveRtp(CallLine& line, std::span<const uint8_t> payload, uint8_t secondByte, const Ipv4Endpoint& source);
+  void SendPacket(RtpCall& call, int type, size_t length, uint32_t clockOffset);
+  void ReceiveRtp(RtpCall& call, std::span<const uint8_t> payload, uint8_t secondByte, const Ipv4Endpoint& source);
 
   static constexpr size_t kHeaderBytes = 12;
   static constexpr size_t kDatagramBytes = 1500;

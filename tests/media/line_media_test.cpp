@@ -16,7 +16,9 @@
 #include "calls/call_timing.h"
 #include "calls/line_threads.h"
 #include "media/g711.h"
-#include "media/peer_lookup.h"
+#include "calls/call_line.h"
+#include "calls/call_media.h"
+#include "calls/peer_lookup.h"
 #include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/resolver.h"
@@ -133,7 +135,7 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   std::vector<std::shared_ptr<CallLine>> lines;
   for (int call = 0; call < 4; ++call) {
     lines.push_back(Call(host, far));
-    ASSERT_TRUE(LineMedia::Open(lines.back(), settings_));
+    ASSERT_TRUE(OpenCallMedia(lines.back(), settings_));
     ports.push_back(lines.back()->localRtpPort);
     EXPECT_EQ(lines.back()->LocalIp(), "127.0.0.1");
   }
@@ -142,14 +144,14 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   EXPECT_EQ(ports, (std::vector<uint16_t>{base, uint16_t(base + 2), uint16_t(base + 4), uint16_t(base + 6)}));
   TheModule().ReleaseLine(3, 0);  // a slot for a fifth call; that call's media still holds its port
   std::shared_ptr<CallLine> fifth = Call(host, far);
-  EXPECT_FALSE(LineMedia::Open(fifth, settings_));  // every port still taken
+  EXPECT_FALSE(OpenCallMedia(fifth, settings_));  // every port still taken
   uint16_t freed = lines[0]->localRtpPort;
   {
     std::scoped_lock lock(TheModule().ModuleLock());
     lines[0]->Finish();  // its receive thread closes the socket
   }
   for (int wait = 0; wait < 50 && host.disconnected < 0; ++wait) std::this_thread::sleep_for(20ms);
-  ASSERT_TRUE(LineMedia::Open(fifth, settings_));
+  ASSERT_TRUE(OpenCallMedia(fifth, settings_));
   EXPECT_EQ(fifth->localRtpPort, freed);
   std::scoped_lock lock(TheModule().ModuleLock());
   lines[3]->Finish();
@@ -161,7 +163,7 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   threshold = 1036;
   settings_.liveSilenceThreshold = &threshold;
   std::shared_ptr<CallLine> line = Call(host, far);
-  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  ASSERT_TRUE(OpenCallMedia(line, settings_));
   line->payloadType = 0;
   std::vector<int16_t> quiet(320, 0), loud(320, 0);
   quiet[100] = 1035;
@@ -194,7 +196,7 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   EXPECT_EQ(host.sent, 5);
   // Another line has a source of its own, not a small number phones share.
   std::shared_ptr<CallLine> other = Call(host, far);
-  ASSERT_TRUE(LineMedia::Open(other, settings_));
+  ASSERT_TRUE(OpenCallMedia(other, settings_));
   other->payloadType = 0;
   TheModule().SendAudio(other->LineIndex(), loud.data(), 640, 0);
   std::optional<std::string> fromOther = far.Receive(100ms);
@@ -234,7 +236,7 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   testhelp::UdpPeer announced(0x7f000002);  // what its SDP said
   std::shared_ptr<CallLine> line = Call(host, announced);
   line->SetSipPeer({htonl(0x7f000002), NetworkPort(farSip_.Port())});  // media from elsewhere than SIP
-  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  ASSERT_TRUE(OpenCallMedia(line, settings_));
   line->endReason = kEndNormal;  // the call was answered
   uint16_t port = line->localRtpPort;
   std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
@@ -283,7 +285,7 @@ TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
   testhelp::UdpPeer stranger(0x7f000003);
   testhelp::UdpPeer farAddressOtherPort;
   std::shared_ptr<CallLine> line = Call(host, far);
-  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  ASSERT_TRUE(OpenCallMedia(line, settings_));
   line->endReason = kEndNormal;
   uint16_t port = line->localRtpPort;
   std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
@@ -325,7 +327,7 @@ TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
 TEST_F(LineMediaTest, FinishingWakesTheMediaWhichSendsTheByeAndTellsTheHost) {
   testhelp::UdpPeer far;
   std::shared_ptr<CallLine> line = Call(host, far);
-  ASSERT_TRUE(LineMedia::Open(line, settings_));
+  ASSERT_TRUE(OpenCallMedia(line, settings_));
   line->state = CallState::Connected;
   {
     std::scoped_lock lock(TheModule().ModuleLock());

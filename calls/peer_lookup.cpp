@@ -1,4 +1,4 @@
-#include "media/peer_lookup.h"
+#include "calls/peer_lookup.h"
 
 #include <condition_variable>
 #include <deque>
