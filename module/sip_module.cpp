@@ -7,7 +7,7 @@
 #include "calls/line_threads.h"
 #include "media/g729_library.h"
 #include "config/module_settings.h"
-#include "media/peer_lookup.h"
+#include "calls/peer_lookup.h"
 #include "module/no_throw.h"
 #include "platform/message_box.h"
 #include "platform/sockets_library.h"
