@@ -121,8 +121,6 @@ public:
   }
   // Sleeps for `pause`, or less when the call finishes meanwhile.
   void PauseUnlessFinished(std::chrono::milliseconds pause);
-  // Whether the host heard, or is hearing, OnDisconnected for the line.
-  bool HostTold() const { return told_; }
   // The host played one frame of OnAudioReceived; never below none.
   void ReleaseFrame();
   // The frame lock: guards the frames handed to the host and the media's
