@@ -1,6 +1,6 @@
 #include "apps/nuvex-phone/call_target.h"
 
-#include <strings.h>
+#include "apps/nuvex-phone/platform/case_compare.h"
 
 namespace nuvex {
 
@@ -13,7 +13,7 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+  return text.size() >= prefix.size() && SameIgnoringCase(text.data(), prefix.data(), prefix.size());
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 #include "apps/nuvex-phone/command_input.h"
 
 #include <histedit.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "apps/nuvex-phone/phone_output.h"
+#include "apps/nuvex-phone/platform/standard_streams.h"
 
 namespace nuvex {
 
@@ -22,7 +21,7 @@ char* Prompt(EditLine*) {
 
 }  // namespace
 
-CommandInput::CommandInput() : terminal_(isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0) {
+CommandInput::CommandInput() : terminal_(StandardInputIsTerminal() && StandardOutputIsTerminal()) {
   if (!terminal_) return;
   outputWake_ = HoldOutputForPrompt();
   editor_ = el_init("nuvex-phone", stdin, stdout, stderr);
@@ -85,16 +84,15 @@ void CommandInput::ReadKey(std::vector<std::string>& lines) {
 
 std::vector<std::string> CommandInput::Poll(int timeoutMs) {
   std::vector<std::string> lines;
-  pollfd watched[2] = {{open_ ? STDIN_FILENO : -1, POLLIN, 0}, {editor_ != nullptr ? outputWake_ : -1, POLLIN, 0}};
-  if (poll(watched, 2, timeoutMs) <= 0) return lines;
-  if (watched[1].revents & POLLIN) ShowHeldOutput();
-  if (!(watched[0].revents & (POLLIN | POLLHUP))) return lines;
+  InputReady ready = WaitForInput(open_, editor_ != nullptr ? outputWake_ : -1, timeoutMs);
+  if (ready.wake) ShowHeldOutput();
+  if (!ready.input) return lines;
   if (terminal_) {
     ReadKey(lines);
     return lines;
   }
   char chunk[512];
-  ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+  long got = ReadStandardInput(chunk, sizeof chunk);
   if (got <= 0) {
     open_ = false;  // the end of input leaves the phone running
     return lines;

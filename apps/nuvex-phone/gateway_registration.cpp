@@ -1,7 +1,5 @@
 #include "apps/nuvex-phone/gateway_registration.h"
 
-#include <netdb.h>
-
 #include <mutex>
 #include <thread>
 
@@ -11,6 +9,7 @@
 #include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_output.h"
 #include "apps/nuvex-phone/phone_profile.h"
+#include "apps/nuvex-phone/platform/network_addresses.h"
 
 namespace nuvex {
 
@@ -23,16 +22,7 @@ bool working = false;
 std::string Name(int gateway) { return "gateway " + std::to_string(gateway); }
 
 // Whether the gateway's host (the address without its port) has an IPv4 address.
-bool Resolves(const std::string& address) {
-  std::string host = address.substr(0, address.rfind(':'));
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
-  freeaddrinfo(found);
-  return true;
-}
+bool Resolves(const std::string& address) { return ResolvesToIPv4(address.substr(0, address.rfind(':'))); }
 
 // On the restart's thread: the flag written while the module is stopped,
 // which then writes the account as it stood; the outcome as events.

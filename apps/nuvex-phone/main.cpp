@@ -1,8 +1,5 @@
 // nuvex-phone: a host for the Talvenor module. It loads libtalvenor.so from
 // its own folder, starts the module and runs until interrupted.
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -20,6 +17,9 @@
 #include "apps/nuvex-phone/phone_options.h"
 #include "apps/nuvex-phone/phone_output.h"
 #include "apps/nuvex-phone/phone_profile.h"
+#include "apps/nuvex-phone/platform/executable_folder.h"
+#include "apps/nuvex-phone/platform/file_system.h"
+#include "apps/nuvex-phone/platform/stop_signals.h"
 #include "apps/nuvex-phone/priority_probe.h"
 #include "apps/nuvex-phone/sound_card.h"
 #include "apps/nuvex-phone/wav_files.h"
@@ -64,14 +64,6 @@ std::string DefaultDataFolder() {
   return folder;
 }
 
-std::string OwnFolder() {
-  char path[4096] = {};
-  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  std::string text(path, length > 0 ? static_cast<size_t>(length) : 0);
-  size_t slash = text.rfind('/');
-  return slash == std::string::npos ? std::string(".") : text.substr(0, slash);
-}
-
 std::string AudioText(const nuvex::PhoneOptions& options, bool card, const std::string& why) {
   if (card) return "the sound card";
   if (options.playFile.empty() && options.recordFile.empty()) {
@@ -84,10 +76,9 @@ std::string AudioText(const nuvex::PhoneOptions& options, bool card, const std::
 
 // Until the user stops the phone, the module is lost, or the first call
 // ended when the phone was to exit then; the exit status.
-int RunPrompt(nuvex::CommandInput& commands, const sigset_t& stopSignals, bool exitWhenIdle) {
-  const timespec noWait{0, 0};
+int RunPrompt(nuvex::CommandInput& commands, bool exitWhenIdle) {
   for (;;) {
-    if (sigtimedwait(&stopSignals, nullptr, &noWait) > 0) return 0;
+    if (nuvex::TakeStopSignal()) return 0;
     for (const std::string& command : commands.Poll(100)) {
       if (nuvex::RunCommand(command) == nuvex::CommandResult::Quit) return 0;
     }
@@ -128,11 +119,7 @@ int main(int argc, char** argv) {
   nuvex::SetDataDirectory(options.dataDir.empty() ? DefaultDataFolder() : options.dataDir);
 
   // Block the stop signals before any thread starts, then wait for them here.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  nuvex::BlockStopSignals();
 
   // Files or no audio at all: the sound card is left alone, not even probed.
   std::unique_ptr<nuvex::SoundCard> soundCard;
@@ -141,7 +128,7 @@ int main(int argc, char** argv) {
   }
   nuvex::StartCalls({options.autoAnswerSeconds, options.rejectReason, options.hangupAfterSeconds, options.playFile,
                      options.recordFile, soundCard.get()});
-  if (!nuvex::StartModule(OwnFolder() + "/libtalvenor.so")) {
+  if (!nuvex::StartModule(nuvex::ExecutableFolder() + "/libtalvenor.so")) {
     nuvex::StopCalls();
     return 1;
   }
@@ -158,7 +145,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   std::thread prompt([&] {
     nuvex::SetCommandThread();
-    exitCode = RunPrompt(*commands, stopSignals, options.exitWhenIdle);
+    exitCode = RunPrompt(*commands, options.exitWhenIdle);
     nuvex::SetClosing(true);
     nuvex::CloseOptionsDialog();
   });

@@ -1,7 +1,5 @@
 #include "apps/nuvex-phone/module_session.h"
 
-#include <dlfcn.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +7,7 @@
 
 #include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_output.h"
+#include "apps/nuvex-phone/platform/shared_library.h"
 #include "host/ccom.h"
 
 namespace nuvex {
@@ -34,12 +33,13 @@ void NoteEndpoint() {
 }  // namespace
 
 bool StartModule(const std::string& libraryPath) {
-  void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  std::string error;
+  void* library = LoadSharedLibrary(libraryPath, error);
   if (library == nullptr) {
-    std::fprintf(stderr, "nuvex-phone: cannot load %s: %s\n", libraryPath.c_str(), dlerror());
+    std::fprintf(stderr, "nuvex-phone: cannot load %s: %s\n", libraryPath.c_str(), error.c_str());
     return false;
   }
-  createCom = reinterpret_cast<CCom* (*)()>(dlsym(library, "CreateCom"));
+  createCom = reinterpret_cast<CCom* (*)()>(LibrarySymbol(library, "CreateCom"));
   if (createCom == nullptr) {
     std::fprintf(stderr, "nuvex-phone: %s has no CreateCom\n", libraryPath.c_str());
     return false;

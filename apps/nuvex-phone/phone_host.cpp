@@ -1,11 +1,6 @@
 #include "apps/nuvex-phone/phone_host.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -14,6 +9,9 @@
 
 #include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_output.h"
+#include "apps/nuvex-phone/platform/editor_process.h"
+#include "apps/nuvex-phone/platform/file_system.h"
+#include "apps/nuvex-phone/platform/standard_streams.h"
 #include "host/ccon.h"
 
 namespace nuvex {
@@ -50,11 +48,10 @@ void CCon::OnOpenTextFile(const CString& name, const CString& header) {
   CString path = AddSystemPath(name, ".txt");
   // A new list starts with its column titles. Lists hold passwords and
   // addresses: only the user may read them.
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    bool written = write(fd, header.data(), header.size()) == static_cast<ssize_t>(header.size());
-    if ((close(fd) != 0 || !written)) std::fprintf(stderr, "nuvex-phone: cannot write %s\n", path.c_str());
-  } else if (errno != EEXIST) {
+  nuvex::NewFile created = nuvex::CreatePrivateFile(path, header);
+  if (created == nuvex::NewFile::NotWritten) {
+    std::fprintf(stderr, "nuvex-phone: cannot write %s\n", path.c_str());
+  } else if (created == nuvex::NewFile::NotCreated) {
     std::fprintf(stderr, "nuvex-phone: cannot create %s\n", path.c_str());
   }
   // At a terminal, the user's editor shows it; otherwise its path. Only
@@ -63,16 +60,8 @@ void CCon::OnOpenTextFile(const CString& name, const CString& header) {
   const char* editor = std::getenv("VISUAL");
   if (editor == nullptr || *editor == '\0') editor = std::getenv("EDITOR");
   bool commanded = std::this_thread::get_id() == nuvex::commandThread;
-  if (commanded && isatty(STDIN_FILENO) && editor != nullptr && *editor != '\0') {
-    pid_t child = fork();
-    if (child == 0) {
-      // The path travels as an argument, never as part of the shell's text.
-      execl("/bin/sh", "sh", "-c", (std::string(editor) + " \"$1\"").c_str(), "sh", path.c_str(),
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    int status = 0;
-    if (child > 0) waitpid(child, &status, 0);
+  if (commanded && nuvex::StandardInputIsTerminal() && editor != nullptr && *editor != '\0') {
+    nuvex::RunEditor(editor, path);
     return;
   }
   nuvex::Event(-1, "List " + name + ": " + path);

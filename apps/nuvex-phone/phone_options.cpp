@@ -6,6 +6,8 @@
 #include <iterator>
 
 #include "apps/nuvex-phone/phone_profile.h"
+#include "apps/nuvex-phone/platform/environment.h"
+#include "apps/nuvex-phone/platform/file_system.h"
 
 namespace nuvex {
 
@@ -103,7 +105,7 @@ bool ParsePhoneOptions(int argc, char** argv, PhoneOptions& options) {
 
 bool ApplyProfileOptions(const PhoneOptions& options) {
   if (!MakeFolder(options.configDir, "--config-dir") || !MakeFolder(options.dataDir, "--data-dir")) return false;
-  if (!options.configDir.empty()) setenv("XDG_CONFIG_HOME", options.configDir.c_str(), 1);
+  if (!options.configDir.empty()) SetEnvironmentVariable("XDG_CONFIG_HOME", options.configDir);
   for (const auto& [entry, value] : options.entries) {
     if (!WriteProfileEntry(entry, value)) {
       std::fprintf(stderr, "nuvex-phone: cannot write the profile entry %s to %s\n", entry.c_str(),

@@ -1,11 +1,10 @@
 #include "apps/nuvex-phone/phone_output.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <mutex>
+
+#include "apps/nuvex-phone/platform/standard_streams.h"
+#include "apps/nuvex-phone/platform/wake_pipe.h"
 
 namespace nuvex {
 
@@ -15,22 +14,13 @@ struct Output {
   std::mutex mutex;
   bool held = false;
   std::vector<std::string> queue;
-  int wakeRead = -1;
-  int wakeWrite = -1;
-  const bool tagLines = isatty(STDOUT_FILENO) != 0;
+  WakePipe wake;
+  const bool tagLines = StandardOutputIsTerminal();
 };
 
 Output& State() {
   static Output* output = new Output;  // threads may still report while the phone exits
   return *output;
-}
-
-// One byte, written when the queue stops being empty; a full pipe needs no
-// more, as the reader wakes for it already.
-void WakeReader(int descriptor) {
-  char byte = 1;
-  while (write(descriptor, &byte, 1) < 0 && errno == EINTR) {
-  }
 }
 
 void Print(const std::string& text) {
@@ -42,7 +32,7 @@ void Print(const std::string& text) {
     return;
   }
   output.queue.push_back(text);
-  if (output.queue.size() == 1) WakeReader(output.wakeWrite);
+  if (output.queue.size() == 1) Wake(output.wake);  // one byte when the queue stops being empty
 }
 
 }  // namespace
@@ -56,22 +46,15 @@ void Event(int line, const std::string& text) {
 int HoldOutputForPrompt() {
   Output& output = State();
   std::scoped_lock lock(output.mutex);
-  if (output.wakeRead < 0) {
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;  // output stays direct
-    output.wakeRead = ends[0];
-    output.wakeWrite = ends[1];
-  }
+  if (output.wake.reader < 0 && !OpenWakePipe(output.wake)) return -1;  // output stays direct
   output.held = true;
-  return output.wakeRead;
+  return output.wake.reader;
 }
 
 std::vector<std::string> TakeHeldOutput() {
   Output& output = State();
   std::scoped_lock lock(output.mutex);
-  char drained[64];
-  while (output.wakeRead >= 0 && read(output.wakeRead, drained, sizeof drained) > 0) {
-  }
+  DrainWakes(output.wake);
   std::vector<std::string> lines;
   lines.swap(output.queue);
   return lines;

@@ -1,15 +1,11 @@
 #include "apps/nuvex-phone/phone_profile.h"
 
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+#include "apps/nuvex-phone/platform/case_compare.h"
+#include "apps/nuvex-phone/platform/file_system.h"
 
 namespace nuvex {
 
@@ -23,28 +19,16 @@ bool IsHeader(const std::string& line) { return line.size() > 1 && line.front() 
 
 bool HoldsEntry(const std::string& line, const std::string& entry) {
   return line.size() > entry.size() && line[entry.size()] == '=' &&
-         strncasecmp(line.c_str(), entry.c_str(), entry.size()) == 0;
+         SameIgnoringCase(line.c_str(), entry.c_str(), entry.size());
 }
 
 // The whole file split into lines without their line ends; no lines when the
 // file does not exist, nothing when it exists but cannot be read.
 std::optional<Lines> LoadLines(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? std::optional<Lines>(Lines{}) : std::nullopt;
   std::string text;
-  char block[4096];
-  bool failed = false;
-  for (;;) {
-    ssize_t got = read(fd, block, sizeof block);
-    if (got > 0) {
-      text.append(block, static_cast<size_t>(got));
-    } else if (got == 0 || errno != EINTR) {
-      failed = got < 0;
-      break;
-    }
-  }
-  close(fd);
-  if (failed) return std::nullopt;
+  FileRead outcome = ReadWholeFile(path, text);
+  if (outcome == FileRead::Missing) return Lines{};
+  if (outcome == FileRead::Failed) return std::nullopt;
   Lines lines;
   for (size_t start = 0; start < text.size();) {
     size_t end = std::min(text.find('\n', start), text.size());
@@ -66,30 +50,7 @@ Lines::iterator EntryLine(Lines& lines, const std::string& entry, bool& found) {
   return line;
 }
 
-// Writes the text to a temporary file next to `path`, flushes it to disk and
-// renames it over `path`, so that readers see either the old file or the new.
-bool ReplaceFile(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".XXXXXX";
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  FILE* file = fdopen(fd, "w");
-  bool ok = file != nullptr && fchmod(fd, 0600) == 0 &&
-            std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-            fsync(fd) == 0;
-  ok = (file != nullptr ? std::fclose(file) : close(fd)) == 0 && ok;
-  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temporary.c_str());
-  return ok;
-}
-
 }  // namespace
-
-bool MakePrivateFolder(const std::string& folder) {
-  if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return true;
-  size_t slash = folder.rfind('/');
-  if (errno != ENOENT || slash == std::string::npos || slash == 0) return false;
-  return MakePrivateFolder(folder.substr(0, slash)) && (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST);
-}
 
 std::string UserFolder(const char* variable, const char* underHome) {
   const char* xdg = std::getenv(variable);

@@ -15,8 +15,6 @@ std::string ProfilePath();
 // A user folder by the XDG rule: the variable's value, else $HOME and
 // `underHome` (".config", ".local/share"), else `underHome` itself.
 std::string UserFolder(const char* variable, const char* underHome);
-// Creates the folder and any missing parents, each for the owner only.
-bool MakePrivateFolder(const std::string& folder);
 
 // The entry's value; nothing when the file, the section or the entry is missing.
 std::optional<std::string> ReadProfileEntry(const std::string& entry);
