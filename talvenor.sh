@@ -67,7 +67,10 @@ run_tests() {
   TSAN_OPTIONS="$suppressions halt_on_error=1 second_deadlock_stack=1" \
     run_ctest build-tsan -R '^interop\.(calls_sipp|auth_invite|phone_to_phone|phone_prompt)_test$'
   echo "== fuzzing"
-  bash fuzz/build_and_run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"
+  # libFuzzer comes with clang: the targets build with it, under AddressSanitizer
+  # and UndefinedBehaviorSanitizer.
+  CC=clang-14 CXX=clang++-14 build fuzz-build -DTALVENOR_FUZZ=ON -DTALVENOR_SANITIZE=address,undefined
+  bash fuzz/run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"
   awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $4 }
        END { printf "talvenor: %d passed, %d failed\n", total - failed, failed }' "$summary"
 }

@@ -28,7 +28,6 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/fuzz_host.h"
 #include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/endpoint.h"
@@ -41,6 +40,8 @@
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
 #include "sip/tokens.h"
+#include "tests/support/test_helpers.h"
+#include "tests/support/test_host.h"
 #include "transport/receive_loop.h"
 
 namespace {
@@ -53,9 +54,14 @@ constexpr uint32_t kSourceAddress = 0x0100007f;  // 127.0.0.1, network order
 constexpr std::string_view kNoncePlaceholder = "\x01N";
 constexpr std::string_view kResponsePlaceholder = "\x01R";
 
-std::string ListPath() { return fuzzhost::DataFolder() + "/SIP-REG.txt"; }
-std::string BackupPath() { return fuzzhost::DataFolder() + "/SIP-REG.bak"; }
-std::string PasswordPath() { return fuzzhost::DataFolder() + "/SIP-PIN.txt"; }
+// The folder of the lists: the fuzzer's own, removed at exit.
+const testhelp::TempDir& Lists() {
+  static testhelp::TempDir folder;
+  return folder;
+}
+std::string ListPath() { return Lists().File("SIP-REG.txt"); }
+std::string BackupPath() { return Lists().File("SIP-REG.bak"); }
+std::string PasswordPath() { return Lists().File("SIP-PIN.txt"); }
 
 std::optional<std::string> ReadWhole(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -166,10 +172,7 @@ void CheckAnswer(const SipMessage& request, const std::optional<std::string>& li
 }
 
 void PrepareModule() {
-  if (fuzzhost::DataFolder() == "/tmp") {
-    std::fprintf(stderr, "registrar_files_fuzz: no private folder for the lists\n");
-    std::abort();
-  }
+  testhost::SetDataDirectory(Lists().Path());
   SetMessageBackend([](int, const std::string&, MessageIcon) {});
   SetHostLookup([](const std::string&) -> uint32_t { return 0; });
   TheModule().CaptureSends([](std::string_view text, const Ipv4Endpoint& destination) {
@@ -203,6 +206,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (parts.size() < 3) return -1;  // no datagram
   if (parts.size() > 2 + kMostDatagrams) parts.resize(2 + kMostDatagrams);
 
+  // The test host's record of the statics called would only grow.
+  testhost::Reset();
   // The lists as the input has them, nothing left of the input before.
   std::remove(ListPath().c_str());
   std::remove(BackupPath().c_str());

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "calls/call_line.h"
 #include "config/module_settings.h"
@@ -21,6 +22,8 @@
 #include "sip/sdp.h"
 #include "sip/sip_message.h"
 #include "sip/tokens.h"
+#include "tests/support/test_helpers.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
@@ -123,6 +126,9 @@ std::shared_ptr<WatchedLine> watchedLine;
 
 void PrepareModule() {
   using namespace talvenor;
+  // The registrar's lists go to a folder of the fuzzer's own, removed at exit.
+  static testhelp::TempDir lists;
+  testhost::SetDataDirectory(lists.Path());
   SetMessageBackend([](int, const std::string&, MessageIcon) {});
   // No network here: names in SDP and settings resolve to nothing, at once.
   SetHostLookup([](const std::string&) -> uint32_t { return 0; });
@@ -154,6 +160,15 @@ void Dispatch(const talvenor::SipMessage& message, size_t choice) {
   TheModule().Dispatch(message);
 }
 
+// The test host records every call of its statics, which nothing here reads
+// and which would only grow; the connections it handed out stay alive, on the
+// heap until the end, since their call lines keep them.
+void ForgetHostCalls() {
+  static auto* handedOut = new std::vector<std::shared_ptr<testhost::RecordingConnection>>;
+  for (auto& connection : testhost::Connections()) handedOut->push_back(connection);
+  testhost::Reset();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -171,6 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadSdp(message);
   ComposeAnswers(message);
   Dispatch(message, size);
+  ForgetHostCalls();
   // The same cutting is used on other texts (settings, list files).
   volatile int32_t value = talvenor::DecimalValue(talvenor::NthToken(text, ":, ;\t", 1));
   (void)value;
