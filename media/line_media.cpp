@@ -18,13 +18,7 @@ namespace {
 // The offset from the base port of the next call: 0, 2, 4, 6 in turn.
 std::atomic<uint16_t> portOffset{0};
 constexpr int kPortAttempts = 4;
-constexpr uint8_t kVersion2 = 0x80;
-constexpr size_t kLargestPayload = 640;
 constexpr std::chrono::milliseconds kPauseAfterFailure{20};
-
-void PutBigEndian(uint8_t* at, uint32_t value, int bytes) {
-  for (int index = bytes - 1; index >= 0; --index, value >>= 8) at[index] = static_cast<uint8_t>(value);
-}
 
 // The interface toward the peer when it is in the SIP peer's /24 network,
 // otherwise the LocalAddress setting, otherwise whatever could be had.
@@ -41,7 +35,7 @@ uint32_t ChooseLocalAddress(const RtpCall& call, const MediaSettings& settings) 
 LineMedia::LineMedia(MediaSettings settings)
     : silenceThreshold_(settings.silenceThreshold),
       liveSilenceThreshold_(settings.liveSilenceThreshold),
-      sendCodecs_(settings.g729), receiveCodecs_(settings.g729) {
+      sendCodecs_(settings.g729), receiver_(settings.g729) {
   std::random_device random;
   sequence_ = static_cast<uint16_t>(random());
   timestamp_ = random();
@@ -87,7 +81,7 @@ void LineMedia::SendAudio(RtpCall& call, const int16_t* samples, size_t count, b
       size_t part = type == kPayloadGsm ? kGsmFrameSamples : frame.size();
       for (size_t at = 0; at < frame.size(); at += part) {
         std::span<const int16_t> piece = frame.subspan(at, std::min(part, frame.size() - at));
-        size_t length = sendCodecs_.Encode(type, piece, std::span(packet_).subspan(kHeaderBytes));
+        size_t length = sendCodecs_.Encode(type, piece, std::span(packet_).subspan(kRtpHeaderBytes));
         if (length == 0) continue;
         SendPacket(call, type, length, static_cast<uint32_t>(at));
         sent = true;
@@ -101,13 +95,10 @@ void LineMedia::SendAudio(RtpCall& call, const int16_t* samples, size_t count, b
 }
 
 void LineMedia::SendPacket(RtpCall& call, int type, size_t length, uint32_t clockOffset) {
-  packet_[0] = kVersion2;
-  packet_[1] = static_cast<uint8_t>((type & 0x7F) | (afterSilence_ ? 0x80 : 0));
-  PutBigEndian(&packet_[2], ++sequence_, 2);
-  PutBigEndian(&packet_[4], timestamp_ + clockOffset, 4);
-  PutBigEndian(&packet_[8], ssrc_, 4);
+  RtpHeader header{afterSilence_, static_cast<uint8_t>(type), ++sequence_, timestamp_ + clockOffset, ssrc_};
+  PackRtpHeader(header, std::as_writable_bytes(std::span(packet_)));
   // A socket closed at the end of the call just refuses the packet.
-  socket_.SendTo(std::span(reinterpret_cast<const char*>(packet_.data()), kHeaderBytes + length), call.RtpPeer());
+  socket_.SendTo(std::span(reinterpret_cast<const char*>(packet_.data()), kRtpHeaderBytes + length), call.RtpPeer());
   afterSilence_ = false;
 }
 
@@ -118,59 +109,12 @@ void LineMedia::ReceiveLoop(RtpCall& call) {
     using Status = UdpSocket::ReceiveStatus;
     if (received.status == Status::Woken || received.status == Status::Closed) break;
     if (received.status == Status::Failed) std::this_thread::sleep_for(kPauseAfterFailure);
-    if (received.status != Status::Datagram) continue;
-    // Version 2 with no padding, extension or contributing sources, 1 to 640 payload bytes.
-    if (received.realLength <= kHeaderBytes || received.realLength > kHeaderBytes + kLargestPayload) continue;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(datagram_.data());
-    if (bytes[0] != kVersion2) continue;
-    ReceiveRtp(call, std::span(bytes + kHeaderBytes, received.copied - kHeaderBytes), bytes[1], received.source);
+    // A datagram longer than the buffer is no packet the module takes.
+    if (received.status != Status::Datagram || received.realLength > received.copied) continue;
+    receiver_.Take(call, std::as_bytes(std::span(datagram_).first(received.copied)), received.source);
   }
   socket_.Close();
   call.MediaEnded();
-}
-
-void LineMedia::ReceiveRtp(RtpCall& call, std::span<const uint8_t> payload, uint8_t secondByte,
-                           const Ipv4Endpoint& source) {
-  // Nothing before the call is answered, nothing after it ended.
-  if (!call.Hearing()) return;
-  int type = secondByte & 0x7F;
-  if (call.AwaitingFirstPacket()) {
-    // Only the far end may set where the audio goes: the address its SDP
-    // named, or the one its SIP comes from (a phone behind NAT sends from
-    // its public address), any port. A stranger's packets change nothing.
-    if (source.address != call.RtpPeer().address && source.address != call.SipPeer().address) return;
-    // From now on the module answers to where the far end sends from, and
-    // hears nothing else: not even another port of that address.
-    rtpSource_ = source;
-    call.TakeFirstPacket(type, source);
-  } else if (source != rtpSource_) {
-    return;
-  }
-  auto lock = call.LockFrames();
-  if (call.HostHoldsTooManyFrames()) return;
-  if (secondByte & 0x80) fill_ = 0;  // the marker starts the frame afresh
-  size_t decoded = 0;
-  if (call.PayloadTypeEnabled(type)) {
-    call.UsePayloadType(type);  // answer with the codec the far end sends
-    decoded = receiveCodecs_.Decode(type, payload, decoded_);
-  } else {
-    fill_ = 0;
-  }
-  call.MediaFlows();
-  for (size_t at = 0; at < decoded;) {
-    size_t taken = std::min(decoded - at, kFrameSamples - fill_);
-    std::copy_n(decoded_.begin() + static_cast<std::ptrdiff_t>(at), taken,
-                frame_.begin() + static_cast<std::ptrdiff_t>(fill_));
-    fill_ += taken;
-    at += taken;
-    if (fill_ == kFrameSamples) {
-      fill_ = 0;
-      // A long packet fills more than one frame: the host's limit holds
-      // for each, and what it cannot take is dropped like a whole packet.
-      if (call.HostHoldsTooManyFrames()) break;
-      call.DeliverFrame(frame_.data());
-    }
-  }
 }
 
 }  // namespace talvenor

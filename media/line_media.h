@@ -1,7 +1,6 @@
 // The RTP of one call: a UDP socket on an even port of its own, the
 // frames the host hands over encoded and sent (unless silent), and a receive
-// thread that latches the far end's source, decodes, and hands the host
-// 640-byte frames, at most 7 of them unreleased.
+// thread that passes every datagram to the call's RTP receiver.
 #pragma once
 
 #include <array>
@@ -14,6 +13,8 @@
 
 #include "media/line_codecs.h"
 #include "media/rtp_call.h"
+#include "media/rtp_packet.h"
+#include "media/rtp_receiver.h"
 #include "platform/udp_socket.h"
 
 namespace talvenor {
@@ -48,11 +49,9 @@ private:
   // One packet of `length` payload bytes already in place, stamped
   // `clockOffset` samples after the frame's start. Under the send lock.
   void SendPacket(RtpCall& call, int type, size_t length, uint32_t clockOffset);
-  void ReceiveRtp(RtpCall& call, std::span<const uint8_t> payload, uint8_t secondByte, const Ipv4Endpoint& source);
 
-  static constexpr size_t kHeaderBytes = 12;
   static constexpr size_t kDatagramBytes = 1500;
-  static constexpr size_t kFrameSamples = 320;
+  static constexpr size_t kFrameSamples = RtpReceiver::kFrameSamples;
 
   UdpSocket socket_;
   const uint32_t silenceThreshold_;
@@ -66,13 +65,9 @@ private:
   uint32_t ssrc_;
   bool afterSilence_ = true;  // the next packet sent carries the marker bit
 
-  // The receive thread's own; the assembly is guarded by the line's frame lock.
-  LineCodecs receiveCodecs_;
+  // The receive thread's own.
   std::array<char, kDatagramBytes> datagram_{};
-  std::array<int16_t, 640> decoded_{};
-  std::array<int16_t, kFrameSamples> frame_{};
-  size_t fill_ = 0;
-  Ipv4Endpoint rtpSource_;
+  RtpReceiver receiver_;
 };
 
 }  // namespace talvenor
