@@ -9,31 +9,20 @@
 # Usage: bash bench/call_cpu.sh [BIN_DIR]     (default: build/bin)
 # Environment: SECONDS_CONNECTED (default 10).
 
-BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-set -- "${1:-$BENCH_DIR/../build/bin}"
-INTEROP_PASS_LINE=0
-source "$BENCH_DIR/../tests/interop/lib.sh"
-interop_init "$@"
+# shellcheck source=bench/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "$@"
 interop_require baresip sox
 LENGTH=${SECONDS_CONNECTED:-10}
-CLOCK_TICKS=$(getconf CLK_TCK)
 
 # A tone long enough for the whole call, as both ends' microphone.
 sox -n -r 8000 -c 1 -b 16 "$WORK_DIR/tone.wav" synth $((LENGTH + 5)) sine 440 vol 0.3
 
-cpu_ticks() {
-  local stat fields
-  stat=$(cat "/proc/$1/stat") || return 1
-  read -r -a fields <<<"${stat##*) }"
-  echo $((fields[11] + fields[12]))
-}
-
 # measure PID1 PID2: CPU ms per second of both over LENGTH seconds.
 measure() {
   local before after
-  before=$(($(cpu_ticks "$1") + $(cpu_ticks "$2")))
+  before=$(cpu_ticks "$1" "$2")
   sleep "$LENGTH"
-  after=$(($(cpu_ticks "$1") + $(cpu_ticks "$2")))
+  after=$(cpu_ticks "$1" "$2")
   awk -v t=$((after - before)) -v hz="$CLOCK_TICKS" -v s="$LENGTH" 'BEGIN { printf "%.1f", t / hz * 1000 / s }'
 }
 

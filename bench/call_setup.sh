@@ -9,11 +9,8 @@
 # Environment: CALLS (default 1000), LINES (calls at once, default 2),
 #   RATE (calls started per second, default 100).
 
-BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-set -- "${1:-$BENCH_DIR/../build/bin}"
-INTEROP_PASS_LINE=0
-source "$BENCH_DIR/../tests/interop/lib.sh"
-interop_init "$@"
+# shellcheck source=bench/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "$@"
 interop_require sipp
 
 CALLS=${CALLS:-1000}

@@ -5,14 +5,12 @@
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "bench/allocation_count.h"
@@ -21,6 +19,8 @@
 #include "calls/line_threads.h"
 #include "media/g711.h"
 #include "media/line_media.h"
+#include "tests/support/test_helpers.h"
+#include "tests/support/test_host.h"
 
 namespace talvenor {
 namespace {
@@ -39,51 +39,6 @@ private:
   mutable std::recursive_mutex lock_;
 };
 
-class CountingHost final : public CCon {
-public:
-  void OnConnected(int, int) override {}
-  void OnDisconnected(int) override {}
-  void OnAudioSent() override {}
-  void OnAudioReceived(const short*, int, int) override {
-    std::scoped_lock lock(mutex);
-    ++frames;
-    arrived.notify_all();
-  }
-  void OnCallInfo(const CString&) override {}
-  std::mutex mutex;
-  std::condition_variable arrived;
-  long frames = 0;
-};
-
-// The far end: a socket on 127.0.0.1 that sends to the line's port.
-struct FarEnd {
-  FarEnd() {
-    fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    socklen_t length = sizeof local;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    port = local.sin_port;
-  }
-  ~FarEnd() { close(fd); }
-  void Send(uint16_t linePort, const std::array<uint8_t, 172>& packet) const {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(linePort);
-    sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  }
-  void Drain() const {
-    std::array<char, 1500> buffer{};
-    while (recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT) > 0) {
-    }
-  }
-  int fd;
-  uint16_t port;  // network order
-};
-
 struct OpenLine {
   OpenLine() {
     CallParameters parameters;
@@ -91,14 +46,13 @@ struct OpenLine {
     parameters.enabledPayloadTypes[0] = true;
     line = std::make_shared<CallLine>(context, parameters);
     line->SetSipPeer({htonl(INADDR_LOOPBACK), htons(5060)});
-    line->SetRtpPeer({htonl(INADDR_LOOPBACK), far.port});
-    line->endReason = kEndNormal;
+    line->SetRtpPeer({htonl(INADDR_LOOPBACK), htons(far.Port())});
+    line->SetEndReason(kEndNormal);
     MediaSettings settings;
     settings.rtpBasePort = 40000;
     settings.localAddress = "127.0.0.1";
     opened = OpenCallMedia(line, settings);
-    packet.fill(UlawFromLinear(1000));
-    packet[0] = 0x80;  // version 2, payload type 0
+    packet[0] = static_cast<char>(0x80);  // version 2, payload type 0
     packet[1] = 0;
   }
   ~OpenLine() {
@@ -107,11 +61,12 @@ struct OpenLine {
     WaitForLineThreads(std::chrono::seconds(2));
   }
   NoSip context;
-  CountingHost host;
-  FarEnd far;
+  testhost::RecordingConnection host{false};  // counts only: it allocates nothing per frame
+  testhelp::UdpPeer far;                       // the far end, sending to the line's port
   std::shared_ptr<CallLine> line;
   bool opened = false;
-  std::array<uint8_t, 172> packet{};  // 12-byte header and 160 mu-law codes: half a frame
+  // A 12-byte header and 160 mu-law codes: half a frame.
+  std::string packet = std::string(172, static_cast<char>(UlawFromLinear(1000)));
 };
 
 void RtpArrivalToOnAudioReceived(benchmark::State& state) {
@@ -122,16 +77,13 @@ void RtpArrivalToOnAudioReceived(benchmark::State& state) {
   }
   uint64_t allocations = bench::AllocationCount();
   for (auto _ : state) {
-    long before;
-    {
-      std::scoped_lock lock(call.host.mutex);
-      before = call.host.frames;
+    long before = call.host.Count("OnAudioReceived");
+    call.far.SendTo(call.line->LocalRtpPort(), call.packet);
+    call.far.SendTo(call.line->LocalRtpPort(), call.packet);
+    if (!call.host.WaitForCount("OnAudioReceived", before + 1, std::chrono::seconds(10))) {
+      state.SkipWithError("no frame reached the host");
+      break;
     }
-    call.far.Send(call.line->localRtpPort, call.packet);
-    call.far.Send(call.line->localRtpPort, call.packet);
-    std::unique_lock lock(call.host.mutex);
-    call.host.arrived.wait(lock, [&] { return call.host.frames > before; });
-    lock.unlock();
     call.line->ReleaseFrame();
   }
   // Receiving, decoding and delivering allocate nothing.
@@ -162,8 +114,8 @@ void OneLineG711CpuPerSecond(benchmark::State& state) {
     auto due = std::chrono::steady_clock::now();
     for (int index = 0; index < kFrames; ++index) {
       call.line->Media()->SendAudio(*call.line, frame.data(), frame.size(), false);
-      call.far.Send(call.line->localRtpPort, call.packet);
-      call.far.Send(call.line->localRtpPort, call.packet);
+      call.far.SendTo(call.line->LocalRtpPort(), call.packet);
+      call.far.SendTo(call.line->LocalRtpPort(), call.packet);
       call.line->ReleaseFrame();
       call.far.Drain();
       due += std::chrono::milliseconds(40);

@@ -17,12 +17,8 @@
 #   "2000 4000 8000 12000 16000 24000 32000"), STEP_SECONDS (default 3),
 #   FLOOD_SECONDS (default 3), FLOOD_RUNS (default 3), IN_FLIGHT (default 32).
 
-BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-set -- "${1:-$BENCH_DIR/../build/bin}"
-export INTEROP_PASS_LINE=0
-# shellcheck source=tests/interop/lib.sh
-source "$BENCH_DIR/../tests/interop/lib.sh"
-interop_init "$@"
+# shellcheck source=bench/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "$@"
 interop_require sipp kamailio cc pgrep
 
 RATE=${RATE:-5000}
@@ -32,7 +28,6 @@ STEP_SECONDS=${STEP_SECONDS:-3}
 FLOOD_SECONDS=${FLOOD_SECONDS:-3}
 FLOOD_RUNS=${FLOOD_RUNS:-3}
 IN_FLIGHT=${IN_FLIGHT:-32}
-CLOCK_TICKS=$(getconf CLK_TCK)
 
 cc -O2 -Wall -Wextra -o "$WORK_DIR/options_flood" "$BENCH_DIR/options_flood.c" ||
   interop_fail "options_flood.c does not compile"
@@ -56,20 +51,6 @@ EOF
   sleep 0.5  # the worker processes start after the socket is bound
 }
 
-# server_pids MAIN_PID: the server's main process and its children.
-server_pids() { echo "$1"; pgrep -P "$1" || true; }
-
-# cpu_ticks PID...: utime + stime of the processes, in clock ticks.
-cpu_ticks() {
-  local pid total=0 stat fields
-  for pid in "$@"; do
-    stat=$(cat "/proc/$pid/stat" 2>/dev/null) || continue
-    read -r -a fields <<<"${stat##*) }"
-    total=$((total + fields[11] + fields[12]))
-  done
-  echo "$total"
-}
-
 # --- load generators ---------------------------------------------------------
 
 # sipp_run NAME PORT RATE CALLS: one SIPp run; prints "successful failed seconds".
@@ -88,24 +69,18 @@ sipp_run() {
   echo "$successful $failed $(awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.3f", b - a }')"
 }
 
-# sipp_count FILE LABEL: the cumulative count of the last SIPp screen line LABEL.
-sipp_count() {
-  awk -F'|' -v label="$2" 'index($1, label) { value = $3 } END { gsub(/ /, "", value); print value + 0 }' "$1"
-}
-
 # --- measurements --------------------------------------------------------------
 
 declare -A RESULT
 
 measure() {
   local server=$1 port=$2 main_pid=$3
-  local pids successful failed seconds before after
+  local successful failed seconds before after
 
   # CPU per answer at a fixed rate.
-  mapfile -t pids < <(server_pids "$main_pid")
-  before=$(cpu_ticks "${pids[@]}")
+  before=$(server_ticks "$main_pid")
   read -r successful failed seconds < <(sipp_run "$server-fixed" "$port" "$RATE" $((RATE * FIXED_SECONDS)))
-  after=$(cpu_ticks "${pids[@]}")
+  after=$(server_ticks "$main_pid")
   ((successful > 0)) || interop_fail "$server answered nothing at $RATE/s (see $WORK_DIR/$server-fixed.*)"
   RESULT[$server.cpu_us]=$(awk -v t=$((after - before)) -v hz="$CLOCK_TICKS" -v n="$successful" \
     'BEGIN { printf "%.1f", t / hz * 1e6 / n }')

@@ -24,11 +24,8 @@
 #   default 5000), RUNS (per size, default 3), RATE (target rate, default
 #   20000/s), IN_FLIGHT (default 16), POOL (distinct users, default 10).
 
-BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-set -- "${1:-$BENCH_DIR/../build/bin}"
-INTEROP_PASS_LINE=0
-source "$BENCH_DIR/../tests/interop/lib.sh"
-interop_init "$@"
+# shellcheck source=bench/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "$@"
 interop_require sipp kamailio pgrep
 
 SIZES=${SIZES:-"10 100 1000"}
@@ -37,16 +34,7 @@ RUNS=${RUNS:-3}
 RATE=${RATE:-20000}
 IN_FLIGHT=${IN_FLIGHT:-16}
 POOL=${POOL:-10}
-CLOCK_TICKS=$(getconf CLK_TCK)
 BUDGET=${BUDGET:-600}
-
-# cpu_ticks PID: utime + stime of the process (all its threads), in ticks.
-cpu_ticks() {
-  local stat fields
-  stat=$(cat "/proc/$1/stat") || interop_fail "process $1 is gone"
-  read -r -a fields <<<"${stat##*) }"
-  echo $((fields[11] + fields[12]))
-}
 
 # prefill FILE COUNT: COUNT registrations of other users, made now and
 # valid for an hour, so no rewrite during the run drops them.
@@ -94,16 +82,6 @@ EOF
   sleep 0.5  # the worker processes start after the socket is bound
 }
 
-# server_ticks: CPU ticks of the server, every process of it (kamailio
-# forks its workers).
-server_ticks() {
-  local total=0 pid
-  for pid in $SERVER_PID $(pgrep -P "$SERVER_PID" || true); do
-    total=$((total + $(cpu_ticks "$pid")))
-  done
-  echo "$total"
-}
-
 # kamailio_prefill COUNT: COUNT other users registered with kamailio.
 kamailio_prefill() {
   local count=$1 prefill_port= file=$WORK_DIR/others-$1.csv
@@ -115,11 +93,6 @@ kamailio_prefill() {
     interop_fail "kamailio did not take $count prefill registrations"
 }
 
-# sipp_count FILE LABEL: the cumulative count of SIPp's last screen line LABEL.
-sipp_count() {
-  awk -F'|' -v label="$2" 'index($1, label) { value = $3 } END { gsub(/ /, "", value); print value + 0 }' "$1"
-}
-
 # run_once SIZE: one SIPp run against a list freshly filled with SIZE lines
 # (kamailio's table is filled once per size); prints "achieved-rate
 # answered lost cpu-us-per-register".
@@ -129,14 +102,14 @@ run_once() {
   [[ -z $REG_LIST ]] || prefill "$REG_LIST" "$size"
   interop_pick_udp_port local_port
   out=$WORK_DIR/size-$size-$local_port
-  cpu_before=$(server_ticks)
+  cpu_before=$(server_ticks "$SERVER_PID")
   started=$EPOCHREALTIME
   timeout $((BUDGET - SECONDS + 5)) sipp -sf "$BENCH_DIR/register_load.xml" -inf "$users" \
     -i 127.0.0.1 -p "$local_port" -r "$RATE" -l "$IN_FLIGHT" -m "$CALLS" \
     -nr -nd -nostdin -timeout "$((BUDGET - SECONDS))s" \
     -trace_err -error_file "$out.errors.log" "127.0.0.1:$SERVER_PORT" >"$out.stdout.log" 2>&1 || true
   ended=$EPOCHREALTIME
-  cpu_after=$(server_ticks)
+  cpu_after=$(server_ticks "$SERVER_PID")
   kill -0 "$SERVER_PID" 2>/dev/null || interop_fail "the server died during list size $size"
 
   answered=$(sipp_count "$out.stdout.log" "Successful call")

@@ -31,9 +31,9 @@ std::string ContentLines(std::string_view body) {
 }  // namespace
 
 CallLine::CallLine(CallContext& context, CallParameters parameters)
-    : callMode(parameters.callMode),
-      extraArgument(std::move(parameters.extraArgument)),
+    : extraArgument(std::move(parameters.extraArgument)),
       enabledPayloadTypes(parameters.enabledPayloadTypes),
+      callMode_(parameters.callMode),
       context_(context),
       lineIndex_(parameters.lineIndex),
       incoming_(parameters.connection == nullptr),
@@ -72,12 +72,12 @@ long CallLine::SendRequest(SipKind method, RequestScope scope, std::string_view 
       namesExchanged_ = true;
     }
     if (method == kInvite) {
-      inviteCseq_ = cseq;  // its answers are ours from now on
+      inviteCseq_ = cseq_;  // its answers are ours from now on
       inviteToLine_ = dialog_.toLine;
     }
     // An ACK carries its INVITE's number, and so does a CANCEL.
     bool ofTheInvite = (method == kAck || method == kCancel) && inviteCseq_ != 0;
-    uint32_t number = ofTheInvite ? static_cast<uint32_t>(inviteCseq_.load()) : cseq.load();
+    uint32_t number = ofTheInvite ? static_cast<uint32_t>(inviteCseq_.load()) : cseq_.load();
     // The INVITE's transaction keeps one branch (CANCEL and the ACK of a
     // failure repeat it); every other request is a transaction of its own,
     // its branch told by number and method. All begin with our tag.
@@ -139,13 +139,13 @@ long CallLine::SendInCallResponse(SipKind status, std::string_view extraText, st
 long CallLine::SendToPeer(const std::string& text) { return context_.SendSip(text, SipPeer()); }
 
 std::string CallLine::BuildSdp() const {
-  return talvenor::BuildSdp(LocalIp(), localRtpPort, enabledPayloadTypes, context_.G729Busy());
+  return talvenor::BuildSdp(LocalIp(), localRtpPort_, enabledPayloadTypes, context_.G729Busy());
 }
 
 bool CallLine::ParseSdp(const SipMessage& message) {
   std::optional<SdpMedia> media = talvenor::ParseSdp(message, enabledPayloadTypes);
   if (!media) return false;
-  payloadType = media->payloadType;
+  payloadType_ = media->payloadType;
   std::scoped_lock lock(textMutex_);
   rtpPeer_ = media->peer;
   return true;
@@ -156,9 +156,9 @@ void CallLine::ReleaseFrame() {
   if (outstandingFrames_ > 0) --outstandingFrames_;  // extra releases must not lift the limit
 }
 
-void CallLine::DeliverFrame(const int16_t* samples) {
+void CallLine::DeliverFrame(const int16_t* samples, bool heard) {
   std::scoped_lock lock(lineLock_);
-  idleTicks = 0;
+  if (heard) idleTicks_ = 0;
   // Before the host has given its connection (it may answer from inside the
   // offer) a frame goes nowhere, and nobody would release it.
   CallHost([&](CCon& connection) {
@@ -174,8 +174,8 @@ int CallLine::OutstandingFrames() const {
 
 void CallLine::SendClosingRequestAndDisconnect() {
   CallTiming timing = CurrentCallTiming();
-  for (int pass = 0; pass < timing.repetitions && awaitingResponse && pendingRequest != kNoKind; ++pass) {
-    SendInCallRequest(pendingRequest, {}, {});
+  for (int pass = 0; pass < timing.repetitions && awaitingResponse_ && pendingRequest_ != kNoKind; ++pass) {
+    SendInCallRequest(pendingRequest_, {}, {});
     std::this_thread::sleep_for(timing.repeatPause);
   }
   Disconnect();
@@ -184,13 +184,13 @@ void CallLine::SendClosingRequestAndDisconnect() {
 
 void CallLine::PauseUnlessFinished(std::chrono::milliseconds pause) {
   std::unique_lock lock(finishMutex_);
-  finishSignal_.wait_for(lock, pause, [this] { return finished.load(); });
+  finishSignal_.wait_for(lock, pause, [this] { return finished_.load(); });
 }
 
 void CallLine::FailEarly(int reason) {
   // Finished too: a HangUp that follows finds nothing left to end.
-  if (finished.exchange(true)) return;
-  endReason = reason;
+  if (finished_.exchange(true)) return;
+  endReason_ = reason;
   Disconnect();
 }
 
@@ -199,12 +199,12 @@ void CallLine::RepeatFinalResponse(SipKind status, std::string_view extraText, s
     // Until the ACK, or until the call has ended (a CANCEL got its 487): two
     // final answers to one INVITE would contradict each other.
     RepeatUntilAcknowledged([&] { SendInCallResponse(status, extraText, body); },
-                            [this] { return !awaitingResponse || finished; });
+                            [this] { return !awaitingResponse_ || finished_; });
     return;
   }
   CallTiming timing = CurrentCallTiming();
   // A 480 is sent after the call ended here, and goes on until the ACK.
-  for (int pass = 0; pass < timing.repetitions && awaitingResponse; ++pass) {
+  for (int pass = 0; pass < timing.repetitions && awaitingResponse_; ++pass) {
     SendInCallResponse(status, extraText, body);
     std::this_thread::sleep_for(timing.repeatPause);
   }
@@ -250,7 +250,7 @@ void CallLine::TellEnd() {
     connection = connection_;
     endHeard_ = connection != nullptr;
   }
-  if (connection != nullptr) connection->OnDisconnected(endReason);
+  if (connection != nullptr) connection->OnDisconnected(endReason_);
 }
 
 void CallLine::SetConnection(CCon* connection) {
@@ -296,8 +296,11 @@ void CallLine::ShowCallInfo(std::string text) {
 }
 
 void CallLine::AttachMedia(std::shared_ptr<MediaHandle> media) {
-  std::scoped_lock lock(textMutex_);
-  media_ = std::move(media);
+  {
+    std::scoped_lock lock(textMutex_);
+    media_ = std::move(media);
+  }
+  mediaOpen_ = true;
 }
 
 std::shared_ptr<MediaHandle> CallLine::Media() const {

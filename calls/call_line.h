@@ -128,23 +128,24 @@ public:
   std::unique_lock<std::recursive_mutex> LockFrames() override { return std::unique_lock(lineLock_); }
   // Under the frame lock: whether the host holds 7 frames or more.
   bool HostHoldsTooManyFrames() const override { return outstandingFrames_ >= kFrameLimit; }
-  // Under the frame lock: hands one frame of 320 samples to the host.
-  void DeliverFrame(const int16_t* samples) override;
+  // Under the frame lock: hands one frame of 320 samples to the host; a
+  // frame with audio the far end sent counts as a sign of life.
+  void DeliverFrame(const int16_t* samples, bool heard) override;
   // After the media ended: repeats the pending CANCEL or BYE while no
   // answer came, then tells the host. Runs on the line's media thread.
   void SendClosingRequestAndDisconnect();
 
   // What the line's RTP asks and tells (calls/call_media.cpp).
-  bool MediaOpen() const override { return mediaOpen; }
+  bool MediaOpen() const override { return mediaOpen_; }
   bool Hearing() const override;
-  bool AwaitingFirstPacket() const override { return firstPacketPending; }
+  bool AwaitingFirstPacket() const override { return firstPacketPending_; }
   void TakeFirstPacket(int payloadType, const Ipv4Endpoint& source) override;
   void SetLocalMedia(uint16_t port, std::string localIp) override;
   bool PayloadTypeEnabled(int type) const override;
-  int PayloadType() const override { return payloadType; }
+  int PayloadType() const override { return payloadType_; }
   void UsePayloadType(int type) override;
   void MediaFlows() override;
-  bool Held() const override { return held; }
+  bool Held() const override { return held_; }
   void AudioTaken() override;
   void MediaEnded() override { SendClosingRequestAndDisconnect(); }
   // A call that failed before it began (its mode, its target, its media):
@@ -177,8 +178,14 @@ public:
   // with nothing stored, when it offers nothing usable.
   bool ParseSdp(const SipMessage& message);
 
-  // The media once opened; null before.
+  // The media once opened; null before. Attached, it is open: its receive
+  // thread runs until Finish wakes it.
   void AttachMedia(std::shared_ptr<MediaHandle> media);
+  // Its receive thread could not start: the media counts as closed.
+  void MediaNotStarted() { mediaOpen_ = false; }
+  // True once when the call finished while its media opened: the caller
+  // closes it, since Finish found none to close.
+  bool TakeMediaLeftOpen() { return finished_ && mediaOpen_.exchange(false); }
   std::shared_ptr<MediaHandle> Media() const;
   CallContext& Context() const { return context_; }
   std::string PeerHostName() const;
@@ -206,21 +213,25 @@ public:
   void SetConnection(CCon* connection);
   int OutstandingFrames() const;
 
-  // Single words shared with the call's threads.
-  std::atomic<bool> finished{false};
-  std::atomic<bool> awaitingResponse{true};
-  std::atomic<bool> mediaOpen{false};
-  std::atomic<bool> firstPacketPending{true};
-  std::atomic<unsigned> idleTicks{0};
-  std::atomic<CallState> state{CallState::Setup};
-  std::atomic<SipKind> pendingRequest{kNoKind};  // CANCEL or BYE, sent when the media ends
-  std::atomic<int> endReason{kEndFailed};
-  std::atomic<int> callMode;
-  std::atomic<uint8_t> payloadType{0};
-  std::atomic<uint16_t> cseq{1};
-  std::atomic<uint16_t> localRtpPort{0};
-  std::atomic<bool> answered{false};  // an incoming call's final response is under way
-  std::atomic<bool> held{false};  // the far end holds the call: no audio goes out
+  // The flags the call flows, the media and the host's slots look at.
+  bool Finished() const { return finished_; }
+  CallState State() const { return state_; }
+  void SetState(CallState value) { state_ = value; }
+  // kEndNormal once answered; otherwise the reason the call will end with.
+  int EndReason() const { return endReason_; }
+  void SetEndReason(int reason) { endReason_ = reason; }
+  // -1 while an incoming INVITE is being taken, 0 after; the host's mode for an outgoing call.
+  int CallMode() const { return callMode_; }
+  void SetCallMode(int mode) { callMode_ = mode; }
+  // Our INVITE, CANCEL or BYE has had no final answer yet.
+  bool AwaitingResponse() const { return awaitingResponse_; }
+  void SetAwaitingResponse(bool awaiting) { awaitingResponse_ = awaiting; }
+  // An incoming call's final response: true for the one caller that may send it.
+  bool ClaimAnswer() { return !answered_.exchange(true); }
+  // CANCEL or BYE, sent when the media ends; its answers belong to the line.
+  SipKind PendingRequest() const { return pendingRequest_; }
+  void SetPendingRequest(SipKind request) { pendingRequest_ = request; }
+  uint16_t LocalRtpPort() const { return localRtpPort_; }
 
   // Outgoing: the host's user id and display name; incoming: the caller text
   // and the caller's display name.
@@ -262,6 +273,22 @@ private:
   bool OwnsRequest(const SipMessage& request) const;
   bool OwnsResponse(const SipMessage& response) const;
   long SendToPeer(const std::string& text);
+
+  // Single words shared with the call's threads.
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> awaitingResponse_{true};
+  std::atomic<bool> mediaOpen_{false};
+  std::atomic<bool> firstPacketPending_{true};
+  std::atomic<unsigned> idleTicks_{0};
+  std::atomic<CallState> state_{CallState::Setup};
+  std::atomic<SipKind> pendingRequest_{kNoKind};  // CANCEL or BYE, sent when the media ends
+  std::atomic<int> endReason_{kEndFailed};
+  std::atomic<int> callMode_;
+  std::atomic<uint8_t> payloadType_{0};
+  std::atomic<uint16_t> cseq_{1};
+  std::atomic<uint16_t> localRtpPort_{0};
+  std::atomic<bool> answered_{false};  // an incoming call's final response is under way
+  std::atomic<bool> held_{false};  // the far end holds the call: no audio goes out
 
   CallContext& context_;
   const int lineIndex_;

@@ -11,22 +11,20 @@ bool OpenCallMedia(const std::shared_ptr<CallLine>& line, MediaSettings settings
   std::shared_ptr<LineMedia> media = LineMedia::Open(*line, std::move(settings));
   if (!media) return false;
   line->AttachMedia(media);
-  line->mediaOpen = true;
   if (!StartLineThread(line, [media](CallLine& self) { media->ReceiveLoop(self); })) {
-    line->mediaOpen = false;
+    line->MediaNotStarted();
     return false;
   }
-  // Ended meanwhile (the host hung up while the media opened): Finish found
-  // no media to close, so it is closed here.
-  if (line->finished && line->mediaOpen.exchange(false)) media->Wake();
+  // Ended meanwhile (the host hung up while the media opened).
+  if (line->TakeMediaLeftOpen()) media->Wake();
   return true;
 }
 
-bool CallLine::Hearing() const { return endReason == kEndNormal && !finished; }
+bool CallLine::Hearing() const { return endReason_ == kEndNormal && !finished_; }
 
 void CallLine::TakeFirstPacket(int type, const Ipv4Endpoint& source) {
   SetRtpPeer(source);
-  firstPacketPending = false;
+  firstPacketPending_ = false;
   std::string info = RtpInfoText(type, source);
   bool elsewhere = source.address != SipPeer().address;
   if (!elsewhere) {
@@ -38,7 +36,7 @@ void CallLine::TakeFirstPacket(int type, const Ipv4Endpoint& source) {
 }
 
 void CallLine::SetLocalMedia(uint16_t port, std::string localIp) {
-  localRtpPort = port;
+  localRtpPort_ = port;
   SetLocalIp(std::move(localIp));
 }
 
@@ -47,12 +45,12 @@ bool CallLine::PayloadTypeEnabled(int type) const {
 }
 
 void CallLine::UsePayloadType(int type) {
-  payloadType = static_cast<uint8_t>(type);
+  payloadType_ = static_cast<uint8_t>(type);
   if (type == kPayloadG729) context_.SetG729Busy(true);
 }
 
 void CallLine::MediaFlows() {
-  if (state.exchange(CallState::Connected) == CallState::Connected) return;
+  if (state_.exchange(CallState::Connected) == CallState::Connected) return;
   CallHost([](CCon& connection) { connection.OnConnected(0, 0); });
 }
 

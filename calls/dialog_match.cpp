@@ -41,8 +41,8 @@ bool CallLine::OwnsResponse(const SipMessage& response) const {
   if (method == KindText(kInvite) || method.empty()) {
     return !incoming_ && inviteCseq_ != 0 && (number == inviteCseq_ || (method.empty() && number == 0));
   }
-  SipKind pending = pendingRequest;
-  return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(cseq.load());
+  SipKind pending = pendingRequest_;
+  return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(cseq_.load());
 }
 
 void CallLine::SetInviteTransaction(std::string_view farTag, std::string_view branch, int32_t cseqNumber) {
@@ -58,7 +58,7 @@ void CallLine::AdoptFarEnd(const SipMessage& response) {
   std::string_view to = response.FindLine(kToHeader);
   // Once connected, the far end is the one whose 2xx came first: a later
   // answer of another fork must not take the dialog over.
-  if (to.empty() || state == CallState::Connected) return;
+  if (to.empty() || state_ == CallState::Connected) return;
   std::scoped_lock lock(textMutex_);
   dialog_.toLine = std::string(to);
   // A tag, once there is one, is the far end's for the rest of the call.

@@ -27,18 +27,18 @@ void CallLine::HandleInDialog(const SipMessage& message) {
     // the call ends either way. Only an INVITE's final answer is
     // acknowledged: an ACK for any other would draw another refusal from a
     // peer that refuses the ACK, and so on.
-    awaitingResponse = false;
+    awaitingResponse_ = false;
     return;
   }
   // An INVITE's answer, or one whose CSeq method cannot be read.
   switch (kind) {
     case kStatus100:
-      awaitingResponse = false;
+      awaitingResponse_ = false;
       return;
     case kStatus200:
       // A 200 after we gave up a call that never connected is answered
       // with ACK and BYE; a repeated one on a connected call only with ACK.
-      if (finished && state != CallState::Connected) {
+      if (finished_ && state_ != CallState::Connected) {
         ByeAfterLateAnswer(message);
       } else {
         OnInviteAnswered(message);
@@ -53,7 +53,7 @@ void CallLine::HandleInDialog(const SipMessage& message) {
     case kStatus486:
       return EndWith(kEndBusy, &message);
     case kStatus487:
-      return EndWith(endReason, &message);
+      return EndWith(endReason_, &message);
     case kStatus481:
       return EndWith(kEndFailed, nullptr);  // no dialog there to acknowledge
     default:
@@ -61,7 +61,7 @@ void CallLine::HandleInDialog(const SipMessage& message) {
   }
   if (IsRinging(kind)) {
     AdoptFarEnd(message);
-    awaitingResponse = false;
+    awaitingResponse_ = false;
   } else if (IsFinalFailure(kind)) {
     EndWith(kEndFailed, &message);
   }
@@ -69,14 +69,14 @@ void CallLine::HandleInDialog(const SipMessage& message) {
 }
 
 void CallLine::EndWith(int reason, const SipMessage* failure) {
-  endReason = reason;
+  endReason_ = reason;
   if (failure != nullptr) AcknowledgeFailure(*failure);
   Finish();
 }
 
 void CallLine::OnInviteAnswered(const SipMessage& response) {
-  awaitingResponse = false;
-  if (state == CallState::Connected) {
+  awaitingResponse_ = false;
+  if (state_ == CallState::Connected) {
     AcknowledgeSuccess();  // a repeated 200: our ACK was lost
     return;
   }
@@ -85,13 +85,13 @@ void CallLine::OnInviteAnswered(const SipMessage& response) {
   // and Record-Route lines say where they go.
   AdoptFarEnd(response);
   AdoptRemoteTarget(response, true);
-  state = CallState::Connected;
+  state_ = CallState::Connected;
   AcknowledgeSuccess();
   if (!ParseSdp(response)) {
     HangUp();  // connected, so this is a BYE
     return;
   }
-  endReason = kEndNormal;
+  endReason_ = kEndNormal;
   CallHost([](CCon& connection) { connection.OnConnected(0, 0); });
 }
 
@@ -101,14 +101,14 @@ void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
   AdoptFarEnd(response);
   AdoptRemoteTarget(response, true);
   AcknowledgeSuccess();
-  ++cseq;
-  pendingRequest = kBye;
-  awaitingResponse = true;  // a closing sender still running repeats it
+  ++cseq_;
+  pendingRequest_ = kBye;
+  awaitingResponse_ = true;  // a closing sender still running repeats it
   SendInCallRequest(kBye, {}, {});
 }
 
 void CallLine::OnChallenge(const SipMessage& response, SipKind status) {
-  awaitingResponse = false;
+  awaitingResponse_ = false;
   AcknowledgeFailure(response);
   std::optional<GatewayCredentials> gateway;
   {
@@ -128,43 +128,43 @@ void CallLine::OnChallenge(const SipMessage& response, SipKind status) {
     std::scoped_lock lock(textMutex_);
     (proxy ? proxyAuthorizationText_ : authorizationText_) = std::move(line);
   }
-  ++cseq;
-  awaitingResponse = true;  // the outgoing-call thread sends the INVITE again, with credentials
+  ++cseq_;
+  awaitingResponse_ = true;  // the outgoing-call thread sends the INVITE again, with credentials
 }
 
 void CallLine::HangUp() {
-  if (finished) return;
-  if (state != CallState::Setup) {
-    if (!incoming_) ++cseq;
-    pendingRequest = kBye;
-    awaitingResponse = true;
+  if (finished_) return;
+  if (state_ != CallState::Setup) {
+    if (!incoming_) ++cseq_;
+    pendingRequest_ = kBye;
+    awaitingResponse_ = true;
   } else if (incoming_) {
     // Still ringing: the caller would ring on until its own timeout. It
     // gets 480, repeated until its ACK, as a rejection does.
-    if (!answered.exchange(true)) {
-      awaitingResponse = true;
+    if (!answered_.exchange(true)) {
+      awaitingResponse_ = true;
       StartLineThread(shared_from_this(), [](CallLine& line) {
         line.RepeatFinalResponse(kStatus480, {}, {});
       });
     }
-  } else if (!awaitingResponse) {
+  } else if (!awaitingResponse_) {
     // A provisional answer stopped the INVITE repetitions: CANCEL. While
     // the INVITE is still being repeated, nothing is sent.
-    pendingRequest = kCancel;
-    awaitingResponse = true;
+    pendingRequest_ = kCancel;
+    awaitingResponse_ = true;
   }
   Finish();
 }
 
 void CallLine::Finish() {
-  if (finished.exchange(true)) return;
+  if (finished_.exchange(true)) return;
   {
     std::scoped_lock lock(finishMutex_);  // a pause that just looked at the flag is waiting already
   }
   finishSignal_.notify_all();
   // With media open, its receive thread ends when woken: it closes the
   // socket, sends the pending CANCEL or BYE and then tells the host.
-  if (mediaOpen.exchange(false)) {
+  if (mediaOpen_.exchange(false)) {
     if (std::shared_ptr<MediaHandle> media = Media()) media->Wake();
     return;
   }
@@ -172,14 +172,14 @@ void CallLine::Finish() {
 }
 
 void CallLine::Tick() {
-  if (held) idleTicks = 0;  // a held call sends nothing, and that is no fault
-  if (state == CallState::Setup) {
+  if (held_) idleTicks_ = 0;  // a held call sends nothing, and that is no fault
+  if (state_ == CallState::Setup) {
     // Nobody answers or refuses: the caller gets 480 rather than a line
     // held for good, and the host hears the end as for a CANCEL.
-    if (incoming_ && !answered && ringingTicks_++ > CurrentCallTiming().ringTickLimit) HangUp();
+    if (incoming_ && !answered_ && ringingTicks_++ > CurrentCallTiming().ringTickLimit) HangUp();
     return;
   }
-  unsigned idle = idleTicks++;
+  unsigned idle = idleTicks_++;
   if (idle > CurrentCallTiming().idleTickLimit) HangUp();
 }
 

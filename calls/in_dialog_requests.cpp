@@ -46,7 +46,7 @@ void CallLine::HandleRequest(const SipMessage& request, SipKind kind) {
     case kCancel:
       // After the final answer a CANCEL changes nothing; the dispatcher
       // answered it 200 either way.
-      if (!incoming_ || answered || state != CallState::Setup) return;
+      if (!incoming_ || answered_ || state_ != CallState::Setup) return;
       SendInCallResponse(kStatus487, {}, {});
       Finish();
       return;
@@ -54,7 +54,7 @@ void CallLine::HandleRequest(const SipMessage& request, SipKind kind) {
       Finish();  // the dispatcher answered 200
       return;
     case kAck:
-      if (firstTransaction) awaitingResponse = false;
+      if (firstTransaction) awaitingResponse_ = false;
       if (number != 0 && pendingAckCseq_.compare_exchange_strong(number, 0) && offerPending_.exchange(false)) {
         TakeAnswer(request);
       }
@@ -78,7 +78,7 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
     AnswerRequest(request, kStatus420, UnsupportedLines(required));  // no extension is supported
     return std::nullopt;
   }
-  if (state == CallState::Setup) {
+  if (state_ == CallState::Setup) {
     AnswerRequest(request, kStatus491);  // the first offer is still being answered
     return std::nullopt;
   }
@@ -88,28 +88,28 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
     return BuildSdp();
   }
   std::optional<SdpOffer> offer = ReadSdpOffer(request);
-  int type = offer ? ChooseAnswerType(*offer, enabledPayloadTypes, payloadType) : -1;
+  int type = offer ? ChooseAnswerType(*offer, enabledPayloadTypes, payloadType_) : -1;
   if (type < 0) {
     AnswerRequest(request, kStatus488);  // nothing in common: the call stays as it was
     return std::nullopt;
   }
   MediaDirection direction = AnswerDirection(*offer);
-  payloadType = static_cast<uint8_t>(type);
+  payloadType_ = static_cast<uint8_t>(type);
   if (offer->peer.address != 0 && offer->peer != RtpPeer()) {
     SetRtpPeer(offer->peer);
-    firstPacketPending = true;  // the media moved: the far end's next packet sets its source again
+    firstPacketPending_ = true;  // the media moved: the far end's next packet sets its source again
   }
   bool hold = direction == MediaDirection::RecvOnly || direction == MediaDirection::Inactive;
-  if (held.exchange(hold) != hold) {
+  if (held_.exchange(hold) != hold) {
     CallHost([hold](CCon& connection) { connection.OnCallInfo(hold ? "held by the far end" : "resumed"); });
   }
-  return BuildSdpAnswer(LocalIp(), localRtpPort, type, ++sdpVersion_, direction);
+  return BuildSdpAnswer(LocalIp(), localRtpPort_, type, ++sdpVersion_, direction);
 }
 
 void CallLine::TakeAnswer(const SipMessage& ack) {
   if (std::optional<SdpOffer> answer = ReadSdpOffer(ack)) {
-    int type = ChooseAnswerType(*answer, enabledPayloadTypes, payloadType);
-    if (type >= 0) payloadType = static_cast<uint8_t>(type);
+    int type = ChooseAnswerType(*answer, enabledPayloadTypes, payloadType_);
+    if (type >= 0) payloadType_ = static_cast<uint8_t>(type);
     if (answer->peer.address != 0) SetRtpPeer(answer->peer);
   }
 }
@@ -125,7 +125,7 @@ void CallLine::HandleReinvite(const SipMessage& request) {
   // Repeated until its ACK; without one the call is ended with BYE.
   StartLineThread(shared_from_this(), [text, source, number](CallLine& line) {
     bool acknowledged = RepeatUntilAcknowledged(
-        [&] { line.Context().SendSip(text, source); }, [&] { return line.pendingAckCseq_ != number || line.finished; });
+        [&] { line.Context().SendSip(text, source); }, [&] { return line.pendingAckCseq_ != number || line.finished_; });
     if (acknowledged) return;
     std::unique_lock<std::recursive_mutex> lock;
     if (line.Context().LockLines(lock)) line.HangUp();  // else a shutdown ends it

@@ -44,7 +44,7 @@ std::string CallerText(const SipMessage& invite) {
 // The final answer, repeated until the ACK; after an accepted call's ACK, a
 // short burst of silence opens the media path through NATs and firewalls.
 void RunAnswer(CallLine& line) {
-  bool accepted = line.endReason == kEndNormal;
+  bool accepted = line.EndReason() == kEndNormal;
   std::string contact;
   std::string body;
   if (accepted) {
@@ -52,14 +52,14 @@ void RunAnswer(CallLine& line) {
     body = line.BuildSdp();
   }
   line.RepeatFinalResponse(accepted ? kStatus200 : kStatus480, contact, body);
-  if (accepted && line.awaitingResponse && !line.finished) {
+  if (accepted && line.AwaitingResponse() && !line.Finished()) {
     // No ACK came: the caller may believe the call is up. BYE ends it
     // there, and the host hears the end.
     std::unique_lock<std::recursive_mutex> lock;
     if (line.Context().LockLines(lock)) line.HangUp();  // else a shutdown ends it
     return;
   }
-  if (!accepted || line.awaitingResponse) {
+  if (!accepted || line.AwaitingResponse()) {
     line.Finish();
     // A call no host took: nobody else will free its line.
     if (line.Connection() == nullptr) line.Context().ReleaseOwnLine(line);
@@ -67,7 +67,7 @@ void RunAnswer(CallLine& line) {
   }
   std::array<int16_t, 320> silence{};
   std::shared_ptr<MediaHandle> media = line.Media();
-  for (int frame = 0; media && frame < kSilenceFrames && line.firstPacketPending && !line.finished; ++frame) {
+  for (int frame = 0; media && frame < kSilenceFrames && line.AwaitingFirstPacket() && !line.Finished(); ++frame) {
     media->SendAudio(line, silence.data(), silence.size(), true);
     std::this_thread::sleep_for(kSilencePause);
   }
@@ -76,7 +76,7 @@ void RunAnswer(CallLine& line) {
 }  // namespace
 
 bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invite, CCom* module) {
-  line->callMode = 0;
+  line->SetCallMode(0);
   DialogLines dialog;
   dialog.toLine = std::string(invite.FindLine(kToHeader));
   dialog.fromLine = std::string(invite.FindLine(kFromHeader));
@@ -120,18 +120,18 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
 }
 
 void AnswerCall(const std::shared_ptr<CallLine>& line, int reason, const MediaSettings& media) {
-  if (line->finished || !line->Incoming() || line->state != CallState::Setup || line->answered.exchange(true)) {
+  if (line->Finished() || !line->Incoming() || line->State() != CallState::Setup || !line->ClaimAnswer()) {
     return;
   }
-  line->endReason = reason;
+  line->SetEndReason(reason);
   if (reason == kEndNormal) {
     if (OpenCallMedia(line, media)) {
-      line->state = CallState::Answered;
+      line->SetState(CallState::Answered);
     } else {
-      line->endReason = kEndMediaError;
+      line->SetEndReason(kEndMediaError);
     }
   }
-  line->awaitingResponse = true;
+  line->SetAwaitingResponse(true);
   if (!StartLineThread(line, RunAnswer)) line->Finish();
 }
 

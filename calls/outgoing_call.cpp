@@ -104,7 +104,7 @@ bool HostTextsAreClean(const CallLine& line) {
 }  // namespace
 
 void RunOutgoingCall(CallLine& line) {
-  if (line.callMode != 0 || !HostTextsAreClean(line)) return line.FailEarly(kEndUnreachable);
+  if (line.CallMode() != 0 || !HostTextsAreClean(line)) return line.FailEarly(kEndUnreachable);
   std::optional<Destination> destination = FindDestination(line);
   if (!destination) return line.FailEarly(kEndUnreachable);
   if (destination->gateway) {
@@ -115,11 +115,11 @@ void RunOutgoingCall(CallLine& line) {
   Ipv4Endpoint peer = ResolvePeer(destination->hostPart);
   if (peer.address == 0) return line.FailEarly(kEndUnreachable);
   // The lookup may have taken seconds: a call ended meanwhile goes no further.
-  if (line.finished) return;
+  if (line.Finished()) return;
   line.SetSipPeer(peer);
   line.SetRtpPeer(peer);  // until the answer's SDP says where
   if (!OpenCallMedia(line.shared_from_this(), CurrentMediaSettings())) return line.FailEarly(kEndMediaError);
-  if (line.finished) return;
+  if (line.Finished()) return;
   line.ShowCallInfo(SipInfoText(peer));
   StartPeerLookup(line.shared_from_this(), peer.address);
 
@@ -140,12 +140,12 @@ void RunOutgoingCall(CallLine& line) {
   std::string contact = InviteContactLine(localIp, suffix);
 
   CallTiming timing = CurrentCallTiming();
-  for (int pass = 0; pass < timing.repetitions && !line.finished; ++pass) {
-    if (line.awaitingResponse) line.SendInCallRequest(kInvite, contact, line.BuildSdp());
+  for (int pass = 0; pass < timing.repetitions && !line.Finished(); ++pass) {
+    if (line.AwaitingResponse()) line.SendInCallRequest(kInvite, contact, line.BuildSdp());
     line.PauseUnlessFinished(timing.repeatPause);
   }
-  if (!line.finished && line.awaitingResponse) {
-    line.endReason = kEndNoResponse;
+  if (!line.Finished() && line.AwaitingResponse()) {
+    line.SetEndReason(kEndNoResponse);
     line.Finish();
   }
 }

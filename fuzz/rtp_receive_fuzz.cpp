@@ -1,8 +1,10 @@
 // The RTP receive path of an answered call: every input hands a fresh call
-// line's receiver arbitrary datagrams from a few sources. The receiver parses
-// each, keeps to the far end's first source, decodes G.711 (0, 8), GSM (3)
-// or G.729 (18, when the library named by TALVENOR_FUZZ_G729_LIBRARY loads)
-// and hands the host frames through the real call line.
+// line's receiver arbitrary datagrams from a few sources, at times of its
+// choosing. The receiver parses each, keeps to the far end's first source,
+// puts the packets in order, and on its playout clock decodes G.711 (0, 8),
+// GSM (3) or G.729 (18, when the library named by TALVENOR_FUZZ_G729_LIBRARY
+// loads), conceals what is missing and hands the host frames through the
+// real call line.
 //
 // Input: one flags byte, then up to 16 records of a selector byte, a 16-bit
 // big-endian length and that many bytes of datagram (cut at the input's end).
@@ -13,6 +15,8 @@
 //                frame / every third frame as soon as it gets it
 //   selector bit 0: sent from 127.0.0.2 instead of 127.0.0.1
 //   selector bits 1-2: sent from port 40000 to 40003
+//   selector bits 3-7: it arrives that many 5 ms steps after the one before,
+//                and the frames due by then are played
 //
 // Checked: the host gets 640-byte frames, never more than 7 unreleased,
 // OnConnected at most once, the call information as composed for RTP, and
@@ -184,19 +188,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto line = std::make_shared<CallLine>(fixture.context, parameters);
   line->SetSipPeer({NetworkAddress((flags & 32) ? kSecondLoopback : kLoopback), NetworkPort(5060)});
   line->SetRtpPeer({NetworkAddress(kLoopback), NetworkPort(kFirstSenderPort)});
-  line->endReason = kEndNormal;  // answered
+  line->SetEndReason(kEndNormal);  // answered
   fixture.host.Begin(line.get(), flags >> 6);
 
   RtpReceiver receiver(fixture.g729);
+  int64_t now = 0;  // in 8 kHz samples
   for (size_t at = 1, records = 0; records < kMostRecords && at + 3 <= size; ++records) {
     uint8_t selector = data[at];
     size_t length = std::min<size_t>(size_t{data[at + 1]} << 8 | data[at + 2], size - at - 3);
     Ipv4Endpoint source{NetworkAddress((selector & 1) ? kSecondLoopback : kLoopback),
                         NetworkPort(static_cast<uint16_t>(kFirstSenderPort + (selector >> 1 & 3)))};
-    receiver.Take(*line, std::as_bytes(std::span(data + at + 3, length)), source);
+    now += (selector >> 3) * 40;
+    receiver.Take(*line, std::as_bytes(std::span(data + at + 3, length)), source, now);
+    receiver.Play(*line, now);
     at += 3 + length;
   }
-  bool connected = line->state == CallState::Connected;
+  receiver.Play(*line, now + 8 * 250);  // what the buffer still holds plays out
+  bool connected = line->State() == CallState::Connected;
   {
     std::scoped_lock lock(fixture.context.LinesLock());
     line->Finish();

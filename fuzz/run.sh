@@ -72,6 +72,7 @@ done
 cd "$out_dir"
 # Only the C library's own allocations are left out of the leak checks.
 export LSAN_OPTIONS="suppressions=$repo/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export ASAN_OPTIONS="suppressions=$repo/tests/asan-suppressions.txt${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 failed=()
 for target in "${targets[@]}"; do
   options=(-max_total_time="$target_seconds" -timeout=60 -print_final_stats=1 -artifact_prefix="$out_dir/$target-")
@@ -97,7 +98,7 @@ for target in "${targets[@]}"; do
 done
 if (( ${#failed[@]} > 0 )); then
   echo "$0: crashes in: ${failed[*]}" >&2
-  echo "$0: reproduce in $out_dir with LSAN_OPTIONS=$LSAN_OPTIONS" \
+  echo "$0: reproduce in $out_dir with LSAN_OPTIONS=$LSAN_OPTIONS ASAN_OPTIONS=$ASAN_OPTIONS" \
     "TALVENOR_FUZZ_G729_LIBRARY=$g729_library ./<target> <reproducer>" >&2
   exit 1
 fi

@@ -110,7 +110,7 @@ class WatchedLine final : public talvenor::CallLine {
 public:
   WatchedLine() : CallLine(talvenor::TheModule(), talvenor::CallParameters{}) {
     SetInviteTransaction("1", "z9hG4bKfuzz", 1);
-    pendingRequest = talvenor::kBye;
+    SetPendingRequest(talvenor::kBye);
   }
   void HandleInDialog(const talvenor::SipMessage& message) override {
     for (size_t index = 0; index < message.LineCount(); ++index) {

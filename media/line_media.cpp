@@ -105,13 +105,17 @@ void LineMedia::SendPacket(RtpCall& call, int type, size_t length, uint32_t cloc
 void LineMedia::ReceiveLoop(RtpCall& call) {
   TryRaiseThreadPriority();
   while (call.MediaOpen()) {
-    auto received = socket_.Receive(datagram_);
+    // The wait ends in time for the next frame of the playout.
+    auto received = socket_.Receive(datagram_, receiver_.MillisecondsToNextFrame(RtpReceiver::Now()));
     using Status = UdpSocket::ReceiveStatus;
     if (received.status == Status::Woken || received.status == Status::Closed) break;
     if (received.status == Status::Failed) std::this_thread::sleep_for(kPauseAfterFailure);
+    int64_t now = RtpReceiver::Now();
     // A datagram longer than the buffer is no packet the module takes.
-    if (received.status != Status::Datagram || received.realLength > received.copied) continue;
-    receiver_.Take(call, std::as_bytes(std::span(datagram_).first(received.copied)), received.source);
+    if (received.status == Status::Datagram && received.realLength <= received.copied) {
+      receiver_.Take(call, std::as_bytes(std::span(datagram_).first(received.copied)), received.source, now);
+    }
+    receiver_.Play(call, now);
   }
   socket_.Close();
   call.MediaEnded();

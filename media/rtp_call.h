@@ -38,7 +38,10 @@ public:
   // The frames handed to the host, against the host's releases.
   virtual std::unique_lock<std::recursive_mutex> LockFrames() = 0;
   virtual bool HostHoldsTooManyFrames() const = 0;
-  virtual void DeliverFrame(const int16_t* samples) = 0;
+  // One frame of 320 samples to the host. `heard`: some of it came from
+  // the far end's packets, rather than all made up or silence; only such a
+  // frame shows that the far end is still there.
+  virtual void DeliverFrame(const int16_t* samples, bool heard) = 0;
   // One frame of the host's was taken (on the host's own thread).
   virtual void AudioTaken() = 0;
   // The receive thread ends: the call closes its dialog and tells the host.

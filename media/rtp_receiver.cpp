@@ -1,20 +1,46 @@
 #include "media/rtp_receiver.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 
 namespace talvenor {
 
+namespace {
+
+// Below this peak a frame is silence, where the playout delay may grow.
+constexpr int kQuietPeak = 64;
+// A receive thread that fell this far behind (a stalled process) starts the
+// clock again at the present rather than hand the host a backlog.
+constexpr int64_t kLargestLag = 4 * static_cast<int64_t>(RtpReceiver::kFrameSamples);
+constexpr int64_t kSamplesPerMillisecond = 8;
+
+}  // namespace
+
 RtpReceiver::RtpReceiver(std::shared_ptr<const LoadedG729Library> g729) : codecs_(std::move(g729)) {}
 
-void RtpReceiver::Take(RtpCall& call, std::span<const std::byte> datagram, const Ipv4Endpoint& source) {
+int64_t RtpReceiver::Now() {
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration_cast<std::chrono::microseconds>(since).count() / 125;
+}
+
+void RtpReceiver::Take(RtpCall& call, std::span<const std::byte> datagram, const Ipv4Endpoint& source,
+                       int64_t now) {
   std::optional<RtpPacket> packet = ParseRtp(datagram);
   if (!packet) return;
   // Nothing before the call is answered, nothing after it ended.
   if (!call.Hearing()) return;
   if (!FromFarEnd(call, packet->header.payloadType, source)) return;
-  auto lock = call.LockFrames();
-  if (call.HostHoldsTooManyFrames()) return;
-  Assemble(call, *packet);
+  int type = packet->header.payloadType;
+  if (call.PayloadTypeEnabled(type)) {
+    call.UsePayloadType(type);  // answer with the codec the far end sends
+    buffer_.Put(packet->header, packet->payload, now);
+    if (!clockRunning_) {
+      clockRunning_ = true;
+      frameDue_ = now;
+    }
+  }
+  call.MediaFlows();
 }
 
 bool RtpReceiver::FromFarEnd(RtpCall& call, int payloadType, const Ipv4Endpoint& source) {
@@ -30,32 +56,61 @@ bool RtpReceiver::FromFarEnd(RtpCall& call, int payloadType, const Ipv4Endpoint&
   return true;
 }
 
-void RtpReceiver::Assemble(RtpCall& call, const RtpPacket& packet) {
-  int type = packet.header.payloadType;
-  if (packet.header.marker) fill_ = 0;  // the marker starts the frame afresh
-  size_t decoded = 0;
-  if (call.PayloadTypeEnabled(type)) {
-    call.UsePayloadType(type);  // answer with the codec the far end sends
-    std::span payload(reinterpret_cast<const uint8_t*>(packet.payload.data()), packet.payload.size());
-    decoded = codecs_.Decode(type, payload, decoded_);
-  } else {
-    fill_ = 0;
+void RtpReceiver::Play(RtpCall& call, int64_t now) {
+  if (!clockRunning_ || !call.Hearing()) return;
+  if (now - frameDue_ > kLargestLag) frameDue_ = now;
+  while (now >= frameDue_) {
+    bool heard = Assemble(frameDue_);
+    frameDue_ += kFrameSamples;
+    auto lock = call.LockFrames();
+    // A frame the host has no room for is dropped.
+    if (call.HostHoldsTooManyFrames()) continue;
+    call.DeliverFrame(frame_.data(), heard);
   }
-  call.MediaFlows();
-  for (size_t at = 0; at < decoded;) {
-    size_t taken = std::min(decoded - at, kFrameSamples - fill_);
-    std::copy_n(decoded_.begin() + static_cast<std::ptrdiff_t>(at), taken,
-                frame_.begin() + static_cast<std::ptrdiff_t>(fill_));
-    fill_ += taken;
-    at += taken;
-    if (fill_ == kFrameSamples) {
-      fill_ = 0;
-      // A long packet fills more than one frame: the host's limit holds for
-      // each, and what it cannot take is dropped like a whole packet.
-      if (call.HostHoldsTooManyFrames()) break;
-      call.DeliverFrame(frame_.data());
+}
+
+int RtpReceiver::MillisecondsToNextFrame(int64_t now) const {
+  if (!clockRunning_) return -1;
+  int64_t wait = std::clamp<int64_t>(frameDue_ - now, 0, kLargestLag);
+  return static_cast<int>((wait + kSamplesPerMillisecond - 1) / kSamplesPerMillisecond);
+}
+
+bool RtpReceiver::Assemble(int64_t start) {
+  bool heard = false;
+  while (pendingCount_ < kFrameSamples) {
+    std::span<int16_t> room = std::span(pending_).subspan(pendingCount_);
+    JitterBuffer::Piece piece =
+        buffer_.Next(start + static_cast<int64_t>(pendingCount_), kFrameSamples - pendingCount_, quiet_);
+    size_t added = 0;
+    switch (piece.kind) {
+      case JitterBuffer::Piece::Kind::Packet: {
+        std::span payload(reinterpret_cast<const uint8_t*>(piece.payload.data()), piece.payload.size());
+        // One packet gives at most two frames, as much as the codecs decode.
+        added = codecs_.Decode(piece.payloadType, payload, room.first(std::min(room.size(), 2 * kFrameSamples)));
+        buffer_.Played(added);
+        concealment_.Heard(room.first(added));
+        heard = heard || added > 0;
+        break;
+      }
+      case JitterBuffer::Piece::Kind::Conceal:
+        added = std::min(piece.samples, room.size());
+        concealment_.Conceal(room.first(added));
+        break;
+      case JitterBuffer::Piece::Kind::Silence:
+      case JitterBuffer::Piece::Kind::Nothing:
+        added = piece.kind == JitterBuffer::Piece::Kind::Nothing ? kFrameSamples - pendingCount_
+                                                                 : std::min(piece.samples, room.size());
+        std::fill_n(room.begin(), added, int16_t{0});
+        break;
     }
+    pendingCount_ += added;
   }
+  std::copy_n(pending_.begin(), kFrameSamples, frame_.begin());
+  std::copy(pending_.begin() + kFrameSamples, pending_.begin() + static_cast<std::ptrdiff_t>(pendingCount_),
+            pending_.begin());
+  pendingCount_ -= kFrameSamples;
+  quiet_ = std::all_of(frame_.begin(), frame_.end(), [](int16_t sample) { return std::abs(sample) < kQuietPeak; });
+  return heard;
 }
 
 }  // namespace talvenor

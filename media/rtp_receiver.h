@@ -1,6 +1,7 @@
 // The receive side of a call's RTP, apart from any socket: takes each
 // datagram that reached the call's port, keeps to the far end's source,
-// decodes, and hands the call 320-sample frames while the host keeps up.
+// puts the packets back in order, and hands the call a 320-sample frame
+// every 40 ms of its playout clock, with what was lost made up for a while.
 #pragma once
 
 #include <array>
@@ -9,7 +10,9 @@
 #include <memory>
 #include <span>
 
+#include "media/jitter_buffer.h"
 #include "media/line_codecs.h"
+#include "media/loss_concealment.h"
 #include "media/rtp_call.h"
 #include "media/rtp_packet.h"
 
@@ -21,22 +24,43 @@ public:
 
   explicit RtpReceiver(std::shared_ptr<const LoadedG729Library> g729);
 
+  // The receiver's clock: 8 kHz samples since an arbitrary start.
+  static int64_t Now();
+
   // One datagram from `source`, on the media's receive thread.
-  void Take(RtpCall& call, std::span<const std::byte> datagram, const Ipv4Endpoint& source);
+  void Take(RtpCall& call, std::span<const std::byte> datagram, const Ipv4Endpoint& source) {
+    Take(call, datagram, source, Now());
+  }
+  void Take(RtpCall& call, std::span<const std::byte> datagram, const Ipv4Endpoint& source, int64_t now);
+  // Hands the call the frames due by `now`; a frame the host cannot take
+  // is dropped.
+  void Play(RtpCall& call, int64_t now);
+  // How long the receive thread may wait for a datagram before the next
+  // frame is due: -1 while no frame is (before the first packet).
+  int MillisecondsToNextFrame(int64_t now) const;
+
+  const JitterBuffer& Buffer() const { return buffer_; }
 
 private:
   // Whether a packet from `source` is the far end's, latching the source on
   // the first one.
   bool FromFarEnd(RtpCall& call, int payloadType, const Ipv4Endpoint& source);
-  // Under the frame lock.
-  void Assemble(RtpCall& call, const RtpPacket& packet);
+  // Fills frame_ for the frame that plays from `start`; whether any of it
+  // came from a packet.
+  bool Assemble(int64_t start);
 
   LineCodecs codecs_;
+  LossConcealment concealment_;
+  JitterBuffer buffer_;
   Ipv4Endpoint source_;
-  // The assembly, guarded by the call's frame lock.
-  std::array<int16_t, 2 * kFrameSamples> decoded_{};
+  bool clockRunning_ = false;
+  int64_t frameDue_ = 0;
+  bool quiet_ = true;  // the last frame played was silence
+  // Decoded audio beyond the frame being assembled (a packet longer than
+  // what the frame still needed).
+  std::array<int16_t, 2 * kLargestRtpPayload> pending_{};
+  size_t pendingCount_ = 0;
   std::array<int16_t, kFrameSamples> frame_{};
-  size_t fill_ = 0;
 };
 
 }  // namespace talvenor

@@ -73,7 +73,7 @@ void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
     size_t count = byteCount > 0 ? static_cast<uint16_t>(std::min(byteCount, 0xFFFF)) / 2 : 0;
     if (media) {
       media->SendAudio(*call, samples, count, false);
-    } else if (!call->finished) {
+    } else if (!call->Finished()) {
       // No media yet: the frame is taken all the same, for a host that paces on it.
       call->CallHost([](CCon& connection) { connection.OnAudioSent(); }, CallLine::HostThread::Host);
     }

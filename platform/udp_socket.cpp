@@ -85,7 +85,7 @@ long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destinat
   return static_cast<long>(sent);
 }
 
-UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
+UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMilliseconds) const {
   Received result;
   std::shared_lock lock(useMutex_);
   if (fd_ < 0) return result;
@@ -120,10 +120,16 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer) const {
     // Closing a socket does not wake a thread blocked on it under Linux, so the
     // wait covers the socket and an eventfd that Wake() signals.
     pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    int ready = poll(fds, 2, -1);
+    // A signal restarts the wait with the whole time again: the caller's
+    // clock, not this one, says what is due.
+    int ready = poll(fds, 2, timeoutMilliseconds < 0 ? -1 : timeoutMilliseconds);
     if (ready < 0) {
       if (errno == EINTR) continue;
       result.status = ReceiveStatus::Failed;  // ENOMEM: the caller pauses and tries again
+      return result;
+    }
+    if (ready == 0) {
+      result.status = ReceiveStatus::TimedOut;
       return result;
     }
     if (fds[1].revents != 0) {

@@ -34,17 +34,19 @@ public:
 
   // TransientError: a signal or an ICMP report, retry at once. Failed: an
   // error the socket may recover from (memory, buffers), retry after a pause.
-  // Closed: the socket was closed; nothing more will come.
-  enum class ReceiveStatus { Datagram, Woken, TransientError, Failed, Closed };
+  // Closed: the socket was closed; nothing more will come. TimedOut: no
+  // datagram within the time given.
+  enum class ReceiveStatus { Datagram, Woken, TransientError, Failed, Closed, TimedOut };
   struct Received {
     ReceiveStatus status = ReceiveStatus::Closed;
     size_t copied = 0;       // bytes placed in the buffer
     size_t realLength = 0;   // length of the datagram on the wire
     Ipv4Endpoint source;
   };
-  // Waits for one datagram or a Wake(). A datagram longer than the buffer is
-  // cut to fit, and realLength tells its true length.
-  Received Receive(std::span<char> buffer) const;
+  // Waits for one datagram or a Wake(), at most `timeoutMilliseconds` when
+  // that is not negative. A datagram longer than the buffer is cut to fit,
+  // and realLength tells its true length.
+  Received Receive(std::span<char> buffer, int timeoutMilliseconds = -1) const;
   // Wakes a thread blocked in Receive; it returns Woken from then on.
   void Wake() const;
 

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <thread>
 
@@ -26,30 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Phone final : public CCon {
-public:
-  void OnConnected(int, int) override { connected = true; }
-  void OnDisconnected(int reason) override {
-    {
-      std::scoped_lock lock(mutex);
-      reasons.push_back(reason);
-    }
-    if (releaseLine >= 0) TheModule().ReleaseLine(releaseLine, 0);
-  }
-  void OnAudioSent() override {}
-  void OnAudioReceived(const short*, int, int) override {}
-  void OnCallInfo(const CString&) override {}
-  std::vector<int> Reasons() {
-    std::scoped_lock lock(mutex);
-    return reasons;
-  }
-  std::atomic<bool> connected{false};
-  std::atomic<int> releaseLine{-1};
-  std::mutex mutex;
-  std::vector<int> reasons;
-};
-
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
+using testhelp::FirstLine;
 using testhelp::Header;
 using testhelp::Reply;
 
@@ -91,19 +66,30 @@ protected:
   std::string Sdp() const {
     return "v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio " + std::to_string(farMedia_.Port()) + " RTP/AVP 0\r\n";
   }
-  std::string Invite(const std::string& callId, const std::string& from = "\"Front Desk\" <sip:1234@127.0.0.1>") {
-    std::string body = Sdp();
-    return "INVITE sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bK" + callId +
-           "\r\nTo: <sip:5678@127.0.0.1>\r\nFrom: " + from + ";tag=1\r\nCall-ID: " + callId +
-           "\r\nCSeq: 1 INVITE\r\nContact: <sip:1234@" + Far() + ">\r\nContent-Type: application/sdp\r\n"
-           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  std::string Invite(const std::string& callId) {
+    return testhelp::Request({.method = "INVITE", .callId = callId,
+                              .extra = "Contact: <sip:1234@" + Far() + ">\r\nContent-Type: application/sdp\r\n",
+                              .uri = "sip:5678@127.0.0.1", .to = "<sip:5678@127.0.0.1>",
+                              .from = "\"Front Desk\" <sip:1234@127.0.0.1>;tag=1", .via = Far(),
+                              .branch = "z9hG4bK" + callId, .body = Sdp()});
+  }
+  // A request of the caller on the far end to 5678, in the call `callId`.
+  std::string FromCaller(const std::string& method, const std::string& callId, const std::string& to,
+                         const std::string& from, const std::string& branch, int cseq = 1) {
+    return testhelp::Request({.method = method, .callId = callId, .cseq = cseq, .uri = "sip:5678@127.0.0.1",
+                              .to = to, .from = from, .via = Far(), .branch = branch});
+  }
+  // The caller's ACK of a final answer, in the dialog of the answer `ringing`.
+  std::string Ack(const std::string& ringing, const std::string& branch) {
+    return FromCaller("ACK", Header(ringing, "Call-ID").substr(9), Header(ringing, "To").substr(4),
+                      Header(ringing, "From").substr(6), branch);
   }
 
   testhelp::MessageRecorder messages_;
   testhelp::RunningModule module_{{{std::string("GW0"), std::string("0, , , , , ")}}};
   testhelp::UdpPeer far_;
   testhelp::UdpPeer farMedia_;
-  Phone phone_;
+  testhost::RecordingConnection phone_;
 };
 
 TEST_F(CallFlowTest, AnOutgoingCallIsAnsweredAndHungUp) {
@@ -121,8 +107,7 @@ TEST_F(CallFlowTest, AnOutgoingCallIsAnsweredAndHungUp) {
   ToModule(Reply(invite, "200 OK", "Content-Type: application/sdp\r\n", Sdp()));
   std::string ack = Next();
   EXPECT_EQ(Header(ack, "CSeq"), "CSeq: 1 ACK");
-  for (int wait = 0; wait < 50 && !phone_.connected; ++wait) std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(phone_.connected);
+  EXPECT_TRUE(phone_.WaitForCount("OnConnected", 1, 1s));
   TheModule().HangUp(line);
   std::string bye = Next();
   EXPECT_EQ(Header(bye, "CSeq"), "CSeq: 2 BYE");
@@ -194,7 +179,7 @@ TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
       {"lab@" + Far(), 0, kEndUnreachable, std::string("desk\0x", 6)},
   };
   for (const auto& c : cases) {
-    Phone phone;
+    testhost::RecordingConnection phone;
     int line = TheModule().PlaceCall(&phone, c.callMode, c.target, c.userId, "", "");
     ASSERT_GE(line, 0);
     ASSERT_TRUE(WaitForLineThreads(5s));
@@ -219,7 +204,7 @@ TEST_F(CallFlowTest, AChallengedCallThroughAGatewayAnswersWithItsCredentials) {
     gateway.password = "secret";
   }
   SetCallTiming({200ms, 6, 30});  // room for the challenge between two passes
-  phone_.releaseLine = 0;  // the host releases the line from inside OnDisconnected
+  phone_.SetHook(testhost::ReleaseLineOnDisconnect(TheModule(), 0));
   ASSERT_EQ(Place("lab@" + Far()), 0);
   std::string invite = Next();
   ToModule(Reply(invite, "401 Unauthorized", "WWW-Authenticate: Digest realm=\"gw\", nonce=\"n1\"\r\n"));
@@ -259,9 +244,7 @@ TEST_F(CallFlowTest, AnIncomingCallRingsIsOfferedAndAnswered) {
   EXPECT_EQ(FirstLine(ok), "SIP/2.0 200 OK");
   EXPECT_NE(ok.find("\r\nContent-Type: application/sdp\r\n"), std::string::npos);
   EXPECT_EQ(Header(Next(), "CSeq"), "CSeq: 1 INVITE");  // repeated until the ACK
-  ToModule("ACK sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKack\r\n" +
-           Header(ringing, "To") + "\r\n" + Header(ringing, "From") + "\r\nCall-ID: in-1\r\nCSeq: 1 ACK\r\n"
-           "Content-Length: 0\r\n\r\n");
+  ToModule(Ack(ringing, "z9hG4bKack"));
   std::this_thread::sleep_for(200ms);
   far_.ReceiveAll(100ms);
   EXPECT_FALSE(far_.Receive(200ms).has_value());  // no more 200s
@@ -280,10 +263,8 @@ TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
   int line = std::stoi(Offered(0)[0]);
   auto request = [&](const std::string& method, const std::string& branch, const std::string& toTag,
                      const std::string& fromTag, int cseq) {
-    return method + " sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=" + branch +
-           "\r\nTo: <sip:5678@127.0.0.1>" + (toTag.empty() ? "" : ";tag=" + toTag) +
-           "\r\nFrom: <sip:1234@127.0.0.1>;tag=" + fromTag + "\r\nCall-ID: in-d\r\nCSeq: " + std::to_string(cseq) +
-           " " + method + "\r\nContent-Length: 0\r\n\r\n";
+    return FromCaller(method, "in-d", "<sip:5678@127.0.0.1>" + (toTag.empty() ? "" : ";tag=" + toTag),
+                      "<sip:1234@127.0.0.1>;tag=" + fromTag, branch, cseq);
   };
   const struct {
     bool answered;  // sent once the host has answered and the caller acknowledged
@@ -295,9 +276,7 @@ TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
       {false, far_, request("CANCEL", "z9hG4bKin-d", "", "2", 1), "SIP/2.0 481"},  // another caller's tag
       {false, stranger, request("BYE", "z9hG4bKs", "", "1", 2), "SIP/2.0 481"},    // no tag of ours
       // A fake answer to a call that rings here: nobody's to take, so dropped.
-      {false, stranger, "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKin-d\r\n" +
-                            Header(ringing, "To") + "\r\nFrom: <sip:1234@127.0.0.1>;tag=1\r\nCall-ID: in-d\r\n"
-                            "CSeq: 1 INVITE\r\nContent-Length: 0\r\n\r\n", ""},
+      {false, stranger, Reply(ringing, "200 OK"), ""},
       // After the final answer a CANCEL changes nothing (and gets no 487).
       {true, far_, request("CANCEL", "z9hG4bKin-d", "", "1", 1), "SIP/2.0 200 OK"},
       {true, stranger, request("BYE", "z9hG4bKs", ourTag, "2", 2), "SIP/2.0 481"},
@@ -307,7 +286,7 @@ TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(FirstLine(row.message) + " / " + Header(row.message, "To"));
-    if (row.answered && TheModule().Line(line)->state == CallState::Setup) {
+    if (row.answered && TheModule().Line(line)->State() == CallState::Setup) {
       EXPECT_TRUE(far_.ReceiveAll(100ms).empty());  // nothing reached the caller meanwhile
       TheModule().Answer(line, 0, 0, 0);
       EXPECT_EQ(FirstLine(Next()), "SIP/2.0 200 OK");  // the host could still answer
@@ -318,7 +297,7 @@ TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
     std::string answer = row.from.Receive(300ms).value_or("");
     EXPECT_EQ(answer.substr(0, row.answer.empty() ? 1 : row.answer.size()), row.answer) << answer;
     EXPECT_TRUE(far_.ReceiveAll(100ms).empty());  // no 487, no ACK, nothing else
-    EXPECT_EQ(TheModule().Line(line)->finished, &row == &rows[std::size(rows) - 1]);
+    EXPECT_EQ(TheModule().Line(line)->Finished(), &row == &rows[std::size(rows) - 1]);
   }
 
   // An outgoing call takes only answers to its own INVITE.
@@ -330,10 +309,9 @@ TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
   std::string wrongCseq = Reply(invite, "486 Busy Here");
   ToModule(wrongCseq.replace(wrongCseq.find("CSeq: 1 "), 8, "CSeq: 2 "));
   EXPECT_EQ(FirstLine(Next()), FirstLine(invite));  // no ACK: the INVITE is still repeated
-  EXPECT_FALSE(phone_.connected);
+  EXPECT_EQ(phone_.Count("OnConnected"), 0);
   ToModule(Reply(invite, "200 OK", "Content-Type: application/sdp\r\n", Sdp()));
-  for (int wait = 0; wait < 50 && !phone_.connected; ++wait) std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(phone_.connected);
+  EXPECT_TRUE(phone_.WaitForCount("OnConnected", 1, 1s));
   TheModule().HangUp(placed);
 }
 
@@ -360,17 +338,11 @@ TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   std::string refusal = Next();
   EXPECT_EQ(FirstLine(refusal), "SIP/2.0 480 Temporarily not available");
   EXPECT_EQ(FirstLine(Next()), FirstLine(refusal));
-  ToModule("ACK sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKa\r\n" +
-           Header(ringing, "To") + "\r\n" + Header(ringing, "From") +
-           "\r\nCall-ID: in-reject\r\nCSeq: 1 ACK\r\nContent-Length: 0\r\n\r\n");
+  ToModule(Ack(ringing, "z9hG4bKa"));
   ASSERT_TRUE(WaitForLineThreads(3s));
   auto connections = testhost::Connections();
   ASSERT_EQ(connections.size(), 1u);
-  std::vector<std::string> reasons;
-  for (const auto& call : connections[0]->Calls()) {
-    if (call.function == "OnDisconnected") reasons.push_back(call.arguments[0]);
-  }
-  EXPECT_EQ(reasons, std::vector<std::string>{"5"});
+  EXPECT_EQ(connections[0]->Reasons(), std::vector<int>{5});
   TheModule().ReleaseLine(line(0), 0);
   far_.ReceiveAll(100ms);
 
@@ -391,9 +363,7 @@ TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   Next();
   ringing = Next();
   EXPECT_EQ(FirstLine(Next()), "SIP/2.0 480 Temporarily not available");
-  ToModule("ACK sip:5678@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP " + Far() + ";branch=z9hG4bKr\r\n" +
-           Header(ringing, "To") + "\r\n" + Header(ringing, "From") +
-           "\r\nCall-ID: in-refused\r\nCSeq: 1 ACK\r\nContent-Length: 0\r\n\r\n");
+  ToModule(Ack(ringing, "z9hG4bKr"));
   ASSERT_TRUE(WaitForLineThreads(3s));
   EXPECT_FALSE(TheModule().Line(line(2)));
   testhost::SetRefuseIncomingCalls(false);
@@ -414,13 +384,8 @@ TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   // one), each caller gets 480, the host hears each end, and the lines are
   // free for the next caller.
   SetCallTiming({20ms, 6, 30, 1});
-  auto told = [](size_t connection) {
-    auto calls = testhost::Connections()[connection]->Calls();
-    return std::any_of(calls.begin(), calls.end(), [](const auto& call) { return call.function == "OnDisconnected"; });
-  };
   for (int call = 3; call < 7; ++call) {
-    for (int wait = 0; wait < 100 && !told(call - 1); ++wait) std::this_thread::sleep_for(50ms);
-    EXPECT_TRUE(told(call - 1));
+    EXPECT_TRUE(testhost::Connections()[call - 1]->WaitForCount("OnDisconnected", 1, 5s));
     TheModule().ReleaseLine(line(call), 0);
   }
   ASSERT_TRUE(WaitForLineThreads(3s));

@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <functional>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -17,55 +15,20 @@
 #include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "sip/sip_message.h"
+#include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
+#include "tests/support/test_host.h"
 
 namespace talvenor {
 namespace {
 
 using namespace std::chrono_literals;
 
-// The host's side of one call: what it heard, and optionally the release of
-// its line from inside OnDisconnected, as a host may do.
-class Connection final : public CCon {
-public:
-  void OnConnected(int, int) override { connected = true; }
-  void OnDisconnected(int reason) override {
-    {
-      std::scoped_lock lock(mutex);
-      reasons.push_back(reason);
-    }
-    if (releaseOnDisconnect) TheModule().ReleaseLine(releaseOnDisconnect->load(), 0);
-  }
-  void OnAudioSent() override { ++framesTaken; }
-  void OnAudioReceived(const short*, int, int) override {}
-  void OnCallInfo(const CString& text) override {
-    if (duringInfo) duringInfo();
-    std::scoped_lock lock(mutex);
-    info = text;
-    ++infoCount;
-    afterEnd = afterEnd || !reasons.empty();
-  }
-  std::vector<int> Reasons() {
-    std::scoped_lock lock(mutex);
-    return reasons;
-  }
+using testhelp::FirstLine;
+using testhelp::Header;
+using testhost::RecordingConnection;
 
-  std::atomic<bool> connected{false};
-  std::atomic<int> framesTaken{0};
-  std::optional<std::atomic<int>> releaseOnDisconnect;
-  std::function<void()> duringInfo;  // runs inside OnCallInfo, as a slow host's code would
-  std::mutex mutex;
-  std::vector<int> reasons;
-  std::string info;
-  int infoCount = 0;
-  bool afterEnd = false;  // a connection text came after OnDisconnected
-};
-
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
-std::string HeaderLine(const std::string& text, const std::string& name) {
-  size_t start = text.find("\r\n" + name + ": ");
-  return start == std::string::npos ? "" : text.substr(start + 2, text.find('\r', start + 2) - start - 2);
-}
+constexpr const char* kCallId = "call-8000@127.0.0.1";
 
 class CallLineTest : public ::testing::Test {
 protected:
@@ -81,7 +44,7 @@ protected:
   }
 
   // A line as the outgoing call sets it up: INVITE sent to the far end.
-  std::shared_ptr<CallLine> Outgoing(Connection& connection, bool incoming = false) {
+  std::shared_ptr<CallLine> Outgoing(RecordingConnection& connection, bool incoming = false) {
     std::shared_ptr<CallLine> line = TheModule().CreateLine([&](int index) {
       CallParameters parameters;
       parameters.lineIndex = index;
@@ -98,7 +61,7 @@ protected:
     dialog.viaLine = "Via: SIP/2.0/UDP 127.0.0.1:5099;branch=z9hG4bK-caller";
     dialog.toLine = "To: <sip:lab@127.0.0.1>";
     dialog.fromLine = "From: \"Desk\" <sip:desk@127.0.0.1>;tag=7781";
-    dialog.callIdLine = "Call-ID: call-8000@127.0.0.1";
+    dialog.callIdLine = std::string("Call-ID: ") + kCallId;
     dialog.cseqLine = "CSeq: 1 INVITE";
     line->SetDialog(dialog);
     return line;
@@ -108,17 +71,10 @@ protected:
     std::scoped_lock lock(TheModule().ModuleLock());
     line.HandleInDialog(message);
   }
+  static std::string Request(const std::string& method) { return testhelp::Request(method, kCallId); }
   static std::string Response(const std::string& status, const std::string& method = "INVITE",
                               const std::string& extra = {}, const std::string& body = {}) {
-    return "SIP/2.0 " + status + "\r\nVia: SIP/2.0/UDP 127.0.0.1;branch=z9hG4bK1\r\n"
-           "To: <sip:lab@127.0.0.1>;tag=far\r\nFrom: <sip:desk@127.0.0.1>;tag=7781\r\n"
-           "Call-ID: call-8000@127.0.0.1\r\nCSeq: 1 " + method + "\r\n" + extra +
-           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-  }
-  static std::string Request(const std::string& method) {
-    return method + " sip:lab@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1;branch=z9hG4bK2\r\n"
-           "To: <sip:lab@127.0.0.1>\r\nFrom: <sip:desk@127.0.0.1>;tag=7781\r\n"
-           "Call-ID: call-8000@127.0.0.1\r\nCSeq: 1 " + method + "\r\nContent-Length: 0\r\n\r\n";
+    return testhelp::Reply(Request(method), status, extra, body);
   }
   std::vector<std::string> Sent() { return farEnd_.ReceiveAll(150ms); }
 
@@ -163,7 +119,7 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(FirstLine(row.message));
-    Connection connection;
+    RecordingConnection connection;
     std::shared_ptr<CallLine> line = Outgoing(connection);
     ASSERT_TRUE(line);
     if (row.viaGateway) line->SetGateway(GatewayCredentials{"alice", "secret"});
@@ -171,30 +127,30 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
     std::vector<std::string> sent = Sent();
     EXPECT_EQ(sent.empty() ? "" : FirstLine(sent[0]).substr(0, row.sent.size()), row.sent);
     EXPECT_EQ(connection.Reasons(), row.disconnect ? std::vector<int>{*row.disconnect} : std::vector<int>{});
-    EXPECT_EQ(line->awaitingResponse, row.awaiting);
+    EXPECT_EQ(line->AwaitingResponse(), row.awaiting);
     // The ACK of a failure copies the failure's To, the far end's tag with it.
     if (row.sent == "ACK sip:") {
-      EXPECT_EQ(HeaderLine(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+      EXPECT_EQ(Header(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
     }
     TheModule().ReleaseLine(line->LineIndex(), 0);
   }
 }
 
 TEST_F(CallLineTest, AnswersUpdateTheDialog) {
-  Connection connection;
+  RecordingConnection connection;
   std::shared_ptr<CallLine> line = Outgoing(connection);
   Deliver(*line, Response("180 Ringing"));
   EXPECT_EQ(line->Dialog().toLine, "To: <sip:lab@127.0.0.1>;tag=far");
   Deliver(*line, Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.9\r\nm=audio 9000 RTP/AVP 97 8\r\n"));
-  EXPECT_TRUE(connection.connected);
-  EXPECT_EQ(line->state, CallState::Connected);
-  EXPECT_EQ(line->endReason, kEndNormal);
-  EXPECT_EQ(line->payloadType, 8);  // the far end's order among the enabled types
+  EXPECT_EQ(connection.Count("OnConnected"), 1);
+  EXPECT_EQ(line->State(), CallState::Connected);
+  EXPECT_EQ(line->EndReason(), kEndNormal);
+  EXPECT_EQ(line->PayloadType(), 8);  // the far end's order among the enabled types
   EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
   std::vector<std::string> sent = Sent();
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: 1 ACK");
-  EXPECT_EQ(HeaderLine(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+  EXPECT_EQ(Header(sent[0], "CSeq"), "CSeq: 1 ACK");
+  EXPECT_EQ(Header(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
   std::string otherFork = Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.8\r\nm=audio 9000 RTP/AVP 8\r\n");
   Deliver(*line, otherFork.replace(otherFork.find("tag=far"), 7, "tag=fork"));
   EXPECT_EQ(line->Dialog().toLine, "To: <sip:lab@127.0.0.1>;tag=far");  // the first 2xx's fork keeps the call
@@ -202,7 +158,7 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   Sent();
 
   // A response with a body: Content-Type before Content-Length, no User-Agent.
-  line->localRtpPort = 8002;
+  line->SetLocalMedia(8002, line->LocalIp());
   line->SendInCallResponse(kStatus200, "Contact: <sip:127.0.0.1>", line->BuildSdp());
   sent = Sent();
   ASSERT_EQ(sent.size(), 1u);
@@ -211,18 +167,17 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   EXPECT_EQ(sent[0].substr(sent[0].find("\r\nCSeq:")),
             "\r\nCSeq: 1 INVITE\r\nContact: <sip:127.0.0.1>\r\nContent-Type: application/sdp\r\nContent-Length: " +
                 std::to_string(body.size()) + "\r\n\r\n" + body);
-  line->ShowCallInfo(WithPeerName(RtpInfoText(line->payloadType, line->RtpPeer()), "far.example"));
-  EXPECT_EQ(connection.info, "RTP\\PCMA 10.0.0.9:9000 (far.example)");
+  line->ShowCallInfo(WithPeerName(RtpInfoText(line->PayloadType(), line->RtpPeer()), "far.example"));
+  EXPECT_EQ(connection.LastInfo(), "RTP\\PCMA 10.0.0.9:9000 (far.example)");
   EXPECT_EQ(RtpInfoText(96, line->RtpPeer()).substr(0, 8), "RTP\\ERR ");
   EXPECT_EQ(SipInfoText(line->SipPeer()), "SIP 127.0.0.1:" + std::to_string(farEnd_.Port()));
 
   // With credentials from a gateway: the challenge is answered, CSeq counts up.
-  Connection second;
+  RecordingConnection second;
   std::shared_ptr<CallLine> challenged = Outgoing(second);
   challenged->SetGateway(GatewayCredentials{"alice", "secret"});
   Deliver(*challenged, Response("407 Proxy Authentication Required", "INVITE",
                                 "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\"\r\n"));
-  EXPECT_EQ(challenged->cseq, 2);
   EXPECT_EQ(challenged->ProxyAuthorizationText().find("\r\nProxy-Authorization: Digest username=\"alice\""), 0u);
   challenged->SendInCallRequest(kInvite, "Contact: <sip:127.0.0.1>", "");
   sent = Sent();
@@ -249,11 +204,11 @@ TEST_F(CallLineTest, HangingUpSendsWhatTheStateAllows) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Connection connection;
+    RecordingConnection connection;
     std::shared_ptr<CallLine> line = Outgoing(connection, c.incoming);
-    line->state = c.state;
-    line->awaitingResponse = c.awaiting;
-    line->mediaOpen = true;  // the media's thread sends the request when it ends
+    line->SetState(c.state);
+    line->SetAwaitingResponse(c.awaiting);
+    line->AttachMedia(nullptr);  // open: the media's thread sends the request when it ends
     {
       std::scoped_lock lock(TheModule().ModuleLock());
       line->HangUp();
@@ -265,23 +220,23 @@ TEST_F(CallLineTest, HangingUpSendsWhatTheStateAllows) {
     EXPECT_EQ(connection.Reasons().size(), 1u);
     if (sent.empty()) continue;
     EXPECT_EQ(FirstLine(sent[0]), c.request + " sip:lab@127.0.0.1:" + std::to_string(farEnd_.Port()) + " SIP/2.0");
-    EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: " + std::to_string(c.cseq) + " " + c.request);
+    EXPECT_EQ(Header(sent[0], "CSeq"), "CSeq: " + std::to_string(c.cseq) + " " + c.request);
     if (c.incoming) {
       // The caller's From is the To of our BYE, and our Via is our own.
-      EXPECT_EQ(HeaderLine(sent[0], "From"), "From: <sip:lab@127.0.0.1>");
-      EXPECT_EQ(HeaderLine(sent[0], "To"), "To: \"Desk\" <sip:desk@127.0.0.1>;tag=7781");
-      EXPECT_EQ(HeaderLine(sent[5], "To"), HeaderLine(sent[0], "To"));  // exchanged once
-      EXPECT_EQ(HeaderLine(sent[0], "Via").find("Via: SIP/2.0/UDP 127.0.0.1:" + std::to_string(module_.SipPort()) +
+      EXPECT_EQ(Header(sent[0], "From"), "From: <sip:lab@127.0.0.1>");
+      EXPECT_EQ(Header(sent[0], "To"), "To: \"Desk\" <sip:desk@127.0.0.1>;tag=7781");
+      EXPECT_EQ(Header(sent[5], "To"), Header(sent[0], "To"));  // exchanged once
+      EXPECT_EQ(Header(sent[0], "Via").find("Via: SIP/2.0/UDP 127.0.0.1:" + std::to_string(module_.SipPort()) +
                                                 ";branch=z9hG4bK"),
                 0u);
-      EXPECT_EQ(HeaderLine(sent[0], "Via"), HeaderLine(sent[1], "Via"));  // a repeat keeps its branch
+      EXPECT_EQ(Header(sent[0], "Via"), Header(sent[1], "Via"));  // a repeat keeps its branch
     }
     TheModule().ReleaseLine(line->LineIndex(), 0);
   }
 }
 
 TEST_F(CallLineTest, AnAnswerAfterTheCallEndedHereIsAcknowledgedAndEnded) {
-  Connection connection;
+  RecordingConnection connection;
   std::shared_ptr<CallLine> line = Outgoing(connection);
   Deliver(*line, Response("180 Ringing"));
   {
@@ -291,15 +246,15 @@ TEST_F(CallLineTest, AnAnswerAfterTheCallEndedHereIsAcknowledgedAndEnded) {
   Deliver(*line, Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio 9000 RTP/AVP 0\r\n"));
   std::vector<std::string> sent = Sent();
   ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(HeaderLine(sent[0], "CSeq"), "CSeq: 1 ACK");
-  EXPECT_EQ(HeaderLine(sent[1], "CSeq"), "CSeq: 2 BYE");
-  EXPECT_EQ(HeaderLine(sent[1], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
+  EXPECT_EQ(Header(sent[0], "CSeq"), "CSeq: 1 ACK");
+  EXPECT_EQ(Header(sent[1], "CSeq"), "CSeq: 2 BYE");
+  EXPECT_EQ(Header(sent[1], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
   EXPECT_EQ(connection.Reasons().size(), 1u);
 }
 
 TEST_F(CallLineTest, LinesTakeTheLowestFreeSlotBelowTheLineCount) {
   Settings().LineCount = 2;
-  Connection connection;
+  RecordingConnection connection;
   std::shared_ptr<CallLine> first = Outgoing(connection);
   std::shared_ptr<CallLine> second = Outgoing(connection);
   ASSERT_TRUE(first && second);
@@ -320,17 +275,17 @@ TEST_F(CallLineTest, LinesTakeTheLowestFreeSlotBelowTheLineCount) {
   Settings().LineCount = 4;
   std::vector<int16_t> frame(320);
   TheModule().SendAudio(Outgoing(connection)->LineIndex(), frame.data(), 640, 0);
-  EXPECT_EQ(connection.framesTaken, 1);  // no media yet: taken all the same, for a host that paces on it
+  EXPECT_EQ(connection.Count("OnAudioSent"), 1);  // no media yet: taken all the same, for a host that paces on it
   second->ReleaseFrame();
   EXPECT_EQ(second->OutstandingFrames(), 0);  // never below none
 }
 
 TEST_F(CallLineTest, TheTimerHangsUpASilentCallOnTheTickAfterTheLimitAndTheHostReleasesItThere) {
   SetCallTiming({20ms, 6, 1});  // the third tick hangs up
-  Connection connection;
+  RecordingConnection connection;
   std::shared_ptr<CallLine> line = Outgoing(connection);
-  line->state = CallState::Connected;
-  connection.releaseOnDisconnect.emplace(line->LineIndex());
+  line->SetState(CallState::Connected);
+  connection.SetHook(testhost::ReleaseLineOnDisconnect(TheModule(), line->LineIndex()));
   std::weak_ptr<CallLine> watch = line;
   line.reset();  // from now on the slot alone holds it
   {
@@ -347,11 +302,11 @@ TEST_F(CallLineTest, TheTimerHangsUpASilentCallOnTheTickAfterTheLimitAndTheHostR
 }
 
 TEST_F(CallLineTest, ALineReleasedFromOnDisconnectedOutlivesItsThread) {
-  Connection connection;
+  RecordingConnection connection;
   std::shared_ptr<CallLine> line = Outgoing(connection);
-  connection.releaseOnDisconnect.emplace(line->LineIndex());
-  line->state = CallState::Connected;
-  line->mediaOpen = true;
+  connection.SetHook(testhost::ReleaseLineOnDisconnect(TheModule(), line->LineIndex()));
+  line->SetState(CallState::Connected);
+  line->AttachMedia(nullptr);
   {
     std::scoped_lock lock(TheModule().ModuleLock());
     line->HangUp();
@@ -367,14 +322,15 @@ TEST_F(CallLineTest, ALineReleasedFromOnDisconnectedOutlivesItsThread) {
 }
 
 TEST_F(CallLineTest, AnEndWhileTheHostIsCalledReachesItAfterThatCallAndNothingFollows) {
-  Connection connection;
+  RecordingConnection connection;
   std::promise<void> inside;
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  connection.duringInfo = [&inside, released] {
-    inside.set_value();
+  connection.SetHook([&inside, released](const testhost::HostCall& call) {
+    if (call.function != "OnCallInfo") return;
+    inside.set_value();  // still inside the host, as a slow host's code would be
     released.wait();
-  };
+  });
   std::shared_ptr<CallLine> line = Outgoing(connection);
   // A reverse lookup's answer, on a thread of its own, still inside the host.
   std::thread lookup([line] { line->ShowCallInfo("SIP 127.0.0.1:5060 (lab.example)"); });
@@ -391,10 +347,9 @@ TEST_F(CallLineTest, AnEndWhileTheHostIsCalledReachesItAfterThatCallAndNothingFo
   line->ShowCallInfo("RTP\\PCMU 127.0.0.1:4000");
   TheModule().SendAudio(line->LineIndex(), nullptr, 640, 0);
   TheModule().ReleaseLine(line->LineIndex(), 0);
-  std::scoped_lock lock(connection.mutex);
-  EXPECT_EQ(connection.infoCount, 1);
-  EXPECT_FALSE(connection.afterEnd);
-  EXPECT_EQ(connection.framesTaken, 0);
+  EXPECT_EQ(connection.Count("OnCallInfo"), 1);
+  EXPECT_EQ(connection.Count("OnAudioSent"), 0);
+  EXPECT_EQ(connection.Calls().back().function, "OnDisconnected");
 }
 
 }  // namespace

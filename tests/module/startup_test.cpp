@@ -263,24 +263,6 @@ TEST(ModuleStartup, LineSlotsWithoutLinesDoNothing) {
   EXPECT_TRUE(TheModule().IsRunning());
 }
 
-// A host as its how-to allows: the connection object goes inside
-// OnDisconnected, so that any later call of it is a use after free.
-class FreedAtTheEnd final : public CCon {
-public:
-  explicit FreedAtTheEnd(std::atomic<int>& ended) : ended_(ended) {}
-  void OnConnected(int, int) override {}
-  void OnDisconnected(int) override {
-    ++ended_;
-    delete this;
-  }
-  void OnAudioSent() override {}
-  void OnAudioReceived(const short*, int, int) override {}
-  void OnCallInfo(const CString&) override {}
-
-private:
-  std::atomic<int>& ended_;
-};
-
 TEST(ModuleLibrary, ShutdownEndsLiveCallsSoThatTheHostMayStartAgainAndUnload) {
   testhelp::TempDir config;
   testhelp::TempDir data;
@@ -304,7 +286,14 @@ TEST(ModuleLibrary, ShutdownEndsLiveCallsSoThatTheHostMayStartAgainAndUnload) {
       CCom* module = create();
       if (module == nullptr) return 11;
       // The old start's call is gone: the new one takes line 0 again.
-      auto* connection = new FreedAtTheEnd(ended);
+      // As a host's how-to allows, the connection goes inside OnDisconnected:
+      // any later call of it is a use after free.
+      auto* connection = new testhost::RecordingConnection;
+      connection->SetHook([connection, &ended](const testhost::HostCall& call) {
+        if (call.function != "OnDisconnected") return;
+        ++ended;
+        delete connection;
+      });
       if (module->PlaceCall(connection, 0, "far@127.0.0.1:" + std::to_string(far.Port()), "desk", "", "") != 0) {
         return 12;
       }

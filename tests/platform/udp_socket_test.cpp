@@ -81,6 +81,14 @@ TEST_F(UdpSocketTest, CloseFreesThePortAndEndsABlockedReceive) {
   EXPECT_EQ(socket_.SendTo(std::string_view("late"), {LoopbackAddress(), port}), -1);
 }
 
+TEST_F(UdpSocketTest, AReceiveWithATimeLimitEndsWithoutADatagramAndStillTakesOne) {
+  std::array<char, 1500> buffer{};
+  EXPECT_EQ(socket_.Receive(buffer, 20).status, UdpSocket::ReceiveStatus::TimedOut);
+  testhelp::UdpPeer peer;
+  peer.SendTo(Port(), "rtp");
+  EXPECT_EQ(socket_.Receive(buffer, 1000).status, UdpSocket::ReceiveStatus::Datagram);
+}
+
 TEST_F(UdpSocketTest, SecondBindOfTheSamePortFails) {
   UdpSocket second;
   ASSERT_TRUE(second.Open());

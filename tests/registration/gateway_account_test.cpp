@@ -22,6 +22,9 @@ namespace talvenor {
 namespace {
 
 using namespace std::chrono_literals;
+using testhelp::FirstLine;
+using testhelp::Header;
+using testhelp::Reply;
 
 class GatewayAccountTest : public ::testing::Test {
 protected:
@@ -42,11 +45,7 @@ protected:
   }
   // The gateway answers the last REGISTER with `status` and extra lines.
   void Answer(const std::string& request, const std::string& status, const std::string& extra = {}) {
-    Deliver(AnswerText(request, status, extra));
-  }
-  static std::string AnswerText(const std::string& request, const std::string& status, const std::string& extra = {}) {
-    return "SIP/2.0 " + status + "\r\n" + Line(request, "Via") + Line(request, "To") + Line(request, "From") +
-           Line(request, "Call-ID") + Line(request, "CSeq") + extra + "Content-Length: 0\r\n\r\n";
+    Deliver(Reply(request, status, extra));
   }
   // Offers the response to the accounts, as dispatch does.
   void Deliver(const std::string& response, std::vector<GatewayAccount*> accounts = {}) {
@@ -54,10 +53,6 @@ protected:
     if (accounts.empty()) accounts.push_back(account_.get());
     std::scoped_lock lock(TheModule().ModuleLock());
     for (GatewayAccount* account : accounts) account->OnGatewayResponse(message);
-  }
-  static std::string Line(const std::string& request, const std::string& name) {
-    size_t start = request.find("\r\n" + name + ":") + 2;
-    return request.substr(start, request.find("\r\n", start) - start + 2);
   }
 
   testhelp::MessageRecorder messages_;
@@ -99,7 +94,7 @@ TEST_F(GatewayAccountTest, ChallengeIsAnsweredAndTheCredentialsStayForRefreshes)
                             "\", opaque=\"op\"\r\nUser-Agent:";
   EXPECT_NE(second.find(credentials), std::string::npos) << second;
   EXPECT_NE(second.find("CSeq: 2 REGISTER\r\n"), std::string::npos);
-  EXPECT_EQ(Line(second, "Call-ID"), Line(first, "Call-ID"));
+  EXPECT_EQ(Header(second, "Call-ID"), Header(first, "Call-ID"));
   Answer(second, "200 OK", "Contact: <sip:alice@127.0.0.1>;expires=1800\r\n");
   EXPECT_EQ(account_->attemptsLeft, 6);
   EXPECT_NEAR(account_->nextSend, CalendarSeconds() + 1800 - 6, 2);
@@ -143,9 +138,9 @@ TEST_F(GatewayAccountTest, AccountsMadeInOneMillisecondTakeOnlyTheirOwnResponses
   }
   first = gateway_.Receive(500ms).value_or("");
   std::string other = gateway_.Receive(500ms).value_or("");
-  ASSERT_NE(Line(first, "Call-ID"), Line(other, "Call-ID"));
-  if (Line(first, "From").find("alice") == std::string::npos) std::swap(first, other);
-  Deliver(AnswerText(first, "403 Forbidden"), {account_.get(), &second});  // refuses alice only
+  ASSERT_NE(Header(first, "Call-ID"), Header(other, "Call-ID"));
+  if (Header(first, "From").find("alice") == std::string::npos) std::swap(first, other);
+  Deliver(Reply(first, "403 Forbidden"), {account_.get(), &second});  // refuses alice only
   EXPECT_EQ(account_->attemptsLeft, 0);
   EXPECT_NE(second.attemptsLeft, 0);
 }
@@ -154,8 +149,8 @@ TEST_F(GatewayAccountTest, ViaAndContactNameTheBoundPortNotAChangedSetting) {
   Settings().SipPort = static_cast<uint16_t>(module_.SipPort() + 1);  // the SIP Address page, before a restart
   std::string request = Tick();
   std::string bound = ":" + std::to_string(module_.SipPort());
-  EXPECT_NE(Line(request, "Via").find("127.0.0.1" + bound + ";branch="), std::string::npos) << request;
-  EXPECT_NE(Line(request, "Contact").find("@127.0.0.1" + bound + ">"), std::string::npos) << request;
+  EXPECT_NE(Header(request, "Via").find("127.0.0.1" + bound + ";branch="), std::string::npos) << request;
+  EXPECT_NE(Header(request, "Contact").find("@127.0.0.1" + bound + ">"), std::string::npos) << request;
 }
 
 TEST_F(GatewayAccountTest, ResponsesOfOtherRequestsAreIgnored) {
@@ -168,9 +163,9 @@ TEST_F(GatewayAccountTest, ResponsesOfOtherRequestsAreIgnored) {
   Answer(otherCall, "403 Forbidden");
   EXPECT_EQ(account_->attemptsLeft, 4);
   // Case does not matter for the account's own lines.
-  std::string callId = Line(second, "Call-ID");
+  std::string callId = Header(second, "Call-ID");
   for (char& c : callId) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  Deliver("SIP/2.0 200 OK\r\n" + callId + "CSEQ: 2 register\r\nExpires: 600\r\nContent-Length: 0\r\n\r\n");
+  Deliver("SIP/2.0 200 OK\r\n" + callId + "\r\nCSEQ: 2 register\r\nExpires: 600\r\nContent-Length: 0\r\n\r\n");
   EXPECT_EQ(account_->attemptsLeft, 6);
 }
 
@@ -343,7 +338,7 @@ TEST(GatewayRegistration, ASlowGatewayLookupNeverHoldsUpReceivedMessages) {
   module.Shutdown();
   SetHostLookup(nullptr);
   ASSERT_TRUE(answer.has_value());
-  EXPECT_EQ(answer->substr(0, answer->find('\r')), "SIP/2.0 405 Method Not Allowed");
+  EXPECT_EQ(FirstLine(*answer), "SIP/2.0 405 Method Not Allowed");
 }
 
 }  // namespace

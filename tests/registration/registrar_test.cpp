@@ -12,6 +12,7 @@
 #include "registration/digest.h"
 #include "registration/registration_list.h"
 #include "sip/tokens.h"
+#include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
 
 namespace talvenor {
@@ -30,14 +31,12 @@ struct Register {
   int cseq = 1;
 
   std::string Text() const {
-    return "REGISTER sip:127.0.0.1 SIP/2.0\r\n"
-           "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=z9hG4bK-" + callId + std::to_string(cseq) + "\r\n"
-           "To: \"" + displayName + "\" <sip:" + user + "@127.0.0.1>\r\n"
-           "From: \"Front Desk\" <sip:" + user + "@127.0.0.1>;tag=55\r\n"
-           "Call-ID: " + callId + "\r\n"
-           "CSeq: " + std::to_string(cseq) + " REGISTER\r\n" + contact + expires + authorization +
-           "User-Agent: " + userAgent + "\r\n"
-           "Content-Length: 0\r\n\r\n";
+    return testhelp::Request({.method = "REGISTER", .callId = callId,
+                              .extra = contact + expires + authorization + "User-Agent: " + userAgent + "\r\n",
+                              .cseq = cseq, .uri = "sip:127.0.0.1",
+                              .to = "\"" + displayName + "\" <sip:" + user + "@127.0.0.1>",
+                              .from = "\"Front Desk\" <sip:" + user + "@127.0.0.1>;tag=55", .via = "127.0.0.1:5062",
+                              .branch = "z9hG4bK-" + callId + std::to_string(cseq)});
   }
 };
 
@@ -54,7 +53,7 @@ protected:
     return answer.value_or("");
   }
   std::string Send(const Register& request) { return Send(request, peer_); }
-  static std::string StatusLine(const std::string& answer) { return answer.substr(0, answer.find('\r')); }
+  static std::string StatusLine(const std::string& answer) { return testhelp::FirstLine(answer); }
   std::string List() const { return testhelp::ReadFile(module_.Data().File("SIP-REG.txt")); }
   std::string Key(const testhelp::UdpPeer& peer, const std::string& user = "desk") const {
     return user + "@127.0.0.1:" + std::to_string(peer.Port());
@@ -277,11 +276,9 @@ protected:
     testhelp::WriteFile(module_.Data().File("SIP-PIN.txt"), "Desk\tsecret\nbob\thunter2\n");
   }
   std::string Invite(const std::string& callId, const std::string& authorization, const testhelp::UdpPeer& from) {
-    from.SendTo(module_.SipPort(), testhelp::PadTo("INVITE sip:lab@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP "
-                                                   "127.0.0.1;branch=z9hG4bK-" + callId + "\r\nTo: <sip:lab@127.0.0.1>"
-                                                   "\r\nFrom: <sip:desk@127.0.0.1>;tag=" + callId.substr(0, 2) +
-                                                   "\r\nCall-ID: " + callId + "\r\nCSeq: 1 INVITE\r\n" +
-                                                   authorization + "Content-Length: 0\r\n\r\n", 300));
+    std::string invite = testhelp::Request({.method = "INVITE", .callId = callId, .extra = authorization,
+                                            .from = "<sip:desk@127.0.0.1>;tag=" + callId.substr(0, 2)});
+    from.SendTo(module_.SipPort(), testhelp::PadTo(invite, 300));
     return from.Receive(2s).value_or("");
   }
 };

@@ -158,6 +158,12 @@ std::vector<std::string> UdpPeer::ReceiveAll(std::chrono::milliseconds window) c
   return all;
 }
 
+void UdpPeer::Drain() const {
+  char buffer[64];  // what does not fit is dropped with the rest
+  while (recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) >= 0) {
+  }
+}
+
 std::string PadTo(std::string message, size_t size) {
   // Inserted after the start line, where it is just one more header.
   size_t lineEnd = message.find("\r\n");

@@ -89,6 +89,8 @@ public:
   std::optional<std::string> Receive(std::chrono::milliseconds timeout) const;
   // Every datagram that arrives within the window.
   std::vector<std::string> ReceiveAll(std::chrono::milliseconds window) const;
+  // Drops every datagram already waiting, without waiting for more.
+  void Drain() const;
 
 private:
   int fd_ = -1;

@@ -1,6 +1,9 @@
 #include "tests/support/test_host.h"
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
+#include <stdexcept>
 
 namespace testhost {
 
@@ -26,22 +29,85 @@ void RecordStatic(HostCall call) {
   State().calls.push_back(std::move(call));
 }
 
+// The five calls, in the order of their slots.
+constexpr std::array<std::string_view, 5> kConnectionCalls = {"OnConnected", "OnDisconnected", "OnAudioSent",
+                                                              "OnAudioReceived", "OnCallInfo"};
+
+size_t ConnectionCall(std::string_view function) {
+  auto found = std::find(kConnectionCalls.begin(), kConnectionCalls.end(), function);
+  if (found == kConnectionCalls.end()) throw std::invalid_argument("no connection call " + std::string(function));
+  return static_cast<size_t>(found - kConnectionCalls.begin());
+}
+
+using Texts = std::vector<std::string>;
+
 }  // namespace
 
-void RecordingConnection::Record(HostCall call) {
+// `arguments` makes the call's arguments only when they are kept or hooked.
+template <typename MakeArguments>
+void RecordingConnection::Record(size_t function, MakeArguments arguments) {
+  std::optional<HostCall> call;
+  Hook hook;
+  {
+    std::scoped_lock lock(mutex_);
+    ++counts_[function];
+    // Woken under the lock: a waiter that then frees the connection finds
+    // this call done with it.
+    called_.notify_all();
+    if (keepCalls_ || hook_) call = HostCall{std::string(kConnectionCalls[function]), arguments()};
+    if (keepCalls_) calls_.push_back(*call);
+    hook = hook_;
+  }
+  if (hook) hook(*call);  // last: it may delete this connection
+}
+void RecordingConnection::OnConnected(int, int) { Record(0, [] { return Texts{}; }); }
+void RecordingConnection::OnDisconnected(int reason) { Record(1, [&] { return Texts{std::to_string(reason)}; }); }
+void RecordingConnection::OnAudioSent() { Record(2, [] { return Texts{}; }); }
+void RecordingConnection::OnAudioReceived(const short* samples, int byteCount, int) {
+  Record(3, [&] { return Texts{std::to_string(byteCount), byteCount >= 2 ? std::to_string(samples[0]) : ""}; });
+}
+void RecordingConnection::OnCallInfo(const CString& text) { Record(4, [&] { return Texts{text}; }); }
+
+void RecordingConnection::SetHook(Hook hook) {
   std::scoped_lock lock(mutex_);
-  calls_.push_back(std::move(call));
+  hook_ = std::move(hook);
 }
-void RecordingConnection::OnConnected(int, int) { Record({"OnConnected", {}}); }
-void RecordingConnection::OnDisconnected(int reason) { Record({"OnDisconnected", {std::to_string(reason)}}); }
-void RecordingConnection::OnAudioSent() { Record({"OnAudioSent", {}}); }
-void RecordingConnection::OnAudioReceived(const short*, int byteCount, int) {
-  Record({"OnAudioReceived", {std::to_string(byteCount)}});
-}
-void RecordingConnection::OnCallInfo(const CString& text) { Record({"OnCallInfo", {text}}); }
 std::vector<HostCall> RecordingConnection::Calls() const {
   std::scoped_lock lock(mutex_);
   return calls_;
+}
+std::vector<std::vector<std::string>> RecordingConnection::Arguments(std::string_view function) const {
+  std::vector<std::vector<std::string>> arguments;
+  for (auto& call : Calls()) {
+    if (call.function == function) arguments.push_back(call.arguments);
+  }
+  return arguments;
+}
+long RecordingConnection::Count(std::string_view function) const {
+  size_t index = ConnectionCall(function);
+  std::scoped_lock lock(mutex_);
+  return counts_[index];
+}
+bool RecordingConnection::WaitForCount(std::string_view function, long count,
+                                       std::chrono::milliseconds timeout) const {
+  size_t index = ConnectionCall(function);
+  std::unique_lock lock(mutex_);
+  return called_.wait_for(lock, timeout, [&] { return counts_[index] >= count; });
+}
+std::vector<int> RecordingConnection::Reasons() const {
+  std::vector<int> reasons;
+  for (auto& arguments : Arguments("OnDisconnected")) reasons.push_back(std::stoi(arguments[0]));
+  return reasons;
+}
+std::string RecordingConnection::LastInfo() const {
+  auto texts = Arguments("OnCallInfo");
+  return texts.empty() ? "" : texts.back()[0];
+}
+
+RecordingConnection::Hook ReleaseLineOnDisconnect(CCom& module, int line) {
+  return [&module, line](const HostCall& call) {
+    if (call.function == "OnDisconnected") module.ReleaseLine(line, 0);
+  };
 }
 
 void SetDataDirectory(const std::string& folder) {

@@ -16,6 +16,7 @@ namespace talvenor {
 namespace {
 
 using namespace std::chrono_literals;
+using testhelp::FirstLine;
 using testhelp::Request;
 using testhelp::Response;
 
@@ -54,8 +55,8 @@ protected:
   void Send(const std::string& text) { peer_.SendTo(module_.SipPort(), text); }
   // A request of the line's dialog: the To line carries our tag.
   std::string InDialog(const std::string& method, int cseq = 2) {
-    std::string text = Request(method, "line-1@127.0.0.1", {}, cseq);
-    return text.replace(text.find("<sip:lab@127.0.0.1>"), 19, "<sip:lab@127.0.0.1>;tag=" + std::to_string(line_->Tag()));
+    return Request({.method = method, .callId = "line-1@127.0.0.1", .cseq = cseq,
+                    .to = "<sip:lab@127.0.0.1>;tag=" + std::to_string(line_->Tag())});
   }
   std::vector<std::string> Answers() { return peer_.ReceiveAll(400ms); }
   // Waits until dispatch has finished with everything sent so far.
@@ -77,7 +78,7 @@ TEST_F(DispatchTest, InviteGoesToItsLineOrToTheNewCallHandler) {
   Send(Request("INVITE", "ext@127.0.0.1", "Require: 100rel\r\n"));
   auto answers = Answers();
   ASSERT_EQ(answers.size(), 2u);
-  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 488 Not Acceptable Here");
+  EXPECT_EQ(FirstLine(answers[0]), "SIP/2.0 488 Not Acceptable Here");
   EXPECT_NE(answers[1].find("SIP/2.0 420 Bad Extension\r\n"), std::string::npos);
   EXPECT_NE(answers[1].find("\r\nUnsupported: 100rel\r\n"), std::string::npos);
   EXPECT_NE(answers[0].find("Call-ID: other@127.0.0.1\r\n"), std::string::npos);
@@ -88,7 +89,7 @@ TEST_F(DispatchTest, ByeOfAKnownCallIsAnswered200BeforeTheLineSeesIt) {
   Send(InDialog("BYE"));
   auto answers = Answers();
   ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 200 OK");
+  EXPECT_EQ(FirstLine(answers[0]), "SIP/2.0 200 OK");
   EXPECT_EQ(LineSaw(), std::vector<std::string>{"BYE sip:lab@127.0.0.1 SIP/2.0"});
 }
 
@@ -97,7 +98,7 @@ TEST_F(DispatchTest, ByeAndCancelWithoutACallGet481AndNoLineIsTouched) {
     Send(Request(method, std::string("nocall-") + method));
     auto answers = Answers();
     ASSERT_EQ(answers.size(), 1u) << method;
-    EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 481 Call Leg/Transaction Does Not Exist");
+    EXPECT_EQ(FirstLine(answers[0]), "SIP/2.0 481 Call Leg/Transaction Does Not Exist");
     EXPECT_NE(answers[0].find("CSeq: 1 " + std::string(method) + "\r\n"), std::string::npos);
   }
   EXPECT_TRUE(LineSaw().empty());
@@ -116,7 +117,7 @@ TEST_F(DispatchTest, UnsupportedMethodsGet405WithTheAllowLine) {
     Send(Request(method, std::string("m-") + method));
     auto answers = Answers();
     ASSERT_EQ(answers.size(), 1u) << method;
-    EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 405 Method Not Allowed");
+    EXPECT_EQ(FirstLine(answers[0]), "SIP/2.0 405 Method Not Allowed");
     EXPECT_NE(answers[0].find("\r\nCSeq: 1 " + std::string(method) +
                               "\r\nAllow: INVITE, ACK, CANCEL, BYE\r\nContent-Length: 0\r\n\r\n"),
               std::string::npos)
@@ -133,7 +134,7 @@ TEST_F(DispatchTest, RegisterGets405WhileRegistrationsAreOff) {
   Send(Request("REGISTER", "reg-off"));
   auto answers = Answers();
   ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 405 Method Not Allowed");
+  EXPECT_EQ(FirstLine(answers[0]), "SIP/2.0 405 Method Not Allowed");
 }
 
 TEST_F(DispatchTest, RegisterReachesTheRegistrarEvenWhenItsCallIdMatchesALine) {
@@ -142,7 +143,7 @@ TEST_F(DispatchTest, RegisterReachesTheRegistrarEvenWhenItsCallIdMatchesALine) {
   auto answers = Answers();
   Settings().EnableRegistrations = 0;
   ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "SIP/2.0 200 OK");
+  EXPECT_EQ(FirstLine(answers[0]), "SIP/2.0 200 OK");
   EXPECT_TRUE(LineSaw().empty());
 }
 
@@ -150,7 +151,7 @@ TEST_F(DispatchTest, Stray487IsAcknowledgedExactlyOnceWithCSeqOne) {
   Send(Response("487 Request Terminated", "stray-487", "INVITE", 17));
   auto answers = Answers();
   ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0].substr(0, answers[0].find('\r')), "ACK sip:lab@127.0.0.1 SIP/2.0");
+  EXPECT_EQ(FirstLine(answers[0]), "ACK sip:lab@127.0.0.1 SIP/2.0");
   EXPECT_NE(answers[0].find("\r\nCSeq: 1 ACK\r\nMax-Forwards: 70\r\nContent-Length: 0\r\n\r\n"), std::string::npos) << answers[0];
   // With a line's Call-ID but to nothing the line sent: neither ACK nor line.
   Send(Response("487 Request Terminated", "line-1@127.0.0.1"));
@@ -159,7 +160,7 @@ TEST_F(DispatchTest, Stray487IsAcknowledgedExactlyOnceWithCSeqOne) {
 }
 
 TEST_F(DispatchTest, AResponseGoesToItsLineOnlyWhenItAnswersARequestStillOutstanding) {
-  line_->pendingRequest = kBye;  // our BYE, CSeq 1, branch of ours
+  line_->SetPendingRequest(kBye);  // our BYE, CSeq 1, branch of ours
   std::string ours = "z9hG4bK" + std::to_string(line_->Tag()) + ".1";
   auto answer = [&](const std::string& status, const std::string& method, int cseq, const std::string& branch) {
     std::string text = Response(status, "line-1@127.0.0.1", method, cseq);

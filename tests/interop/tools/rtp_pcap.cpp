@@ -1,12 +1,20 @@
 // Wraps raw G.711 mu-law audio into a capture of RTP packets (pcap, Ethernet,
 // IPv4, UDP), 160 bytes every 20 ms, for SIPp's play_pcap_audio.
-//   talvenor-rtp-pcap AUDIO.ulaw OUT.pcap
+//   talvenor-rtp-pcap [--seed N --loss PERCENT --jitter MS] AUDIO.ulaw OUT.pcap
+// With an impairment the network is played too: each packet is lost with
+// that chance, or delayed by 0 to MS milliseconds (so later packets may
+// overtake it), drawn from a generator seeded with N: the same capture
+// every time.
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
 
 namespace {
@@ -27,17 +35,33 @@ uint16_t Checksum(const uint8_t* header, size_t length) {
 
 }  // namespace
 
+struct Captured {
+  uint64_t micros;
+  std::vector<uint8_t> frame;
+};
+
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s AUDIO.ulaw OUT.pcap\n", argv[0]);
+  unsigned long seed = 1, lossPercent = 0, jitterMs = 0;
+  int first = 1;
+  for (; first + 1 < argc && std::strncmp(argv[first], "--", 2) == 0; first += 2) {
+    unsigned long value = std::strtoul(argv[first + 1], nullptr, 10);
+    if (std::strcmp(argv[first], "--seed") == 0) seed = value;
+    else if (std::strcmp(argv[first], "--loss") == 0) lossPercent = std::min(value, 100UL);
+    else if (std::strcmp(argv[first], "--jitter") == 0) jitterMs = std::min(value, 10000UL);
+    else first = argc;
+  }
+  if (argc - first != 2) {
+    std::fprintf(stderr, "usage: %s [--seed N --loss PERCENT --jitter MS] AUDIO.ulaw OUT.pcap\n", argv[0]);
     return 2;
   }
-  std::ifstream input(argv[1], std::ios::binary);
+  std::ifstream input(argv[first], std::ios::binary);
   std::vector<uint8_t> audio((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
   if (audio.empty()) {
-    std::fprintf(stderr, "no audio in %s\n", argv[1]);
+    std::fprintf(stderr, "no audio in %s\n", argv[first]);
     return 2;
   }
+  std::mt19937 network(static_cast<std::mt19937::result_type>(seed));  // its output is the same everywhere
+  std::vector<Captured> packets;
   std::vector<uint8_t> out;
   Put(out, 0xa1b2c3d4, 4, false);  // pcap, microsecond timestamps
   Put(out, 2, 2, false);
@@ -78,13 +102,21 @@ int main(int argc, char** argv) {
     frame.insert(frame.end(), audio.begin() + static_cast<std::ptrdiff_t>(at),
                  audio.begin() + static_cast<std::ptrdiff_t>(at + kChunk));
     uint64_t micros = static_cast<uint64_t>(sequence) * 20000;
-    Put(out, static_cast<uint32_t>(micros / 1000000), 4, false);
-    Put(out, static_cast<uint32_t>(micros % 1000000), 4, false);
-    Put(out, static_cast<uint32_t>(frame.size()), 4, false);
-    Put(out, static_cast<uint32_t>(frame.size()), 4, false);
-    out.insert(out.end(), frame.begin(), frame.end());
+    bool lost = network() % 100 < lossPercent;
+    micros += network() % (jitterMs * 1000 + 1);
+    if (!lost) packets.push_back({micros, std::move(frame)});
   }
-  std::ofstream output(argv[2], std::ios::binary);
+  // In the order they arrive: SIPp sends them at the capture's times.
+  std::stable_sort(packets.begin(), packets.end(),
+                   [](const Captured& a, const Captured& b) { return a.micros < b.micros; });
+  for (const Captured& packet : packets) {
+    Put(out, static_cast<uint32_t>(packet.micros / 1000000), 4, false);
+    Put(out, static_cast<uint32_t>(packet.micros % 1000000), 4, false);
+    Put(out, static_cast<uint32_t>(packet.frame.size()), 4, false);
+    Put(out, static_cast<uint32_t>(packet.frame.size()), 4, false);
+    out.insert(out.end(), packet.frame.begin(), packet.frame.end());
+  }
+  std::ofstream output(argv[first + 1], std::ios::binary);
   output.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
   return output ? 0 : 1;
 }
