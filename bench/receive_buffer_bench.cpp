@@ -36,6 +36,7 @@ public:
   std::unique_lock<std::recursive_mutex> LockFrames() override { return std::unique_lock(lock_); }
   bool HostHoldsTooManyFrames() const override { return false; }
   void DeliverFrame(const int16_t* samples, bool) override { benchmark::DoNotOptimize(samples[0]); }
+  void ReportReception(unsigned, unsigned) override {}
   void AudioTaken() override {}
   void MediaEnded() override {}
 

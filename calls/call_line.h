@@ -131,6 +131,8 @@ public:
   // Under the frame lock: hands one frame of 320 samples to the host; a
   // frame with audio the far end sent counts as a sign of life.
   void DeliverFrame(const int16_t* samples, bool heard) override;
+  // Shown after the connection text; not kept in it (calls/call_media.cpp).
+  void ReportReception(unsigned delayMilliseconds, unsigned lossPercent) override;
   // After the media ended: repeats the pending CANCEL or BYE while no
   // answer came, then tells the host. Runs on the line's media thread.
   void SendClosingRequestAndDisconnect();

@@ -54,6 +54,11 @@ void CallLine::MediaFlows() {
   CallHost([](CCon& connection) { connection.OnConnected(0, 0); });
 }
 
+void CallLine::ReportReception(unsigned delayMilliseconds, unsigned lossPercent) {
+  std::string text = InfoText() + ReceptionText(delayMilliseconds, lossPercent);
+  CallHost([&](CCon& connection) { connection.OnCallInfo(text); });
+}
+
 void CallLine::AudioTaken() {
   CallHost([](CCon& connection) { connection.OnAudioSent(); }, HostThread::Host);
 }

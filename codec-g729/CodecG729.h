@@ -35,6 +35,13 @@ int DecodeG729(int* state, short* samples, int capacity, const unsigned char* pa
 typedef int (*DecodeG729Function)(int* state, short* samples, int capacity, const unsigned char* payload,
                                   int length);
 
+/* Optional. Makes up `capacity` / 160 frames of 10 ms (at most) from the
+ * decoder's own state for frames that never arrived, as G.729's frame
+ * erasure does. Returns the sample bytes written; 0 for none. A library
+ * without it leaves the making-up to the module. */
+int ConcealG729(int* state, short* samples, int capacity);
+typedef int (*ConcealG729Function)(int* state, short* samples, int capacity);
+
 #ifdef __cplusplus
 }
 #endif

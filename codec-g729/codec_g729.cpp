@@ -126,3 +126,19 @@ extern "C" __attribute__((visibility("default"))) int DecodeG729(int* state, sho
   }
   return written;
 }
+
+extern "C" __attribute__((visibility("default"))) int ConcealG729(int* state, short* samples, int capacity) {
+  if (state == nullptr || samples == nullptr) return 0;
+  std::scoped_lock lock(tablesMutex);
+  auto* context = decoders != nullptr ? decoders->For(state) : nullptr;
+  if (context == nullptr) return 0;
+  // With the erasure flag set the decoder reads no bits; it is handed a
+  // silent frame all the same.
+  const uint8_t unread[kFrameBytes] = {};
+  int written = 0;
+  while (capacity - written >= kFrameInputBytes) {
+    bcg729Decoder(context, unread, kFrameBytes, 1, 0, 0, samples + written / 2);
+    written += kFrameInputBytes;
+  }
+  return written;
+}

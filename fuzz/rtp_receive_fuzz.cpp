@@ -111,7 +111,8 @@ public:
   }
   void OnCallInfo(const CString& text) override {
     // "RTP\<codec> <address>:<port>", where the media comes from; a reverse
-    // lookup may add " (<name>)" later, also for an earlier call.
+    // lookup may add " (<name>)" later, also for an earlier call, and a poor
+    // reception "; buffer <n> ms, <n> % lost".
     std::string_view info(text);
     if (!info.starts_with("RTP\\")) __builtin_trap();
     size_t space = info.find(' ');
@@ -124,7 +125,7 @@ public:
     }
     if (!named) __builtin_trap();
     std::string_view where = info.substr(space + 1);
-    where = where.substr(0, where.find(' '));
+    where = where.substr(0, where.find_first_of(" ;"));
     bool ours = false;
     for (const char* address : {"127.0.0.1:", "127.0.0.2:"}) {
       for (uint16_t port = kFirstSenderPort; port < kFirstSenderPort + 4; ++port) {

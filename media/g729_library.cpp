@@ -34,7 +34,8 @@ bool LoadG729Library(const std::vector<std::string>& candidates) {
   auto encode = reinterpret_cast<EncodeG729Function>(loaded->library.Symbol("EncodeG729"));
   auto decode = reinterpret_cast<DecodeG729Function>(loaded->library.Symbol("DecodeG729"));
   if (encode != nullptr && decode != nullptr) {
-    loaded->entries = {encode, decode};
+    auto conceal = reinterpret_cast<ConcealG729Function>(loaded->library.Symbol("ConcealG729"));
+    loaded->entries = {encode, decode, conceal};
     Settings().G729Available = 1;
   }
   state.loaded = std::move(loaded);

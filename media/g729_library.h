@@ -17,6 +17,7 @@ namespace talvenor {
 struct G729Entries {
   EncodeG729Function encode = nullptr;
   DecodeG729Function decode = nullptr;
+  ConcealG729Function conceal = nullptr;  // optional
 };
 
 // A loaded library and its entry points (null when it lacks them).

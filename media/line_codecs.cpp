@@ -47,4 +47,11 @@ size_t LineCodecs::Decode(int payloadType, std::span<const uint8_t> payload, std
   return written > 0 && written <= capacity ? static_cast<size_t>(written) / 2 : 0;
 }
 
+size_t LineCodecs::Conceal(int payloadType, std::span<int16_t> samples) {
+  if (payloadType != kPayloadG729 || !g729_ || g729_->entries.conceal == nullptr) return 0;
+  int capacity = static_cast<int>(samples.size() / kG729FrameSamples * kG729FrameSamples * 2);
+  int written = capacity > 0 ? g729_->entries.conceal(&g729Decoder_, samples.data(), capacity) : 0;
+  return written > 0 && written <= capacity ? static_cast<size_t>(written) / 2 : 0;
+}
+
 }  // namespace talvenor

@@ -23,6 +23,10 @@ public:
   size_t Encode(int payloadType, std::span<const int16_t> samples, std::span<uint8_t> payload);
   // The samples of a payload; never more than the samples hold.
   size_t Decode(int payloadType, std::span<const uint8_t> payload, std::span<int16_t> samples);
+  // Made-up samples for a lost stretch from the decoder's own state, in
+  // whole codec frames; 0 where the codec has no concealment of its own
+  // (only G.729 through a library that offers it).
+  size_t Conceal(int payloadType, std::span<int16_t> samples);
 
 private:
   GsmCodec gsm_;

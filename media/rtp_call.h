@@ -42,6 +42,9 @@ public:
   // the far end's packets, rather than all made up or silence; only such a
   // frame shows that the far end is still there.
   virtual void DeliverFrame(const int16_t* samples, bool heard) = 0;
+  // How the reception goes, now and then while it is not clean: the
+  // playout delay and the share of the audio that was made up.
+  virtual void ReportReception(unsigned delayMilliseconds, unsigned lossPercent) = 0;
   // One frame of the host's was taken (on the host's own thread).
   virtual void AudioTaken() = 0;
   // The receive thread ends: the call closes its dialog and tells the host.

@@ -14,6 +14,8 @@ constexpr int kQuietPeak = 64;
 // clock again at the present rather than hand the host a backlog.
 constexpr int64_t kLargestLag = 4 * static_cast<int64_t>(RtpReceiver::kFrameSamples);
 constexpr int64_t kSamplesPerMillisecond = 8;
+// The reception is looked at every 5 s of playout.
+constexpr unsigned kFramesPerReport = 125;
 
 }  // namespace
 
@@ -66,7 +68,26 @@ void RtpReceiver::Play(RtpCall& call, int64_t now) {
     // A frame the host has no room for is dropped.
     if (call.HostHoldsTooManyFrames()) continue;
     call.DeliverFrame(frame_.data(), heard);
+    if (++framesSinceReport_ == kFramesPerReport) Report(call);
   }
+}
+
+void RtpReceiver::Report(RtpCall& call) {
+  framesSinceReport_ = 0;
+  uint64_t heard = heardSamples_ - heardAtReport_;
+  uint64_t concealed = buffer_.Concealed() - concealedAtReport_;
+  heardAtReport_ = heardSamples_;
+  concealedAtReport_ = buffer_.Concealed();
+  auto loss = static_cast<unsigned>(heard + concealed == 0 ? 0 : (100 * concealed + (heard + concealed) / 2) /
+                                                                      (heard + concealed));
+  auto delay = static_cast<unsigned>(buffer_.Delay() / kSamplesPerMillisecond);
+  // A clean reception is not worth a word, unless it follows one that was not.
+  bool clean = loss == 0 && delay <= JitterBuffer::kStartDelay / kSamplesPerMillisecond;
+  bool reportedClean = reportedLoss_ == 0 && reportedDelay_ <= JitterBuffer::kStartDelay / kSamplesPerMillisecond;
+  if ((clean && reportedClean) || (loss == reportedLoss_ && delay == reportedDelay_)) return;
+  reportedLoss_ = loss;
+  reportedDelay_ = delay;
+  call.ReportReception(delay, loss);
 }
 
 int RtpReceiver::MillisecondsToNextFrame(int64_t now) const {
@@ -86,16 +107,24 @@ bool RtpReceiver::Assemble(int64_t start) {
       case JitterBuffer::Piece::Kind::Packet: {
         std::span payload(reinterpret_cast<const uint8_t*>(piece.payload.data()), piece.payload.size());
         // One packet gives at most two frames, as much as the codecs decode.
+        lastType_ = piece.payloadType;
         added = codecs_.Decode(piece.payloadType, payload, room.first(std::min(room.size(), 2 * kFrameSamples)));
         buffer_.Played(added);
         concealment_.Heard(room.first(added));
         heard = heard || added > 0;
+        heardSamples_ += added;
         break;
       }
-      case JitterBuffer::Piece::Kind::Conceal:
+      case JitterBuffer::Piece::Kind::Conceal: {
         added = std::min(piece.samples, room.size());
-        concealment_.Conceal(room.first(added));
+        std::span<int16_t> gap = room.first(added);
+        // G.729 makes up whole frames from its own decoder state; what it
+        // leaves, and every other codec's loss, the generic concealment fills.
+        size_t own = codecs_.Conceal(lastType_, gap);
+        concealment_.Heard(gap.first(own));
+        concealment_.Conceal(gap.subspan(own));
         break;
+      }
       case JitterBuffer::Piece::Kind::Silence:
       case JitterBuffer::Piece::Kind::Nothing:
         added = piece.kind == JitterBuffer::Piece::Kind::Nothing ? kFrameSamples - pendingCount_

@@ -56,6 +56,15 @@ private:
   bool clockRunning_ = false;
   int64_t frameDue_ = 0;
   bool quiet_ = true;  // the last frame played was silence
+  int lastType_ = -1;  // of the last packet played
+  // The reception as last reported, and what was played since.
+  void Report(RtpCall& call);
+  unsigned framesSinceReport_ = 0;
+  uint64_t heardSamples_ = 0;
+  uint64_t heardAtReport_ = 0;
+  uint64_t concealedAtReport_ = 0;
+  unsigned reportedDelay_ = 0;
+  unsigned reportedLoss_ = 0;
   // Decoded audio beyond the frame being assembled (a packet longer than
   // what the frame still needed).
   std::array<int16_t, 2 * kLargestRtpPayload> pending_{};

@@ -4,6 +4,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -141,6 +142,11 @@ TEST(Codecs, G729ThroughTheLibraryBuiltForTheModule) {
     }
     // Only what the payload can take is encoded.
     EXPECT_EQ(codecs.Encode(kPayloadG729, std::span(chirp).first(320), std::span(payload).first(25)), 20u);
+    // A lost stretch made up by the decoder from its own state, in whole 10 ms frames.
+    std::array<int16_t, 200> madeUp{};
+    EXPECT_EQ(codecs.Conceal(kPayloadG729, madeUp), 160u);
+    EXPECT_TRUE(std::any_of(madeUp.begin(), madeUp.begin() + 160, [](int16_t sample) { return sample != 0; }));
+    EXPECT_EQ(codecs.Conceal(kPayloadGsm, madeUp), 0u);
   }
   EXPECT_GT(SignalToNoise(chirp, decoded, 200), 6.0);
 }
@@ -154,6 +160,7 @@ TEST(Codecs, ResultsOfTheG729LibraryThatDoNotFitAreNothing) {
   EXPECT_EQ(codecs.Encode(kPayloadG729, samples, payload), 0u);
   EXPECT_EQ(codecs.Decode(kPayloadG729, std::span(payload).first(20), samples), 0u);
   EXPECT_EQ(codecs.Decode(kPayloadG729, std::span(payload).first(1), samples), 0u);
+  EXPECT_EQ(codecs.Conceal(kPayloadG729, samples), 0u);  // a library without its own concealment
   // Without a library, and for types without a codec here: nothing.
   LineCodecs without(nullptr);
   EXPECT_EQ(without.Encode(kPayloadG729, samples, payload), 0u);
