@@ -176,6 +176,8 @@ JitterBuffer::Piece JitterBuffer::Next(int64_t now, size_t most, bool quiet) {
     piece.payload = std::span<const std::byte>(head->payload.data(), head->length);
     head->used = false;
     --count_;
+    lostPackets_ += static_cast<uint16_t>(head->header.sequence - nextSequence_);
+    ++playedPackets_;
     nextSequence_ = static_cast<uint16_t>(head->header.sequence + 1);
     playTimestamp_ = head->header.timestamp;
     concealed_ = 0;

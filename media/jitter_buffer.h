@@ -60,6 +60,10 @@ public:
   uint32_t Jitter() const { return jitter16_ >> 4; }
   uint64_t Dropped() const { return dropped_; }
   uint64_t Concealed() const { return concealedTotal_; }
+  // Packets played, and packets that never played in their place (lost, or
+  // too late), counted by the sequence numbers between those played.
+  uint64_t PlayedPackets() const { return playedPackets_; }
+  uint64_t LostPackets() const { return lostPackets_; }
 
 private:
   struct Slot {
@@ -96,6 +100,8 @@ private:
   bool haveTransit_ = false;
   uint64_t dropped_ = 0;
   uint64_t concealedTotal_ = 0;
+  uint64_t playedPackets_ = 0;
+  uint64_t lostPackets_ = 0;
 };
 
 }  // namespace talvenor

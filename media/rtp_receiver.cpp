@@ -74,12 +74,12 @@ void RtpReceiver::Play(RtpCall& call, int64_t now) {
 
 void RtpReceiver::Report(RtpCall& call) {
   framesSinceReport_ = 0;
-  uint64_t heard = heardSamples_ - heardAtReport_;
-  uint64_t concealed = buffer_.Concealed() - concealedAtReport_;
-  heardAtReport_ = heardSamples_;
-  concealedAtReport_ = buffer_.Concealed();
-  auto loss = static_cast<unsigned>(heard + concealed == 0 ? 0 : (100 * concealed + (heard + concealed) / 2) /
-                                                                      (heard + concealed));
+  uint64_t played = buffer_.PlayedPackets() - playedAtReport_;
+  uint64_t lost = buffer_.LostPackets() - lostAtReport_;
+  playedAtReport_ = buffer_.PlayedPackets();
+  lostAtReport_ = buffer_.LostPackets();
+  uint64_t expected = played + lost;
+  auto loss = static_cast<unsigned>(expected == 0 ? 0 : (100 * lost + expected / 2) / expected);
   auto delay = static_cast<unsigned>(buffer_.Delay() / kSamplesPerMillisecond);
   // A clean reception is not worth a word, unless it follows one that was not.
   bool clean = loss == 0 && delay <= JitterBuffer::kStartDelay / kSamplesPerMillisecond;
@@ -112,7 +112,6 @@ bool RtpReceiver::Assemble(int64_t start) {
         buffer_.Played(added);
         concealment_.Heard(room.first(added));
         heard = heard || added > 0;
-        heardSamples_ += added;
         break;
       }
       case JitterBuffer::Piece::Kind::Conceal: {

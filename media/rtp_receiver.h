@@ -60,9 +60,8 @@ private:
   // The reception as last reported, and what was played since.
   void Report(RtpCall& call);
   unsigned framesSinceReport_ = 0;
-  uint64_t heardSamples_ = 0;
-  uint64_t heardAtReport_ = 0;
-  uint64_t concealedAtReport_ = 0;
+  uint64_t playedAtReport_ = 0;
+  uint64_t lostAtReport_ = 0;
   unsigned reportedDelay_ = 0;
   unsigned reportedLoss_ = 0;
   // Decoded audio beyond the frame being assembled (a packet longer than
