@@ -186,6 +186,17 @@ JitterBuffer::Piece JitterBuffer::Next(int64_t now, size_t most, bool quiet) {
   }
 }
 
+void JitterBuffer::Resync(int64_t now) {
+  for (Slot& slot : slots_) {
+    if (slot.used && slot.arrival + delay_ < now) {
+      slot.used = false;
+      --count_;
+      ++dropped_;
+    }
+  }
+  anchorPending_ = true;
+}
+
 void JitterBuffer::Played(size_t samples) {
   playTimestamp_ += static_cast<uint32_t>(samples);
   if (samples > 0 && samples <= 2 * kFrameSamples) packetSamples_ = static_cast<uint32_t>(samples);

@@ -51,6 +51,9 @@ public:
   Piece Next(int64_t now, size_t most, bool quiet);
   // The packet Next gave decoded into this many samples.
   void Played(size_t samples);
+  // The playout fell behind (a stalled thread): packets whose time passed
+  // are dropped, and the next one played begins a talk spurt at `now`.
+  void Resync(int64_t now);
 
   bool Started() const { return started_; }
   // The playout delay now, and the one the jitter asks for.

@@ -60,14 +60,20 @@ bool RtpReceiver::FromFarEnd(RtpCall& call, int payloadType, const Ipv4Endpoint&
 
 void RtpReceiver::Play(RtpCall& call, int64_t now) {
   if (!clockRunning_ || !call.Hearing()) return;
-  if (now - frameDue_ > kLargestLag) frameDue_ = now;
+  if (now - frameDue_ > kLargestLag) {
+    // Far behind: what should have played by now is not played late.
+    frameDue_ = now;
+    buffer_.Resync(now);
+  }
   while (now >= frameDue_) {
     bool heard = Assemble(frameDue_);
     frameDue_ += kFrameSamples;
-    auto lock = call.LockFrames();
-    // A frame the host has no room for is dropped.
-    if (call.HostHoldsTooManyFrames()) continue;
-    call.DeliverFrame(frame_.data(), heard);
+    {
+      auto lock = call.LockFrames();
+      // A frame the host has no room for is dropped.
+      if (!call.HostHoldsTooManyFrames()) call.DeliverFrame(frame_.data(), heard);
+    }
+    // The host hears of the reception without the frame lock held.
     if (++framesSinceReport_ == kFramesPerReport) Report(call);
   }
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -89,6 +90,11 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMillis
   Received result;
   std::shared_lock lock(useMutex_);
   if (fd_ < 0) return result;
+  // The wait ends at one deadline: a datagram that wakes the poll but is
+  // then thrown away (a bad checksum shows only when it is read) or a
+  // signal must not start it again.
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMilliseconds, 0));
   for (;;) {
     if (woken_.load(std::memory_order_acquire)) {
       result.status = ReceiveStatus::Woken;
@@ -120,9 +126,16 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMillis
     // Closing a socket does not wake a thread blocked on it under Linux, so the
     // wait covers the socket and an eventfd that Wake() signals.
     pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    // A signal restarts the wait with the whole time again: the caller's
-    // clock, not this one, says what is due.
-    int ready = poll(fds, 2, timeoutMilliseconds < 0 ? -1 : timeoutMilliseconds);
+    int wait = -1;
+    if (timeoutMilliseconds >= 0) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        result.status = ReceiveStatus::TimedOut;
+        return result;
+      }
+      wait = static_cast<int>(left);
+    }
+    int ready = poll(fds, 2, wait);
     if (ready < 0) {
       if (errno == EINTR) continue;
       result.status = ReceiveStatus::Failed;  // ENOMEM: the caller pauses and tries again

@@ -2,6 +2,7 @@
 //   +S:T@A  packet S (payload byte S % 256), timestamp T, arriving at A; "m" after T: marker
 //   ~N      N more packets after the last, 20 ms apart, every third one 200 ms late
 //   .  q    the playout takes the next piece (q: after a quiet frame)
+//   rN      the playout stalls for N samples, then resynchronises
 // Each piece taken prints as pS (a packet), cN (N samples made up) or sN (silence).
 #include "media/jitter_buffer.h"
 
@@ -39,6 +40,9 @@ std::string Play(const char* script, JitterBuffer& buffer) {
       if (std::sscanf(step.c_str(), "+%u:%u%c", &s, &t, &marker) < 2) return "bad step " + step;
       std::sscanf(step.c_str() + step.find('@') + 1, "%ld", &at);
       put(s, t, marker == 'm', at);
+    } else if (step[0] == 'r') {
+      now += std::stol(step.substr(1));
+      buffer.Resync(now);
     } else if (step[0] == '~') {
       for (int count = std::stoi(step.substr(1)); count-- > 0;) {
         put(sequence + 1, timestamp + 160, false, timestamp + 160 + (sequence % 3 == 0 ? 1600 : 0));
@@ -79,6 +83,10 @@ TEST(JitterBuffer, PlaysInOrderAndMakesUpOnlyWhatIsLost) {
        "+1:0@0 +2:160@160 +3:800m@800 . . . . . . . . .", "s160 s160 p1 p2 s160 s160 s80 p3 c160", 240},
       {"a sequence jump restarts the stream", "+1:0@0 . . . +40000:90000@480 . . . .",
        "s160 s160 p1 s160 s80 p64 c160", 240},
+      {"a stalled playout drops what it missed and starts afresh",
+       "+1:0@0 +2:160@160 +3:320@320 +4:480@480 . . . r1600 +5:640@2240 . . . . . .",
+       "s160 s160 p1 s160 s160 s160 s160 s60 p5",
+       540},
       {"jitter raises the delay only in quiet", "+1:0@0 ~20 . . .", "s160 s160 p1", 320},
       {"jitter raises the delay in quiet, to its bound", "+1:0@0 ~20 q q q q q q q q q q q q .",
        "s160 s160 s160 s160 s160 s160 s160 s160 s160 s160 p1 p2 p3", 1600},
