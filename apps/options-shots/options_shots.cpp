@@ -4,10 +4,10 @@
 // module loads them at start-up, without opening its socket.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -36,23 +36,6 @@ const std::vector<std::pair<std::string, std::string>> kProfile = {
     {"Port", "1,1,5060"},
     {"Register", "1,1,0,3600"},
     {"VoIP", "1,1,1,0,400,8000"},
-};
-
-// A fresh configuration folder, removed at the end.
-class ConfigFolder {
-public:
-  ConfigFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "talvenor-shots-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ConfigFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& Path() const { return path_; }
-
-private:
-  std::string path_;
 };
 
 bool WriteProfile() {
@@ -88,9 +71,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: talvenor-options-shots DIR\n");
     return 2;
   }
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  ConfigFolder config;
-  if (config.Path().empty() || setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1) != 0 || !WriteProfile()) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir config;  // a fresh configuration folder, removed at the end
+  if (!config.isValid() || !qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path())) || !WriteProfile()) {
     std::fprintf(stderr, "talvenor-options-shots: cannot make a profile\n");
     return 1;
   }
