@@ -19,7 +19,7 @@ packages=(
 install_packages() {
   local missing=()
   for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    [[ $(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) == *"install ok installed"* ]] || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   local sudo=()

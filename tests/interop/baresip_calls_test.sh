@@ -95,6 +95,6 @@ interop_untrack_pid "$baresip_pid"
 [[ $status -eq 0 ]] && grep -q "^info: held by the far end$" "$WORK_DIR/held.log" &&
   grep -q "^info: resumed$" "$WORK_DIR/held.log" && grep -q "^ended: normal$" "$WORK_DIR/held.log" ||
   interop_fail "held call: exit $status:$(printf '\n'; sed 's/^/  | /' "$WORK_DIR/held.log")"
-tr '\r' '\n' <"$dir/log" | sed -n '/call: resume/,$p' | grep -q 'audio=[1-9][0-9]*/[1-9]' ||
+tr '\r' '\n' <"$dir/log" | sed -n '/call: resume/,$p' | grep -c 'audio=[1-9][0-9]*/[1-9]' >/dev/null ||
   interop_fail "held call: no audio flowed after the resume"
 interop_log "a call held past the inactivity limit stays up and carries audio again once resumed"

@@ -79,7 +79,7 @@ ESC=$'\e'
 
 # expect_bound_to_loopback PORT: baresip's SIP socket is 127.0.0.1:PORT.
 expect_bound_to_loopback() {
-  ss -Hnlup "sport = :$1" | grep -q "127.0.0.1:$1 .*baresip" ||
+  ss -Hnlup "sport = :$1" | grep -c "127.0.0.1:$1 .*baresip" >/dev/null ||
     interop_fail "baresip is not bound to udp 127.0.0.1:$1:$(printf '\n'; ss -Hnlup | sed 's/^/  | /')"
 }
 
