@@ -2,6 +2,8 @@
 # Builds Talvenor on Debian 12 and runs the phone or the whole test suite.
 #   ./talvenor.sh phone [phone options]   build everything, run the phone
 #   ./talvenor.sh test                    build everything, run every test
+#   ./talvenor.sh windows                 cross-build the Windows DLLs and phone,
+#                                         run their tests under Wine, pack the zip
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -16,9 +18,22 @@ packages=(
   sip-tester kamailio baresip-core linphone-cli tshark sipsak sipvicious iproute2 util-linux procps espeak-ng sox
 )
 
-install_packages() {
+# The Windows build: MinGW-w64 and Wine, without Wine's recommends (they
+# bring PulseAudio's ALSA plugin, whose threads the sanitizers cannot see).
+windows_packages=(
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 googletest libfmt-dev
+  xvfb xauth curl zip
+)
+
+install_packages() {  # install_packages [--no-install-recommends PACKAGE...]
+  local options=() wanted=("${packages[@]}")
+  if [ "${1:-}" = --no-install-recommends ]; then
+    options=(--no-install-recommends)
+    shift
+    wanted=("$@")
+  fi
   local missing=()
-  for package in "${packages[@]}"; do
+  for package in "${wanted[@]}"; do
     [[ $(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) == *"install ok installed"* ]] || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -26,7 +41,7 @@ install_packages() {
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   echo "Installing: ${missing[*]}"
   "${sudo[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${options[@]}" "${missing[@]}"
 }
 
 build() {  # build DIR [cmake options...]
@@ -67,6 +82,7 @@ run_tests() {
   # The first race report ends the process, so the call fails with it.
   TSAN_OPTIONS="$suppressions halt_on_error=1 second_deadlock_stack=1" \
     run_ctest build-tsan -R '^interop\.(calls_sipp|auth_invite|phone_to_phone|phone_prompt)_test$'
+  run_windows
   echo "== fuzzing"
   # libFuzzer comes with clang: the targets build with it, under AddressSanitizer
   # and UndefinedBehaviorSanitizer.
@@ -74,6 +90,28 @@ run_tests() {
   bash fuzz/run.sh fuzz-build "${TALVENOR_FUZZ_SECONDS:-60}"
   awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $4 }
        END { printf "talvenor: %d passed, %d failed\n", total - failed, failed }' "$summary"
+}
+
+# build_windows ARCH DIR: the Windows build for x86_64 or i686 in DIR, over
+# the sources of libgsm, bcg729 and spandsp fetched once into DIR/sources.
+build_windows() {
+  local arch="$1" dir="$2"
+  bash cmake/fetch_windows_sources.sh "$dir/sources"
+  build "$dir" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake" -DTALVENOR_WINDOWS_SOURCES="$here/$dir/sources"
+}
+
+run_windows() {
+  install_packages --no-install-recommends "${windows_packages[@]}"
+  echo "== Windows build (x86_64) and its tests under Wine"
+  build_windows x86_64 build-win64
+  # A Wine prefix of the build's own; Wine's messages stay out of the results.
+  export WINEPREFIX="$here/build-win64/wine" WINEDEBUG=-all
+  wineboot -i >/dev/null 2>&1 || true
+  # The dialogs' tests and the C host need a display.
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "cd build-win64 && ctest --output-on-failure" | tee -a "$summary"
+  bash cmake/pack_windows_release.sh build-win64
+  echo "== Windows build (i686): built and linked"
+  build_windows i686 build-win32
 }
 
 command="${1:-}"
@@ -88,8 +126,11 @@ case "$command" in
     install_packages
     run_tests
     ;;
+  windows)
+    run_windows
+    ;;
   *)
-    echo "usage: $0 phone [options] | test" >&2
+    echo "usage: $0 phone [options] | test | windows" >&2
     exit 2
     ;;
 esac

@@ -1,15 +1,26 @@
 // The host's connection class as the module sees it. The five static
-// functions are defined by the host executable and resolve when the module
-// is loaded; each call's connection object implements the five operations.
+// functions are defined by the host executable; each call's connection
+// object implements the five operations.
+//
+// On Linux the module's references to the statics bind to the host's
+// definitions when the module is loaded. A Windows DLL cannot leave symbols
+// undefined, so there the host exports them (it is built with NUVEX_HOST
+// defined) and the module finds them in the executable when it starts.
 #pragma once
 
 #include "host/host_types.h"
 
-class CCom;
-
+#if defined(_WIN32) && defined(NUVEX_HOST)
+#define NUVEX_CCON_API __declspec(dllexport)
+#else
 // Default visibility: the module is built with hidden symbols, and its
 // references to the statics must still bind to the host's definitions.
-class __attribute__((visibility("default"))) CCon {
+#define NUVEX_CCON_API __attribute__((visibility("default")))
+#endif
+
+class CCom;
+
+class NUVEX_CCON_API CCon {
 public:
   // Full path of a list file in the host's data folder ("SIP-BAN", ".txt").
   static CString AddSystemPath(const CString& name, const CString& extension);

@@ -42,7 +42,7 @@ bool LoadG729Library(const std::vector<std::string>& candidates) {
   return true;
 }
 
-std::vector<std::string> DefaultG729Candidates() { return LibraryCandidates("libCodecG729.so"); }
+std::vector<std::string> DefaultG729Candidates() { return LibraryCandidates(LibraryFileName("CodecG729")); }
 
 void FreeG729Library() {
   G729State& state = State();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "calls/call_line.h"
 #include "calls/line_threads.h"
@@ -93,6 +94,7 @@ int SipModule::StartRun() {
     }
     closing_ = false;
     if (!StartSocketsLibrary()) return AbandonStart(1001);
+    if (!SocketsLibraryHasVersion22()) return AbandonStart(1002);
     LoadAddressSettings();
     auto socket = std::make_shared<UdpSocket>();
     if (!socket->Open()) return AbandonStart(1006);
@@ -111,8 +113,11 @@ int SipModule::StartRun() {
     LoadVoipSettings();
     running_ = 1;
     timerId_ = timer_.Start(kTimerInterval, [this] {
-      onModuleThread = true;
+      // Where the ticks come on the host's own thread (Windows), that thread
+      // is the module's only while the procedure runs.
+      bool wasModuleThread = std::exchange(onModuleThread, true);
       TimerProcedure();
+      onModuleThread = wasModuleThread;
     });
     ++receiveThreads_;
     try {
@@ -194,6 +199,9 @@ void SipModule::EndCalls() {
       if (AccountsIdle()) break;
     }
     if (std::chrono::steady_clock::now() >= deadline) break;
+    // A shutdown on the thread whose messages bring the ticks (Windows)
+    // makes the ticks that fall due meanwhile itself.
+    PeriodicTimer::RunDueCalls();
     std::this_thread::sleep_for(kClosingPoll);
   }
 }

@@ -25,10 +25,4 @@ int ParseLineCountVariable(const std::optional<std::string>& text) {
   return (count < 1 || count > 4) ? 4 : static_cast<int>(count);
 }
 
-std::optional<std::string> EnvironmentVariable(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
-}
-
 }  // namespace talvenor

@@ -39,8 +39,9 @@ void WaitForDetachedMessages();
 // true when none is left.
 bool WaitForDetachedMessages(std::chrono::milliseconds limit);
 
-// Where messages go. The default writes the text on standard error, prefixed
-// with the module's name; tests record them, the dialogs show a window.
+// Where messages go. The default is the system's: a message box on Windows,
+// the text on standard error prefixed with the module's name on Linux; tests
+// record them, the dialogs show a window. An empty one restores the default.
 using MessageBackend = std::function<void(int id, const std::string& text, MessageIcon icon)>;
 void SetMessageBackend(MessageBackend backend);
 

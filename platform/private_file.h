@@ -1,5 +1,7 @@
 // Files the module creates for its lists. They hold passwords and the
-// addresses of callers, so a file that is created gets mode 0600.
+// addresses of callers, so on Linux a file that is created gets mode 0600;
+// on Windows the user's profile folder keeps them private already. Paths
+// are UTF-8.
 #pragma once
 
 #include <cstdio>
@@ -18,7 +20,8 @@ enum class PrivateFileMode { Append, Truncate };
 
 // Opens the file for writing, creating it with mode 0600; an existing file
 // keeps its mode, except that Truncate (a file written anew) makes it 0600
-// too. Null on failure, with errno set.
+// too (Linux). Written as bytes, without line-end translation. Null on
+// failure, with errno set.
 FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode);
 
 // Writes the text in full; false on any error.

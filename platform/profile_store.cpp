@@ -114,16 +114,6 @@ std::string ProfileStore::GetString(const std::string& entry, const std::string&
   return fallback;
 }
 
-int ProfileStore::GetInt(const std::string& entry, int fallback) const {
-  std::string text = GetString(entry, {});
-  if (text.empty()) return fallback;
-  char* end = nullptr;
-  errno = 0;
-  long value = std::strtol(text.c_str(), &end, 10);
-  if (end == text.c_str() || errno == ERANGE) return fallback;
-  return static_cast<int>(value);
-}
-
 bool ProfileStore::WriteString(const std::string& entry, const std::string& value) const {
   // A file that exists but cannot be read is left alone: rewriting it from
   // nothing would lose every other setting and password in it.
@@ -152,10 +142,6 @@ bool ProfileStore::WriteString(const std::string& entry, const std::string& valu
     out << newLine << '\n';
   }
   return WriteAtomically(Path(), out.str());
-}
-
-bool ProfileStore::WriteInt(const std::string& entry, int value) const {
-  return WriteString(entry, std::to_string(value));
 }
 
 const ProfileStore& ModuleProfile() {

@@ -1,7 +1,9 @@
-// The per-user settings profile: one text file per profile,
+// The per-user settings profile, section "Settings", one text value per
+// entry. On Windows it is the registry's application profile: key
+// HKEY_CURRENT_USER\Software\Kestravon\<profile>\Settings, one REG_SZ value per
+// entry. On Linux it is one text file per profile,
 // ${XDG_CONFIG_HOME:-$HOME/.config}/Kestravon/<profile>.ini, section
-// [Settings], one "Entry=value" line per entry. It stands in for the
-// registry's application profile.
+// [Settings], one "Entry=value" line per entry.
 #pragma once
 
 #include <string>
@@ -12,7 +14,8 @@ class ProfileStore {
 public:
   explicit ProfileStore(std::string profileName) : profileName_(std::move(profileName)) {}
 
-  // The file's path, worked out anew at each use from the environment.
+  // The file's path, worked out anew at each use from the environment; on
+  // Windows the registry key's path.
   std::string Path() const;
 
   // The entry's text, or `fallback` when the file or the entry is missing.
@@ -20,10 +23,11 @@ public:
   // The entry read as a decimal integer, or `fallback` when missing or not a number.
   int GetInt(const std::string& entry, int fallback) const;
 
-  // Replaces one entry, keeping every other line of the file. The file is
-  // rewritten atomically (temporary file, then rename) with mode 0600, since
-  // it holds passwords. False when it could not be written, or when the file
-  // exists but could not be read (it is then left as it is).
+  // Replaces one entry, keeping every other entry. Line breaks in the value
+  // are dropped. On Linux the file is rewritten atomically (temporary file,
+  // then rename) with mode 0600, since it holds passwords. False when it
+  // could not be written, or when the file exists but could not be read (it
+  // is then left as it is).
   bool WriteString(const std::string& entry, const std::string& value) const;
   bool WriteInt(const std::string& entry, int value) const;
 
@@ -31,7 +35,8 @@ private:
   std::string profileName_;
 };
 
-// The module's own profile, named after its file name without "lib" and extension.
+// The module's own profile, named after its file name without "lib" and
+// extension ("talvenor").
 const ProfileStore& ModuleProfile();
 
 }  // namespace talvenor

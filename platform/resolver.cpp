@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <array>
-#include <mutex>
 
 #include "platform/endpoint.h"
+#include "platform/resolver_hooks.h"
 
 namespace talvenor {
 
@@ -30,37 +30,11 @@ bool LookUp(const std::string& hostName, AddrInfoList& list) {
   return getaddrinfo(hostName.c_str(), nullptr, &hints, &list.head) == 0;
 }
 
-struct LookupSlot {
-  std::mutex mutex;
-  HostLookup lookup;
-  AddressLookup reverseLookup;
-};
-
-LookupSlot& Lookup() {
-  static LookupSlot* slot = new LookupSlot;  // outlives static destruction
-  return *slot;
-}
-
 }  // namespace
-
-void SetHostLookup(HostLookup lookup) {
-  std::scoped_lock lock(Lookup().mutex);
-  Lookup().lookup = std::move(lookup);
-}
-
-void SetReverseLookup(AddressLookup lookup) {
-  std::scoped_lock lock(Lookup().mutex);
-  Lookup().reverseLookup = std::move(lookup);
-}
 
 uint32_t ResolveIpv4(const std::string& text) {
   if (uint32_t dotted = ParseDottedAddress(text); dotted != 0) return dotted;
-  HostLookup lookup;
-  {
-    std::scoped_lock lock(Lookup().mutex);
-    lookup = Lookup().lookup;
-  }
-  if (lookup) return lookup(text);
+  if (HostLookup lookup = InstalledHostLookup()) return lookup(text);
   AddrInfoList list;
   if (!LookUp(text, list)) return 0;
   for (addrinfo* entry = list.head; entry != nullptr; entry = entry->ai_next) {
@@ -85,12 +59,7 @@ std::vector<std::string> ResolveAllIpv4(const std::string& hostName) {
 }
 
 std::string ReverseLookup(uint32_t networkAddress) {
-  AddressLookup lookup;
-  {
-    std::scoped_lock lock(Lookup().mutex);
-    lookup = Lookup().reverseLookup;
-  }
-  if (lookup) return lookup(networkAddress);
+  if (AddressLookup lookup = InstalledReverseLookup()) return lookup(networkAddress);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = networkAddress;

@@ -48,6 +48,14 @@ std::string ExecutableDirectory() {
   return FolderOf(std::string(path.data(), static_cast<size_t>(length)));
 }
 
+void* ExecutableSymbol(const char* name) {
+  // The executable and the libraries it loaded globally, as the dynamic
+  // linker resolves the module's own undefined symbols.
+  return dlsym(RTLD_DEFAULT, name);
+}
+
+std::string LibraryFileName(const std::string& stem) { return "lib" + stem + ".so"; }
+
 std::vector<std::string> LibraryCandidates(const std::string& fileName) {
   std::vector<std::string> candidates;
   if (std::string folder = ModuleDirectory(); !folder.empty()) candidates.push_back(folder + "/" + fileName);

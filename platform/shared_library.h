@@ -33,7 +33,12 @@ std::string ModuleDirectory();
 // Where a library of the module's is looked for, in order: next to the
 // module, then by the loader's search path.
 std::vector<std::string> LibraryCandidates(const std::string& fileName);
+// The file name of the library called `stem` on this system
+// ("libCodecG729.so", "CodecG729.dll").
+std::string LibraryFileName(const std::string& stem);
 // Folder of the running executable (the host), with no trailing slash.
 std::string ExecutableDirectory();
+// Address of a symbol the running executable (the host) exports, or null.
+void* ExecutableSymbol(const char* name);
 
 }  // namespace talvenor

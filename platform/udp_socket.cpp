@@ -39,17 +39,29 @@ bool IsIcmpReport(int error) {
 
 }  // namespace
 
-UdpSocket::~UdpSocket() { CloseDescriptors(); }
+struct UdpSocket::Handles {
+  int fd = -1;
+  int wakeFd = -1;
+};
+
+UdpSocket::UdpSocket() : handles_(std::make_unique<Handles>()) {}
+
+UdpSocket::~UdpSocket() { CloseHandles(); }
+
+bool UdpSocket::IsOpen() const {
+  std::shared_lock lock(useMutex_);
+  return handles_->fd >= 0;
+}
 
 bool UdpSocket::Open() {
   std::unique_lock lock(useMutex_);
-  CloseDescriptors();
+  CloseHandles();
   woken_ = false;
-  fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_UDP);
-  if (fd_ < 0) return false;
-  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd_ < 0) {
-    CloseDescriptors();
+  handles_->fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_UDP);
+  if (handles_->fd < 0) return false;
+  handles_->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (handles_->wakeFd < 0) {
+    CloseHandles();
     return false;
   }
   // No SO_REUSEADDR: with it a second process on the same port would silently
@@ -59,28 +71,28 @@ bool UdpSocket::Open() {
 
 bool UdpSocket::Bind(const Ipv4Endpoint& local) {
   std::shared_lock lock(useMutex_);
-  if (fd_ < 0) return false;
+  if (handles_->fd < 0) return false;
   sockaddr_in address = ToSockaddr(local);
-  return bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  return bind(handles_->fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 Ipv4Endpoint UdpSocket::LocalEndpoint() const {
   std::shared_lock lock(useMutex_);
   sockaddr_in address{};
   socklen_t length = sizeof address;
-  if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+  if (handles_->fd < 0 || getsockname(handles_->fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
   return {address.sin_addr.s_addr, address.sin_port};
 }
 
 long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
   std::shared_lock lock(useMutex_);
-  if (fd_ < 0) return -1;
+  if (handles_->fd < 0) return -1;
   sockaddr_in address = ToSockaddr(destination);
   // Sent without MSG_DONTROUTE: Linux honours that flag and would refuse every
   // destination behind a router, where WinSock providers ignore it.
   ssize_t sent;
   do {
-    sent = sendto(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+    sent = sendto(handles_->fd, bytes.data(), bytes.size(), MSG_NOSIGNAL,
                   reinterpret_cast<sockaddr*>(&address), sizeof address);
   } while (sent < 0 && errno == EINTR);
   return static_cast<long>(sent);
@@ -89,7 +101,7 @@ long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destinat
 UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMilliseconds) const {
   Received result;
   std::shared_lock lock(useMutex_);
-  if (fd_ < 0) return result;
+  if (handles_->fd < 0) return result;
   // The wait ends at one deadline: a datagram that wakes the poll but is
   // then thrown away (a bad checksum shows only when it is read) or a
   // signal must not start it again.
@@ -106,7 +118,7 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMillis
     socklen_t sourceLength = sizeof source;
     // MSG_TRUNC makes recvfrom return the datagram's real length even when it
     // was cut to fit the buffer, where WinSock would fail with WSAEMSGSIZE.
-    ssize_t length = recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+    ssize_t length = recvfrom(handles_->fd, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
                               reinterpret_cast<sockaddr*>(&source), &sourceLength);
     if (length >= 0) {
       result.status = ReceiveStatus::Datagram;
@@ -125,7 +137,7 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMillis
     }
     // Closing a socket does not wake a thread blocked on it under Linux, so the
     // wait covers the socket and an eventfd that Wake() signals.
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    pollfd fds[2] = {{handles_->fd, POLLIN, 0}, {handles_->wakeFd, POLLIN, 0}};
     int wait = -1;
     if (timeoutMilliseconds >= 0) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -158,24 +170,24 @@ UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMillis
 
 void UdpSocket::Wake() const {
   std::shared_lock lock(useMutex_);
-  if (wakeFd_ < 0) return;
+  if (handles_->wakeFd < 0) return;
   woken_.store(true, std::memory_order_release);
   uint64_t one = 1;
-  ssize_t written = write(wakeFd_, &one, sizeof one);
+  ssize_t written = write(handles_->wakeFd, &one, sizeof one);
   (void)written;  // a full counter already means "wake"
 }
 
 void UdpSocket::Close() {
   Wake();
   std::unique_lock lock(useMutex_);
-  CloseDescriptors();
+  CloseHandles();
 }
 
-void UdpSocket::CloseDescriptors() {
-  if (fd_ >= 0) close(fd_);
-  if (wakeFd_ >= 0) close(wakeFd_);
-  fd_ = -1;
-  wakeFd_ = -1;
+void UdpSocket::CloseHandles() {
+  if (handles_->fd >= 0) close(handles_->fd);
+  if (handles_->wakeFd >= 0) close(handles_->wakeFd);
+  handles_->fd = -1;
+  handles_->wakeFd = -1;
 }
 
 }  // namespace talvenor

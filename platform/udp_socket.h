@@ -1,11 +1,12 @@
-// A UDP socket over POSIX with a receive that another thread can wake. Any
-// thread may close it while others send or receive on it: a descriptor is
-// never used after it was closed (where its number could name another file).
+// A UDP socket with a receive that another thread can wake. Any thread may
+// close it while others send or receive on it: a socket is never used after
+// it was closed (where its number or handle could name another file).
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <shared_mutex>
 #include <span>
 
@@ -15,7 +16,7 @@ namespace talvenor {
 
 class UdpSocket {
 public:
-  UdpSocket() = default;
+  UdpSocket();
   ~UdpSocket();
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
@@ -25,7 +26,7 @@ public:
   // Binds to the endpoint (port 0 picks a free one); false when the port is
   // taken or not permitted.
   bool Bind(const Ipv4Endpoint& local);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const;
   // The bound local endpoint, network order.
   Ipv4Endpoint LocalEndpoint() const;
 
@@ -45,7 +46,9 @@ public:
   };
   // Waits for one datagram or a Wake(), at most `timeoutMilliseconds` when
   // that is not negative. A datagram longer than the buffer is cut to fit,
-  // and realLength tells its true length.
+  // and realLength tells its true length on Linux; Windows does not tell
+  // it, so there realLength is the buffer's size plus one: callers still see
+  // that the datagram was cut.
   Received Receive(std::span<char> buffer, int timeoutMilliseconds = -1) const;
   // Wakes a thread blocked in Receive; it returns Woken from then on.
   void Wake() const;
@@ -55,11 +58,11 @@ public:
   void Close();
 
 private:
-  void CloseDescriptors();
+  struct Handles;  // the system's socket and wake-up event
+  void CloseHandles();
 
   mutable std::shared_mutex useMutex_;  // shared while in use, exclusive to close
-  int fd_ = -1;
-  int wakeFd_ = -1;
+  std::unique_ptr<Handles> handles_;
   mutable std::atomic<bool> woken_{false};
 };
 

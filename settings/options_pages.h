@@ -184,6 +184,10 @@ protected:
 
 using OptionsPluginEntry = OptionsPlugin* (*)();
 inline constexpr const char* kOptionsPluginEntry = "TalvenorOptionsPlugin";
+#ifdef _WIN32
+inline constexpr const char* kOptionsPluginFile = "talvenor-options.dll";
+#else
 inline constexpr const char* kOptionsPluginFile = "libtalvenor-options.so";
+#endif
 
 }  // namespace talvenor

@@ -1,15 +1,13 @@
 // The phone's command lines from standard input, read without holding up
-// its main loop: with line editing and history at a terminal (libedit, one
-// key at a time), plain lines from a pipe or file. At a terminal it also
-// prints the phone's output above the line being typed and draws that line
-// again.
+// its main loop: with line editing and history at a terminal, plain lines
+// from a pipe or file. Where the terminal lets the phone redraw the line
+// being typed, it also prints the phone's output above that line and draws
+// the line again.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
-
-struct editline;
-struct history;
 
 namespace nuvex {
 
@@ -24,16 +22,8 @@ public:
   std::vector<std::string> Poll(int timeoutMs);
 
 private:
-  void ReadKey(std::vector<std::string>& lines);
-  void ShowHeldOutput();
-  void EndEditing();
-
-  bool terminal_;
-  editline* editor_ = nullptr;
-  history* history_ = nullptr;
-  bool open_ = true;  // false once the input ended
-  int outputWake_ = -1;
-  std::string pending_;
+  struct Reader;  // the system's own way of reading lines
+  std::unique_ptr<Reader> reader_;
 };
 
 }  // namespace nuvex

@@ -1,5 +1,6 @@
-// nuvex-phone: a host for the Talvenor module. It loads libtalvenor.so from
-// its own folder, starts the module and runs until interrupted.
+// nuvex-phone: a host for the Talvenor module. It loads the module's library
+// (libtalvenor.so, talvenor.dll) from its own folder, starts the module and
+// runs until interrupted.
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "apps/nuvex-phone/phone_profile.h"
 #include "apps/nuvex-phone/platform/executable_folder.h"
 #include "apps/nuvex-phone/platform/file_system.h"
+#include "apps/nuvex-phone/platform/shared_library.h"
 #include "apps/nuvex-phone/platform/stop_signals.h"
 #include "apps/nuvex-phone/priority_probe.h"
 #include "apps/nuvex-phone/sound_card.h"
@@ -128,7 +130,7 @@ int main(int argc, char** argv) {
   }
   nuvex::StartCalls({options.autoAnswerSeconds, options.rejectReason, options.hangupAfterSeconds, options.playFile,
                      options.recordFile, soundCard.get()});
-  if (!nuvex::StartModule(nuvex::ExecutableFolder() + "/libtalvenor.so")) {
+  if (!nuvex::StartModule(nuvex::ExecutableFolder() + "/" + nuvex::SharedLibraryFileName("talvenor"))) {
     nuvex::StopCalls();
     return 1;
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "apps/nuvex-phone/options_dialog.h"
 #include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_output.h"
 #include "apps/nuvex-phone/platform/shared_library.h"
@@ -71,7 +72,8 @@ void StopModule() {
 bool RestartModule(const std::function<void()>& whileStopped) {
   StopModule();
   whileStopped();
-  CCom* started = createCom();
+  CCom* started = nullptr;
+  RunOnFirstThread([&] { started = createCom(); });
   if (started == nullptr) {
     lost = true;
     Event(-1, "the module did not start again: the phone ends");

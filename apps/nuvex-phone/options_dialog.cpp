@@ -2,10 +2,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 
 #include "apps/nuvex-phone/module_session.h"
 #include "apps/nuvex-phone/phone_output.h"
+#include "apps/nuvex-phone/platform/thread_messages.h"
 #include "host/ccom.h"
 
 namespace nuvex {
@@ -15,6 +18,15 @@ namespace {
 // How long a closing call waits for the sheet before it tries again.
 constexpr std::chrono::seconds kCloseRetry{2};
 constexpr int kCloseAttempts = 5;
+// How often the first thread, where it handles the system's messages while
+// it waits, looks whether the sheet was asked for.
+constexpr int kMessageWaitMs = 50;
+
+// Work another thread hands to the first thread, and waits for.
+struct FirstThreadTask {
+  const std::function<void()>* work;
+  bool done = false;
+};
 
 struct Dialog {
   std::mutex mutex;
@@ -22,6 +34,8 @@ struct Dialog {
   bool requested = false;  // `options` waits for the first thread
   bool showing = false;    // ShowOptions runs on the first thread
   bool closing = false;    // the phone is quitting: no more sheets
+  bool serving = false;    // the first thread runs ServeOptionsDialog
+  std::deque<FirstThreadTask*> tasks;
 };
 
 Dialog& State() {
@@ -29,7 +43,48 @@ Dialog& State() {
   return *dialog;
 }
 
+// Until the sheet or a task is asked for or the phone closes; the module's
+// timer ticks through the first thread's messages where the system has them.
+void WaitForWork(Dialog& dialog, std::unique_lock<std::mutex>& lock) {
+  auto asked = [&] { return dialog.requested || dialog.closing || !dialog.tasks.empty(); };
+  if (!ThreadTakesMessages()) {
+    dialog.changed.wait(lock, asked);
+    return;
+  }
+  while (!asked()) {
+    lock.unlock();
+    HandleThreadMessages(kMessageWaitMs);
+    lock.lock();
+  }
+}
+
+void RunTasks(Dialog& dialog, std::unique_lock<std::mutex>& lock) {
+  while (!dialog.tasks.empty()) {
+    FirstThreadTask* task = dialog.tasks.front();
+    dialog.tasks.pop_front();
+    lock.unlock();
+    (*task->work)();
+    lock.lock();
+    task->done = true;
+    dialog.changed.notify_all();
+  }
+}
+
 }  // namespace
+
+void RunOnFirstThread(const std::function<void()>& work) {
+  Dialog& dialog = State();
+  std::unique_lock lock(dialog.mutex);
+  if (!dialog.serving) {
+    lock.unlock();
+    work();
+    return;
+  }
+  FirstThreadTask task{&work};
+  dialog.tasks.push_back(&task);
+  dialog.changed.notify_all();
+  dialog.changed.wait(lock, [&] { return task.done; });
+}
 
 void OpenOptionsDialog() {
   Dialog& dialog = State();
@@ -52,9 +107,15 @@ bool OptionsDialogOpen() {
 void ServeOptionsDialog() {
   Dialog& dialog = State();
   std::unique_lock lock(dialog.mutex);
+  dialog.serving = true;
   for (;;) {
-    dialog.changed.wait(lock, [&] { return dialog.requested || dialog.closing; });
-    if (dialog.closing) return;
+    WaitForWork(dialog, lock);
+    RunTasks(dialog, lock);
+    if (dialog.closing) {
+      dialog.serving = false;  // tasks from now on run where they are asked for
+      return;
+    }
+    if (!dialog.requested) continue;
     dialog.requested = false;
     CCom* module = Module();
     if (module == nullptr) continue;

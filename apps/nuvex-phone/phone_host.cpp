@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -57,10 +56,9 @@ void CCon::OnOpenTextFile(const CString& name, const CString& header) {
   // At a terminal, the user's editor shows it; otherwise its path. Only
   // the thread that reads commands hands the terminal over: a list opened
   // from the options sheet would have the editor and the prompt share it.
-  const char* editor = std::getenv("VISUAL");
-  if (editor == nullptr || *editor == '\0') editor = std::getenv("EDITOR");
+  std::string editor = nuvex::UserEditor();
   bool commanded = std::this_thread::get_id() == nuvex::commandThread;
-  if (commanded && nuvex::StandardInputIsTerminal() && editor != nullptr && *editor != '\0') {
+  if (commanded && nuvex::StandardInputIsTerminal() && !editor.empty()) {
     nuvex::RunEditor(editor, path);
     return;
   }

@@ -1,7 +1,9 @@
 // The phone's access to the module's settings file,
 // ${XDG_CONFIG_HOME:-$HOME/.config}/Kestravon/talvenor.ini: section
 // [Settings], one "Entry=value" line per entry, entry names matched without
-// regard to case.
+// regard to case. On Windows the module keeps them in the registry instead,
+// under HKEY_CURRENT_USER\Software\Kestravon\talvenor\Settings, one string
+// value per entry, and the phone reads and writes them there.
 #pragma once
 
 #include <optional>

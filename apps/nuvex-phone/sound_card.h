@@ -1,5 +1,5 @@
 // The phone's microphone and loudspeaker when a sound card is there, through
-// PortAudio. One thread of its own reads 40 ms of the microphone at a time,
+// the system's sound functions. One thread of its own reads 40 ms of the microphone at a time,
 // hands it to every call that listens, and plays the calls' frames mixed;
 // a call's frame is released once it has been played.
 #pragma once

@@ -11,6 +11,14 @@ namespace {
 constexpr int kRate = 8000;
 }  // namespace
 
+struct WavFile {
+  explicit WavFile(SNDFILE* opened) : file(opened) {}
+  ~WavFile() { sf_close(file); }
+  WavFile(const WavFile&) = delete;
+  WavFile& operator=(const WavFile&) = delete;
+  SNDFILE* const file;
+};
+
 std::unique_ptr<WavSource> WavSource::Open(const std::string& path) {
   SF_INFO info{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
@@ -26,13 +34,15 @@ std::unique_ptr<WavSource> WavSource::Open(const std::string& path) {
     sf_close(file);
     return nullptr;
   }
-  return std::unique_ptr<WavSource>(new WavSource(file));
+  return std::unique_ptr<WavSource>(new WavSource(std::make_unique<WavFile>(file)));
 }
 
-WavSource::~WavSource() { sf_close(static_cast<SNDFILE*>(file_)); }
+WavSource::WavSource(std::unique_ptr<WavFile> file) : file_(std::move(file)) {}
+
+WavSource::~WavSource() = default;
 
 void WavSource::Read(std::span<int16_t> frame) {
-  sf_count_t read = sf_read_short(static_cast<SNDFILE*>(file_), frame.data(), static_cast<sf_count_t>(frame.size()));
+  sf_count_t read = sf_read_short(file_->file, frame.data(), static_cast<sf_count_t>(frame.size()));
   std::fill(frame.begin() + std::max<sf_count_t>(read, 0), frame.end(), int16_t{0});
 }
 
@@ -46,13 +56,15 @@ std::unique_ptr<WavSink> WavSink::Create(const std::string& path) {
     std::fprintf(stderr, "nuvex-phone: cannot write %s: %s\n", path.c_str(), sf_strerror(nullptr));
     return nullptr;
   }
-  return std::unique_ptr<WavSink>(new WavSink(file));
+  return std::unique_ptr<WavSink>(new WavSink(std::make_unique<WavFile>(file)));
 }
 
-WavSink::~WavSink() { sf_close(static_cast<SNDFILE*>(file_)); }
+WavSink::WavSink(std::unique_ptr<WavFile> file) : file_(std::move(file)) {}
+
+WavSink::~WavSink() = default;
 
 void WavSink::Write(std::span<const int16_t> frame) {
-  sf_write_short(static_cast<SNDFILE*>(file_), frame.data(), static_cast<sf_count_t>(frame.size()));
+  sf_write_short(file_->file, frame.data(), static_cast<sf_count_t>(frame.size()));
 }
 
 }  // namespace nuvex

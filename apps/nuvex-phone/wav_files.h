@@ -10,6 +10,9 @@
 
 namespace nuvex {
 
+// An open WAV file as the system's sound file functions keep it.
+struct WavFile;
+
 class WavSource {
 public:
   // Nothing, after a message on stderr, when the file cannot be read or is
@@ -20,8 +23,8 @@ public:
   void Read(std::span<int16_t> frame);
 
 private:
-  explicit WavSource(void* file) : file_(file) {}
-  void* file_;  // SNDFILE
+  explicit WavSource(std::unique_ptr<WavFile> file);
+  std::unique_ptr<WavFile> file_;
 };
 
 class WavSink {
@@ -31,8 +34,8 @@ public:
   void Write(std::span<const int16_t> frame);
 
 private:
-  explicit WavSink(void* file) : file_(file) {}
-  void* file_;
+  explicit WavSink(std::unique_ptr<WavFile> file);
+  std::unique_ptr<WavFile> file_;
 };
 
 }  // namespace nuvex

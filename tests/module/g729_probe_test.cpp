@@ -3,13 +3,14 @@
 #include <filesystem>
 
 #include "media/g729_library.h"
+#include "platform/shared_library.h"
 #include "config/module_settings.h"
 
 namespace talvenor {
 namespace {
 
-const std::string kFull = std::string(TALVENOR_G729_STUB_FULL_DIR) + "/libCodecG729.so";
-const std::string kPartial = std::string(TALVENOR_G729_STUB_PARTIAL_DIR) + "/libCodecG729.so";
+const std::string kFull = std::string(TALVENOR_G729_STUB_FULL_DIR) + "/" + talvenor::LibraryFileName("CodecG729");
+const std::string kPartial = std::string(TALVENOR_G729_STUB_PARTIAL_DIR) + "/" + talvenor::LibraryFileName("CodecG729");
 
 class G729ProbeTest : public ::testing::Test {
 protected:
@@ -17,7 +18,7 @@ protected:
 };
 
 TEST_F(G729ProbeTest, LibraryWithBothEntriesMakesG729Available) {
-  EXPECT_TRUE(LoadG729Library({"/nonexistent/libCodecG729.so", kFull}));
+  EXPECT_TRUE(LoadG729Library({"/nonexistent/" + talvenor::LibraryFileName("CodecG729"), kFull}));
   EXPECT_EQ(Settings().G729Available, 1);
   G729Entries entries = G729Functions();
   ASSERT_NE(entries.encode, nullptr);
@@ -36,7 +37,7 @@ TEST_F(G729ProbeTest, LibraryWithOneEntryStaysLoadedButG729IsUnavailable) {
 }
 
 TEST_F(G729ProbeTest, MissingLibraryLeavesG729Unavailable) {
-  EXPECT_FALSE(LoadG729Library({"/nonexistent/libCodecG729.so"}));
+  EXPECT_FALSE(LoadG729Library({"/nonexistent/" + talvenor::LibraryFileName("CodecG729")}));
   EXPECT_FALSE(G729LibraryLoaded());
   EXPECT_EQ(Settings().G729Available, 0);
 }
@@ -52,8 +53,9 @@ TEST(G729Candidates, NextToTheModuleFirstThenTheLoaderPath) {
   std::vector<std::string> candidates = DefaultG729Candidates();
   ASSERT_EQ(candidates.size(), 2u);
   // The module's code is linked into the test program here.
-  EXPECT_EQ(candidates[0], std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/libCodecG729.so");
-  EXPECT_EQ(candidates[1], "libCodecG729.so");
+  EXPECT_EQ(std::filesystem::path(candidates[0]),
+            std::filesystem::path(talvenor::ExecutableDirectory()) / talvenor::LibraryFileName("CodecG729"));
+  EXPECT_EQ(candidates[1], talvenor::LibraryFileName("CodecG729"));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The registrar through the module's socket, with real list files.
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -396,7 +398,7 @@ TEST_F(RegistrationListTest, AKeyThatIsAPrefixOfAnotherDoesNotRemoveIt) {
 TEST_F(RegistrationListTest, UnwritableBackupLeavesTheListAsItWas) {
   std::string original = "keep@10.0.0.7:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tK\tP\n";
   testhelp::WriteFile(Path("SIP-REG.txt"), original);
-  mkdir(Path("SIP-REG.bak").c_str(), 0700);  // the backup cannot be created
+  std::filesystem::create_directory(Path("SIP-REG.bak"));  // the backup cannot be created
   EXPECT_FALSE(UpdateRegistrationList("new@10.0.0.8:5060", "new@10.0.0.8:5060\tPIN\t1\t3600\td\tN\tP\n",
                                       CalendarSeconds(), 3600));
   EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")), original);
@@ -404,14 +406,14 @@ TEST_F(RegistrationListTest, UnwritableBackupLeavesTheListAsItWas) {
 
 TEST_F(RegistrarTest, RegistrationThatCannotBeRecordedIsAnswered500) {
   // Opens, but every read fails: no rewrite from what little was read.
-  mkdir(module_.Data().File("SIP-REG.txt").c_str(), 0700);
+  std::filesystem::create_directory(module_.Data().File("SIP-REG.txt"));
   EXPECT_EQ(StatusLine(Send(Register{})), "SIP/2.0 500 Internal Server Error");
   EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.bak")));
 }
 
 TEST_F(RegistrationListTest, AFailedRenameRemovesTheReplacement) {
   std::string occupied = Path("occupied");
-  mkdir(occupied.c_str(), 0700);
+  std::filesystem::create_directory(occupied);
   testhelp::WriteFile(occupied + "/file", "x");  // a folder that is not empty cannot be renamed over
   testhelp::WriteFile(Path("replacement"), "new");
   EXPECT_FALSE(ReplaceFile(Path("replacement"), occupied));
@@ -422,7 +424,7 @@ TEST_F(RegistrationListTest, AFailedRenameRemovesTheReplacement) {
 TEST_F(RegistrarTest, FailedRewriteIsAnswered500AndKeepsTheList) {
   std::string original = "keep@10.0.0.7:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tK\tP\n";
   testhelp::WriteFile(module_.Data().File("SIP-REG.txt"), original);
-  mkdir(module_.Data().File("SIP-REG.bak").c_str(), 0700);
+  std::filesystem::create_directory(module_.Data().File("SIP-REG.bak"));
   EXPECT_EQ(StatusLine(Send(Register{})), "SIP/2.0 500 Internal Server Error");
   EXPECT_EQ(List(), original);
 }

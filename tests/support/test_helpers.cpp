@@ -1,15 +1,6 @@
 #include "tests/support/test_helpers.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <grp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,7 +8,9 @@
 
 #include "host/ccom.h"
 #include "config/module_settings.h"
+#include "platform/periodic_timer.h"
 #include "platform/profile_store.h"
+#include "sip/random_number.h"
 #include "tests/support/test_host.h"
 
 extern "C" CCom* CreateCom();
@@ -25,24 +18,18 @@ extern "C" CCom* CreateCom();
 namespace testhelp {
 
 TempDir::TempDir() {
-  std::string pattern = "/tmp/talvenor-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    auto candidate = std::filesystem::temp_directory_path() /
+                     ("talvenor-test-" + std::to_string(talvenor::RandomNumber()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) path_ = candidate.generic_string();
+  }
+  if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  if (const char* old = std::getenv(name)) old_ = old;
-  setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (old_) setenv(name_.c_str(), old_->c_str(), 1);
-  else unsetenv(name_.c_str());
 }
 
 MessageRecorder::MessageRecorder() {
@@ -87,64 +74,45 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
-int RunInChild(const std::function<int()>& body, bool unprivileged) {
-  std::fflush(nullptr);
-  pid_t child = fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    if (unprivileged && geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
-      _exit(98);
-    }
-    _exit(body());
-  }
-  int status = 0;
-  if (waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 uint16_t FreeUdpPort() {
   UdpPeer probe;
   return probe.Port();
 }
 
 UdpPeer::UdpPeer(uint32_t hostAddress) {
-  fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(hostAddress);
-  if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (!socket_.Open() || !socket_.Bind({talvenor::NetworkAddress(hostAddress), 0})) {
     throw std::runtime_error("cannot bind a test UDP socket");
   }
 }
 
-UdpPeer::~UdpPeer() {
-  if (fd_ >= 0) close(fd_);
-}
+UdpPeer::~UdpPeer() = default;
 
-uint16_t UdpPeer::Port() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
-}
+uint16_t UdpPeer::Port() const { return talvenor::HostPort(socket_.LocalEndpoint().port); }
 
 void UdpPeer::SendTo(uint16_t port, const std::string& datagram) const {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socket_.SendTo(datagram, {talvenor::LoopbackAddress(), talvenor::NetworkPort(port)});
 }
 
 std::optional<std::string> UdpPeer::Receive(std::chrono::milliseconds timeout) const {
-  pollfd ready{fd_, POLLIN, 0};
-  if (poll(&ready, 1, static_cast<int>(timeout.count())) <= 0) return std::nullopt;
+  auto end = std::chrono::steady_clock::now() + timeout;
   std::string buffer(65536, '\0');
-  ssize_t length = recv(fd_, buffer.data(), buffer.size(), 0);
-  if (length < 0) return std::nullopt;
-  buffer.resize(static_cast<size_t>(length));
-  return buffer;
+  for (;;) {
+    // A module started on this thread gets its timer ticks while it waits
+    // here, as a host's message loop would give them (Windows).
+    talvenor::PeriodicTimer::RunDueCalls();
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    int slice = static_cast<int>(std::clamp<long long>(left.count(), 0, 50));
+    auto received = socket_.Receive(buffer, slice);
+    if (received.status == talvenor::UdpSocket::ReceiveStatus::Datagram) {
+      buffer.resize(received.copied);
+      return buffer;
+    }
+    if (received.status != talvenor::UdpSocket::ReceiveStatus::TimedOut &&
+        received.status != talvenor::UdpSocket::ReceiveStatus::TransientError) {
+      return std::nullopt;
+    }
+    if (left.count() <= 0) return std::nullopt;
+  }
 }
 
 std::vector<std::string> UdpPeer::ReceiveAll(std::chrono::milliseconds window) const {
@@ -160,7 +128,7 @@ std::vector<std::string> UdpPeer::ReceiveAll(std::chrono::milliseconds window) c
 
 void UdpPeer::Drain() const {
   char buffer[64];  // what does not fit is dropped with the rest
-  while (recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) >= 0) {
+  while (socket_.Receive(buffer, 0).status == talvenor::UdpSocket::ReceiveStatus::Datagram) {
   }
 }
 
@@ -177,7 +145,7 @@ std::string PadTo(std::string message, size_t size) {
 }
 
 RunningModule::RunningModule(const std::vector<std::pair<std::string, std::string>>& profileEntries) {
-  xdg_.emplace("XDG_CONFIG_HOME", config_.Path());
+  profile_.emplace(config_.Path());
   testhost::SetDataDirectory(data_.Path());
   talvenor::RestoreDefaultSettings();
   bool portGiven = false;
@@ -189,7 +157,7 @@ RunningModule::RunningModule(const std::vector<std::pair<std::string, std::strin
     sipPort_ = FreeUdpPort();
     talvenor::ModuleProfile().WriteString("Port", "0,0," + std::to_string(sipPort_));
   }
-  talvenor::Settings().BindAddress = htonl(INADDR_LOOPBACK);
+  talvenor::Settings().BindAddress = talvenor::LoopbackAddress();
   module_ = CreateCom();
   started_ = module_ != nullptr;
   if (portGiven) sipPort_ = talvenor::Settings().SipPort;

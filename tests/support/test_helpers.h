@@ -12,12 +12,13 @@
 
 #include "platform/endpoint.h"
 #include "platform/message_box.h"
+#include "platform/udp_socket.h"
 
 class CCom;
 
 namespace testhelp {
 
-// A fresh folder under /tmp, removed with everything in it at the end.
+// A fresh folder in the temporary folder, removed with everything in it at the end.
 class TempDir {
 public:
   TempDir();
@@ -40,6 +41,17 @@ public:
 private:
   std::string name_;
   std::optional<std::string> old_;
+};
+
+// Gives the module a profile of its own, empty, for the life of the object:
+// in `folder` on Linux (XDG_CONFIG_HOME), a cleared registry key on Windows.
+class ScopedProfile {
+public:
+  explicit ScopedProfile(const std::string& folder);
+  ~ScopedProfile();
+
+private:
+  std::optional<ScopedEnv> environment_;
 };
 
 // Records every message box instead of showing it.
@@ -93,7 +105,7 @@ public:
   void Drain() const;
 
 private:
-  int fd_ = -1;
+  talvenor::UdpSocket socket_;
 };
 
 // Pads a SIP message with a header so that it is at least `size` bytes long.
@@ -114,7 +126,7 @@ public:
 private:
   TempDir config_;
   TempDir data_;
-  std::optional<ScopedEnv> xdg_;
+  std::optional<ScopedProfile> profile_;
   uint16_t sipPort_ = 0;
   bool started_ = false;
   CCom* module_ = nullptr;

@@ -3,7 +3,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 namespace nuvex {
+
+std::string UserEditor() {
+  for (const char* variable : {"VISUAL", "EDITOR"}) {
+    const char* editor = std::getenv(variable);
+    if (editor != nullptr && *editor != '\0') return editor;
+  }
+  return {};
+}
 
 void RunEditor(const std::string& editor, const std::string& path) {
   pid_t child = fork();

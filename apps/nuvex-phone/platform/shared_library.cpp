@@ -15,4 +15,6 @@ void* LoadSharedLibrary(const std::string& path, std::string& error) {
 
 void* LibrarySymbol(void* library, const char* name) { return dlsym(library, name); }
 
+std::string SharedLibraryFileName(const std::string& name) { return "lib" + name + ".so"; }
+
 }  // namespace nuvex

@@ -11,5 +11,8 @@ namespace nuvex {
 void* LoadSharedLibrary(const std::string& path, std::string& error);
 // Address of an exported symbol, or null.
 void* LibrarySymbol(void* library, const char* name);
+// The file a library called `name` has on this system ("talvenor":
+// "libtalvenor.so" here, "talvenor.dll" on Windows).
+std::string SharedLibraryFileName(const std::string& name);
 
 }  // namespace nuvex

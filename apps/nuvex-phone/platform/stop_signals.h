@@ -1,5 +1,6 @@
-// The signals that stop the phone (Ctrl-C, SIGTERM): held back from every
-// thread and taken by the prompt's loop when it looks for them.
+// What stops the phone (Ctrl-C, SIGTERM; on Windows Ctrl-C, Ctrl-Break and
+// the console closing): held back from every thread and taken by the
+// prompt's loop when it looks for it.
 #pragma once
 
 namespace nuvex {

@@ -1,0 +1,9 @@
+#include "apps/nuvex-phone/platform/thread_messages.h"
+
+namespace nuvex {
+
+bool ThreadTakesMessages() { return false; }
+
+void HandleThreadMessages(int) {}
+
+}  // namespace nuvex

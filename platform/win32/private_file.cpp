@@ -1,0 +1,55 @@
+#include "platform/private_file.h"
+
+#include <io.h>
+#include <windows.h>
+// windows.h makes ReplaceFile a macro for the system's ReplaceFileW; ours
+// is the function of private_file.h.
+#undef ReplaceFile
+
+#include "platform/win32/wide_text.h"
+
+// Files in the user's profile folder are private to the user already, so a
+// file needs no mode of its own. Files are written as bytes, without CR LF
+// translation, so that they hold the same bytes as on Linux.
+namespace talvenor {
+
+FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode) {
+  bool append = mode == PrivateFileMode::Append;
+  return FileHandle(_wfopen(WideFromUtf8(path).c_str(), append ? L"ab" : L"wb"));
+}
+
+bool WriteText(FILE* file, std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+bool CloseFile(FileHandle file) {
+  if (!file) return false;
+  bool flushed = std::fflush(file.get()) == 0;
+  return (std::fclose(file.release()) == 0) && flushed;
+}
+
+bool ReplaceFile(const std::string& replacement, const std::string& path) {
+  std::wstring from = WideFromUtf8(replacement);
+  if (MoveFileExW(from.c_str(), WideFromUtf8(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  DeleteFileW(from.c_str());
+  return false;
+}
+
+bool ReadLine(FILE* file, std::string& line) {
+  std::string read;
+  for (int c = std::getc(file); c != EOF; c = std::getc(file)) {
+    read += static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  if (read.empty()) return false;
+  line = std::move(read);
+  return true;
+}
+
+bool FlushToDisk(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
+
+bool FileReadable(const std::string& path) { return _waccess(WideFromUtf8(path).c_str(), 4) == 0; }
+
+}  // namespace talvenor

@@ -1,0 +1,53 @@
+# The tests of the Windows build, run under Wine by ctest (the toolchain's
+# emulator). The module's suite leaves out what only Linux has: the phone
+# tests (they start the Linux phone), the ini profile, child processes.
+# Stand-ins for the G.729 codec library, each in a folder of its own.
+foreach(kind full partial oversized)
+  add_library(g729_stub_${kind} SHARED tests/fixtures/g729_stub_${kind}.c)
+  set_target_properties(g729_stub_${kind} PROPERTIES OUTPUT_NAME CodecG729 PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/g729-stub-${kind})
+endforeach()
+
+talvenor_windows_sources(TEST_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/tests/support/win32 ${CMAKE_SOURCE_DIR}/tests/support)
+file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
+list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/settings/qt/|/win32/|/tests/apps/")
+list(REMOVE_ITEM TEST_SOURCES
+  ${CMAKE_SOURCE_DIR}/tests/platform/profile_store_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/module/startup_test.cpp)
+add_executable(talvenor_tests ${TEST_SUPPORT_SOURCES} ${TEST_SOURCES})
+target_include_directories(talvenor_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(talvenor_tests PRIVATE talvenor_core GTest::gtest GTest::gtest_main GTest::gmock)
+target_compile_definitions(talvenor_tests PRIVATE
+  TALVENOR_BIN_DIR="${TALVENOR_BIN_DIR}"
+  TALVENOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  TALVENOR_G729_STUB_FULL_DIR="${CMAKE_BINARY_DIR}/g729-stub-full"
+  TALVENOR_G729_STUB_PARTIAL_DIR="${CMAKE_BINARY_DIR}/g729-stub-partial"
+  TALVENOR_G729_STUB_OVERSIZED_DIR="${CMAKE_BINARY_DIR}/g729-stub-oversized")
+set_target_properties(talvenor_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
+add_dependencies(talvenor_tests talvenor CodecG729 g729_stub_full g729_stub_partial g729_stub_oversized)
+add_test(NAME windows.talvenor_tests COMMAND talvenor_tests WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
+
+# The Win32 dialogs, over the plugin DLL (they need a display: xvfb-run).
+add_executable(talvenor_options_win32_tests tests/settings/win32/options_sheet_win32_test.cpp)
+target_include_directories(talvenor_options_win32_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(talvenor_options_win32_tests PRIVATE GTest::gtest_main comctl32 user32)
+set_target_properties(talvenor_options_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
+add_dependencies(talvenor_options_win32_tests talvenor-options)
+add_test(NAME windows.options_sheet COMMAND talvenor_options_win32_tests WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
+
+# The phone's Windows files.
+add_executable(nuvex_phone_platform_tests tests/apps/win32/phone_platform_test.cpp
+  apps/nuvex-phone/platform/win32/file_system.cpp apps/nuvex-phone/platform/win32/wav_files.cpp
+  apps/nuvex-phone/platform/win32/wake_pipe.cpp apps/nuvex-phone/platform/win32/standard_streams.cpp
+  apps/nuvex-phone/platform/win32/wide_text.cpp)
+target_include_directories(nuvex_phone_platform_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(nuvex_phone_platform_tests PRIVATE GTest::gtest GTest::gtest_main winmm)
+set_target_properties(nuvex_phone_platform_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
+add_test(NAME windows.phone_platform COMMAND nuvex_phone_platform_tests WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
+
+# A host written in C drives the DLL through every CCom slot.
+add_executable(c_host_abi_test tests/host/c_host_abi_test.c)
+target_link_libraries(c_host_abi_test PRIVATE ws2_32 advapi32 user32)
+set_target_properties(c_host_abi_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
+add_dependencies(c_host_abi_test talvenor)
+add_test(NAME windows.c_host_abi COMMAND c_host_abi_test WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
