@@ -51,3 +51,10 @@ target_link_libraries(c_host_abi_test PRIVATE ws2_32 advapi32 user32)
 set_target_properties(c_host_abi_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
 add_dependencies(c_host_abi_test talvenor)
 add_test(NAME windows.c_host_abi COMMAND c_host_abi_test WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
+
+# The Windows phone under Wine with SIPp and the Linux phone of the plain
+# build (TALVENOR_LINUX_BIN_DIR, build/bin by default).
+set(TALVENOR_LINUX_BIN_DIR "${CMAKE_SOURCE_DIR}/build/bin" CACHE PATH "The Linux build's bin folder")
+add_test(NAME windows.wine_phone COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/wine_phone_test.sh
+  ${TALVENOR_LINUX_BIN_DIR} ${TALVENOR_BIN_DIR})
+set_tests_properties(windows.wine_phone PROPERTIES TIMEOUT 400 RUN_SERIAL ON)
