@@ -92,26 +92,34 @@ run_tests() {
        END { printf "talvenor: %d passed, %d failed\n", total - failed, failed }' "$summary"
 }
 
-# build_windows ARCH DIR: the Windows build for x86_64 or i686 in DIR, over
-# the sources of libgsm, bcg729 and spandsp fetched once into DIR/sources.
+# build_windows ARCH DIR [TARGET...]: the Windows build for x86_64 or i686 in
+# DIR (all of it, or the targets named), over the sources of libgsm, bcg729
+# and spandsp fetched once into DIR/sources.
 build_windows() {
   local arch="$1" dir="$2"
+  shift 2
   bash cmake/fetch_windows_sources.sh "$dir/sources"
-  build "$dir" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake" -DTALVENOR_WINDOWS_SOURCES="$here/$dir/sources"
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake" \
+    -DTALVENOR_WINDOWS_SOURCES="$here/$dir/sources" -DTALVENOR_LINUX_BIN_DIR="$here/build/bin" >/dev/null
+  cmake --build "$dir" -j"$(nproc)" ${1:+--target "$@"}
 }
 
 run_windows() {
   install_packages --no-install-recommends "${windows_packages[@]}"
+  # The Windows phone's calls are with the Linux phone of the plain build.
+  [ -x build/bin/nuvex-phone ] || build build
   echo "== Windows build (x86_64) and its tests under Wine"
   build_windows x86_64 build-win64
   # A Wine prefix of the build's own; Wine's messages stay out of the results.
   export WINEPREFIX="$here/build-win64/wine" WINEDEBUG=-all
-  wineboot -i >/dev/null 2>&1 || true
-  # The dialogs' tests and the C host need a display.
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "cd build-win64 && ctest --output-on-failure" | tee -a "$summary"
+  # The dialogs' tests and the C host need a display, and Wine keeps the
+  # display its server started with: the server starts under Xvfb.
+  wineserver -k 2>/dev/null || true
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c \
+    "wineboot -i >/dev/null 2>&1; cd build-win64 && ctest --output-on-failure" | tee -a "$summary"
   bash cmake/pack_windows_release.sh build-win64
-  echo "== Windows build (i686): built and linked"
-  build_windows i686 build-win32
+  echo "== Windows build (i686): the DLLs, the phone and the C host, built and linked"
+  build_windows i686 build-win32 talvenor CodecG729 talvenor-options nuvex-phone c_host_abi_test
 }
 
 command="${1:-}"

@@ -1,6 +1,7 @@
 // The "SIP Options" sheet opened by the host, shown by the dialogs plugin
-// (libtalvenor-options.so next to the module), which is loaded on the first
-// use so that the module itself needs no dialog toolkit.
+// (libtalvenor-options.so, on Windows talvenor-options.dll, next to the
+// module), which is loaded on the first use so that the module itself needs
+// no dialog toolkit.
 #pragma once
 
 #include <mutex>

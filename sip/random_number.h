@@ -6,8 +6,9 @@
 
 namespace talvenor {
 
-// The next number of a ChaCha key stream keyed once per process from the
-// system's random source. Thread-safe.
+// The next number from the system's cryptographic random source (a ChaCha
+// key stream keyed once per process on Linux, BCryptGenRandom on Windows).
+// Thread-safe.
 uint32_t RandomNumber();
 
 }  // namespace talvenor

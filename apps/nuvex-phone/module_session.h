@@ -1,6 +1,7 @@
-// The module as the phone runs it: libtalvenor.so loaded from the phone's
-// own folder, started with CreateCom, driven through CCom alone, and
-// restarted when `register` has changed the profile under it.
+// The module as the phone runs it: libtalvenor.so (talvenor.dll on
+// Windows) loaded from the phone's own folder, started with CreateCom,
+// driven through CCom alone, and restarted when `register` has changed the
+// profile under it.
 #pragma once
 
 #include <functional>

@@ -5,7 +5,7 @@
 # (PCMU, PCMA, GSM, G.729), the spoken sentence arriving each time.
 #
 # Usage: bash wine_phone_test.sh LINUX_BIN_DIR WINDOWS_BIN_DIR
-# (WINEPREFIX and WINEDEBUG come from the caller.)
+# (WINEPREFIX comes from the caller.)
 
 [[ $# -ge 2 ]] && TALVENOR_WINDOWS_BIN=$(cd "$2" && pwd) && export TALVENOR_WINDOWS_BIN
 # shellcheck source=tests/interop/lib.sh
@@ -13,38 +13,16 @@ source "$(dirname "$0")/../interop/lib.sh"
 INTEROP_DIR=$(cd "$(dirname "$0")/../interop" && pwd)
 interop_init "$1"
 interop_require wine sipp espeak-ng sox
-[[ -f $TALVENOR_WINDOWS_BIN/nuvex-phone.exe ]] || interop_fail "no nuvex-phone.exe in $TALVENOR_WINDOWS_BIN"
+# shellcheck source=tests/windows/wine_lib.sh
+source "$(dirname "$0")/wine_lib.sh"
 compare=$BIN_DIR/../test-hosts/talvenor-wav-compare
-export WINEDEBUG=-all
-# Wine's sockets belong to its server process: one started outside this
-# test's network namespace would bind the phones' ports out there.
-wineserver -k 2>/dev/null || true
-wineserver -w
-
-# The Windows phone takes the Linux phone's options: interop_start_phone
-# runs it through this, which ends its lines as on Linux and turns the stop
-# signal into its "quit" command (Wine gives a console program no signal).
-cat >"$WORK_DIR/windows-phone" <<'SCRIPT'
-#!/usr/bin/env bash
-commands=$(mktemp -u)
-mkfifo "$commands"
-wine "$TALVENOR_WINDOWS_BIN/nuvex-phone.exe" "$@" <"$commands" > >(sed -u 's/\r$//') 2>&1 &
-phone=$!
-exec 3>"$commands"
-rm -f "$commands"
-trap 'echo quit >&3' TERM
-status=0
-wait $phone || status=$?
-((status > 128)) && { status=0; wait $phone || status=$?; }
-exit $status
-SCRIPT
-chmod +x "$WORK_DIR/windows-phone"
 espeak-ng -w "$WORK_DIR/speech22k.wav" "Talvenor carries this sentence from Windows to Linux and back."
 sox "$WORK_DIR/speech22k.wav" -r 8000 -c 1 -b 16 "$WORK_DIR/speech.wav"
 
-# 1. OPTIONS (refused with 405 and its Allow line) and a REGISTER challenged with digest, at the Windows phone.
+# 1. OPTIONS (refused with 405 and its Allow line) and a REGISTER challenged
+#    with digest, at the Windows phone.
 interop_pick_udp_port win_port
-PHONE_PROGRAM=$WORK_DIR/windows-phone PHONE_OPTIONS=(--no-audio)
+PHONE_PROGRAM=$WINDOWS_PHONE PHONE_OPTIONS=(--no-audio)
 interop_start_phone "$win_port" "Address=127.0.0.1" "Register=1,1,0,3600" "VoIP=1,1,1,1,0,8000"
 printf 'alice\tsecret\n' >"$PHONE_DATA_DIR/SIP-PIN.txt"
 interop_pick_udp_port sipp_port
@@ -78,6 +56,6 @@ call() {
 }
 for codec in "PCMU 1,0,0,0 0.95" "PCMA 0,1,0,0 0.95" "GSM 0,0,1,0 0.80" "G729 0,0,0,1 0.60"; do
   read -r name flags minimum <<<"$codec"
-  call "$WORK_DIR/windows-phone" "$BIN_DIR/nuvex-phone" "windows-to-linux-$name" "$flags" "$minimum"
-  call "$BIN_DIR/nuvex-phone" "$WORK_DIR/windows-phone" "linux-to-windows-$name" "$flags" "$minimum"
+  call "$WINDOWS_PHONE" "$BIN_DIR/nuvex-phone" "windows-to-linux-$name" "$flags" "$minimum"
+  call "$BIN_DIR/nuvex-phone" "$WINDOWS_PHONE" "linux-to-windows-$name" "$flags" "$minimum"
 done
