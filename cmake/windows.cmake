@@ -52,6 +52,10 @@ set_target_properties(talvenor PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${T
 
 add_library(talvenor_core STATIC)
 target_link_libraries(talvenor_core PUBLIC talvenor_objects)
+# The linker takes from an archive only members that define a needed symbol,
+# and the string table defines none: each program linking the core compiles
+# the texts in itself.
+target_sources(talvenor_core INTERFACE ${CMAKE_SOURCE_DIR}/platform/win32/messages.rc)
 
 add_library(CodecG729 SHARED codec-g729/codec_g729.cpp codec-g729/CodecG729.def)
 target_include_directories(CodecG729 PRIVATE ${CMAKE_SOURCE_DIR})

@@ -1,9 +1,11 @@
 // Where a message goes (toolkit, backend or the system's box) and the
 // short-lived threads that show messages without making the caller wait;
 // the same on every system.
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/message_box.h"
 #include "platform/system_message_box.h"
@@ -18,6 +20,11 @@ struct MessageState {
   MessageToolkit toolkit;
   std::condition_variable idle;
   int pending = 0;
+  // The message threads are joined, never detached: the thread library of
+  // the Windows build reuses a thread's identity once it has ended, so a
+  // detach that comes after a quick thread's end could hit another thread.
+  std::vector<std::thread> threads;
+  std::vector<std::thread::id> ended;
 };
 
 MessageState& State() {
@@ -40,6 +47,19 @@ void Deliver(int id, const std::string& text, MessageIcon icon) {
   if (backend) backend(id, text, icon);
 }
 
+// Joins the message threads that have said they are done (under the state's
+// lock): they need the lock no more, so the joins wait only for their exit.
+void JoinEndedThreads(MessageState& state) {
+  for (std::thread::id ended : state.ended) {
+    auto found = std::find_if(state.threads.begin(), state.threads.end(),
+                              [ended](const std::thread& thread) { return thread.get_id() == ended; });
+    if (found == state.threads.end()) continue;
+    found->join();
+    state.threads.erase(found);
+  }
+  state.ended.clear();
+}
+
 }  // namespace
 
 void ShowMessage(int id, MessageIcon icon) { Deliver(id, MessageText(id), icon); }
@@ -50,26 +70,30 @@ void ShowMessageDetached(int id, MessageIcon icon) {
   // A running dialog toolkit takes the message on its own thread: it is
   // posted there, never shown from a thread of ours.
   if (MessageToolkit toolkit = CurrentToolkit(); toolkit && toolkit(MessageText(id), icon)) return;
-  {
-    std::scoped_lock lock(State().mutex);
-    ++State().pending;
-  }
-  std::thread([id, icon] {
+  MessageState& state = State();
+  std::scoped_lock lock(state.mutex);
+  JoinEndedThreads(state);
+  state.threads.emplace_back([id, icon] {
     Deliver(id, MessageText(id), icon);
-    std::scoped_lock lock(State().mutex);
+    std::scoped_lock done(State().mutex);
     --State().pending;
+    State().ended.push_back(std::this_thread::get_id());
     State().idle.notify_all();
-  }).detach();
+  });
+  ++state.pending;  // counted once the thread is there: a failed start throws
 }
 
 void WaitForDetachedMessages() {
   std::unique_lock lock(State().mutex);
   State().idle.wait(lock, [] { return State().pending == 0; });
+  JoinEndedThreads(State());
 }
 
 bool WaitForDetachedMessages(std::chrono::milliseconds limit) {
   std::unique_lock lock(State().mutex);
-  return State().idle.wait_for(lock, limit, [] { return State().pending == 0; });
+  bool none = State().idle.wait_for(lock, limit, [] { return State().pending == 0; });
+  JoinEndedThreads(State());
+  return none;
 }
 
 void SetMessageBackend(MessageBackend backend) {

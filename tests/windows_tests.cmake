@@ -26,6 +26,7 @@ target_compile_definitions(talvenor_tests PRIVATE
 set_target_properties(talvenor_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
 add_dependencies(talvenor_tests talvenor CodecG729 g729_stub_full g729_stub_partial g729_stub_oversized)
 add_test(NAME windows.talvenor_tests COMMAND talvenor_tests WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
+set_tests_properties(windows.talvenor_tests PROPERTIES TIMEOUT 900)
 
 # The Win32 dialogs, over the plugin DLL (they need a display: xvfb-run).
 add_executable(talvenor_options_win32_tests tests/settings/win32/options_sheet_win32_test.cpp)
@@ -51,6 +52,7 @@ target_link_libraries(c_host_abi_test PRIVATE ws2_32 advapi32 user32)
 set_target_properties(c_host_abi_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
 add_dependencies(c_host_abi_test talvenor)
 add_test(NAME windows.c_host_abi COMMAND c_host_abi_test WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
+set_tests_properties(windows.c_host_abi PROPERTIES TIMEOUT 120)
 
 # The Windows phone under Wine with SIPp and the Linux phone of the plain
 # build (TALVENOR_LINUX_BIN_DIR, build/bin by default).

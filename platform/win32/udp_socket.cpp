@@ -63,6 +63,15 @@ void ConfigureSocket(SOCKET socket) {
                    sizeof exclusive);
 }
 
+// Waits at most 100 ms for the socket to take another datagram.
+void WaitUntilWritable(SOCKET socket) {
+  fd_set writable;
+  FD_ZERO(&writable);
+  FD_SET(socket, &writable);
+  timeval limit{0, 100 * 1000};
+  (void)select(0, nullptr, &writable, nullptr, &limit);
+}
+
 }  // namespace
 
 struct UdpSocket::Handles {
@@ -126,11 +135,20 @@ long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destinat
   std::shared_lock lock(useMutex_);
   if (handles_->socket == INVALID_SOCKET || bytes.size() > INT_MAX) return -1;
   sockaddr_in address = ToSockaddr(destination);
-  // Sent without MSG_DONTROUTE, as on Linux, where the flag would refuse
-  // every destination behind a router.
-  int sent = sendto(handles_->socket, bytes.data(), static_cast<int>(bytes.size()), 0,
-                    reinterpret_cast<sockaddr*>(&address), sizeof address);
-  return sent == SOCKET_ERROR ? -1 : static_cast<long>(sent);
+  // The socket is non-blocking (WSAEventSelect makes it so for the receive):
+  // a send that finds the system busy with the sends of other threads gets
+  // WSAEWOULDBLOCK. It waits until the socket can send and tries again, as
+  // a blocking send on Linux would, rather than drop the datagram.
+  constexpr int kBusyRetries = 20;
+  for (int retry = 0;; ++retry) {
+    // Sent without MSG_DONTROUTE, as on Linux, where the flag would refuse
+    // every destination behind a router.
+    int sent = sendto(handles_->socket, bytes.data(), static_cast<int>(bytes.size()), 0,
+                      reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (sent != SOCKET_ERROR) return static_cast<long>(sent);
+    if (WSAGetLastError() != WSAEWOULDBLOCK || retry == kBusyRetries) return -1;
+    WaitUntilWritable(handles_->socket);
+  }
 }
 
 UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMilliseconds) const {

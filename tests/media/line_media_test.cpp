@@ -259,6 +259,9 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
 }
 
 TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
+  if (!testhelp::OtherLoopbackSourcesWork()) {
+    GTEST_SKIP() << "the stranger's packets would come from 127.0.0.1, the far end's address (Wine)";
+  }
   testhelp::UdpPeer far;
   testhelp::UdpPeer stranger(0x7f000003);
   testhelp::UdpPeer farAddressOtherPort;

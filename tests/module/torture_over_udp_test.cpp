@@ -35,6 +35,9 @@ TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
   ASSERT_TRUE(module.Started());
   Settings().LogEnabled = 1;
   Settings().BanEnabled = 1;
+  // Where both senders look like 127.0.0.1 (Wine), they are spaced so that
+  // no ten of them fall within the flood detector's 500 ms.
+  const std::chrono::milliseconds spacing = testhelp::OtherLoopbackSourcesWork() ? 20ms : 60ms;
   size_t sent = 0;
   for (const fs::path& set : sets) {
     std::error_code error;
@@ -44,7 +47,7 @@ TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
       // run from one address, and these datagrams are no flood.
       testhelp::UdpPeer sender(0x7f000002 + (sent % 2));
       sender.SendTo(module.SipPort(), ReadBinary(entry.path()));
-      sender.ReceiveAll(20ms);
+      sender.ReceiveAll(spacing);
       ++sent;
     }
   }

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <future>
 #include <span>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/udp_socket.h"
 #include "tests/support/test_helpers.h"
@@ -39,9 +43,33 @@ TEST_F(UdpSocketTest, OversizedDatagramIsCutButItsRealLengthIsKnown) {
   std::array<char, 1500> buffer{};
   auto received = socket_.Receive(buffer);
   EXPECT_EQ(received.status, UdpSocket::ReceiveStatus::Datagram);
+#ifdef _WIN32
+  EXPECT_EQ(received.realLength, 1501u);  // Windows tells only that the datagram was cut
+#else
   EXPECT_EQ(received.realLength, 2000u);
+#endif
   EXPECT_EQ(received.copied, 1500u);
   EXPECT_EQ(HostPort(received.source.port), peer.Port());
+}
+
+TEST_F(UdpSocketTest, DatagramsSentFromSeveralThreadsAtOnceAllGoOut) {
+  // A call's line threads share the SIP socket: none of their sends may be
+  // dropped because another thread's send is still going out.
+  testhelp::UdpPeer peer;
+  const std::string datagram(450, 'x');
+  std::atomic<int> failed{0};
+  std::vector<std::thread> senders;
+  for (int thread = 0; thread < 4; ++thread) {
+    senders.emplace_back([&] {
+      for (int index = 0; index < 6; ++index) {
+        if (socket_.SendTo(datagram, {LoopbackAddress(), NetworkPort(peer.Port())}) != 450) ++failed;
+        std::this_thread::sleep_for(20ms);
+      }
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(peer.ReceiveAll(300ms).size(), 24u);
 }
 
 TEST_F(UdpSocketTest, EmptyDatagramIsADatagramNotAClose) {
@@ -64,6 +92,14 @@ TEST_F(UdpSocketTest, AnUnexpectedReceiveErrorLeavesTheSocketUsable) {
   std::array<char, 1500> buffer{};
   auto received = socket_.Receive(buffer);
   ASSERT_EQ(received.status, UdpSocket::ReceiveStatus::Datagram);
+#ifdef _WIN32
+  // Wine leaves the datagram queued after WSAEFAULT; the socket must still
+  // go on to the next one.
+  if (std::string(buffer.data(), received.copied) == "first") {
+    received = socket_.Receive(buffer);
+    ASSERT_EQ(received.status, UdpSocket::ReceiveStatus::Datagram);
+  }
+#endif
   EXPECT_EQ(std::string(buffer.data(), received.copied), "second");
 }
 

@@ -37,7 +37,7 @@ protected:
     for (auto& account : GatewayAccounts()) account.reset();
   }
   testhelp::TempDir config_;
-  testhelp::ScopedEnv xdg_{"XDG_CONFIG_HOME", config_.Path()};
+  testhelp::ScopedProfile profile_{config_.Path()};
 };
 
 TEST_F(GatewaySettingsTest, EmptyProfileGivesTheDefaultFirstAccount) {

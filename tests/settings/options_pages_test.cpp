@@ -133,7 +133,7 @@ TEST_F(OptionsPagesTest, VoipPageBasePortCodecsAndSlider) {
 
 TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
   testhelp::TempDir config;
-  testhelp::ScopedEnv xdg("XDG_CONFIG_HOME", config.Path());
+  testhelp::ScopedProfile profile(config.Path());
   LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
   GatewayForm form = pages_.LoadGateways();
   EXPECT_EQ(form.rows[0].address, kDefaultGatewayHost);
@@ -160,7 +160,7 @@ TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
 
 TEST_F(OptionsPagesTest, RegisteredBoxGoesThroughTheCredentialsDialog) {
   testhelp::TempDir config;
-  testhelp::ScopedEnv xdg("XDG_CONFIG_HOME", config.Path());
+  testhelp::ScopedProfile profile(config.Path());
   LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
   // The dialog as the user fills it: first empty, then with a comma, then a
   // quote, then right.

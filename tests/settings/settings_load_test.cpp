@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 #include "config/module_settings.h"
 #include "platform/profile_store.h"
@@ -22,7 +23,7 @@ protected:
   }
   void Store(const std::string& entry, const std::string& value) { ModuleProfile().WriteString(entry, value); }
   testhelp::TempDir config_;
-  testhelp::ScopedEnv xdg_{"XDG_CONFIG_HOME", config_.Path()};
+  testhelp::ScopedProfile profile_{config_.Path()};
 };
 
 TEST_F(SettingsLoadTest, MissingProfileKeepsEveryDefault) {
@@ -153,8 +154,16 @@ TEST_F(SettingsLoadTest, SavesWriteTheEntriesInTheirFormats) {
   SaveAddressSettings();
   SaveRegisterSettings();
   SaveVoipSettings();
+#ifdef _WIN32
+  // The profile is a registry key there: each entry is a value of its own.
+  const std::pair<std::string, std::string> entries[] = {{"Port", "1,0,5070"},         {"Name", "Desk"},
+                                                         {"Address", "10.0.0.2"},      {"Register", "1,0,0,3600"},
+                                                         {"VoIP", "1,1,1,0,1036,8000"}};
+  for (const auto& [entry, value] : entries) EXPECT_EQ(ModuleProfile().GetString(entry, "missing"), value) << entry;
+#else
   EXPECT_EQ(testhelp::ReadFile(ModuleProfile().Path()),
             "[Settings]\nPort=1,0,5070\nName=Desk\nAddress=10.0.0.2\nRegister=1,0,0,3600\nVoIP=1,1,1,0,1036,8000\n");
+#endif
 }
 
 TEST(ProfileValues, ScansAsFarAsTheNumbersParse) {

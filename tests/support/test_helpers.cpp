@@ -132,6 +132,20 @@ void UdpPeer::Drain() const {
   }
 }
 
+bool OtherLoopbackSourcesWork() {
+  static const bool works = [] {
+    talvenor::UdpSocket receiver;
+    if (!receiver.Open() || !receiver.Bind({talvenor::LoopbackAddress(), 0})) return false;
+    UdpPeer other(0x7f000002);
+    other.SendTo(talvenor::HostPort(receiver.LocalEndpoint().port), "probe");
+    char buffer[16];
+    auto received = receiver.Receive(buffer, 2000);
+    return received.status == talvenor::UdpSocket::ReceiveStatus::Datagram &&
+           received.source.address == talvenor::NetworkAddress(0x7f000002);
+  }();
+  return works;
+}
+
 std::string PadTo(std::string message, size_t size) {
   // Inserted after the start line, where it is just one more header.
   size_t lineEnd = message.find("\r\n");

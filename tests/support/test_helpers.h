@@ -108,6 +108,11 @@ private:
   talvenor::UdpSocket socket_;
 };
 
+// Whether a socket bound to another loopback address (127.0.0.2) sends from
+// that address. Wine sends from 127.0.0.1 whatever loopback address the
+// socket has, so there every peer looks like the one on 127.0.0.1.
+bool OtherLoopbackSourcesWork();
+
 // Pads a SIP message with a header so that it is at least `size` bytes long.
 std::string PadTo(std::string message, size_t size);
 

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <optional>
 #include <stdexcept>
+
+#include "platform/periodic_timer.h"
 
 namespace testhost {
 
@@ -91,8 +94,18 @@ long RecordingConnection::Count(std::string_view function) const {
 bool RecordingConnection::WaitForCount(std::string_view function, long count,
                                        std::chrono::milliseconds timeout) const {
   size_t index = ConnectionCall(function);
-  std::unique_lock lock(mutex_);
-  return called_.wait_for(lock, timeout, [&] { return counts_[index] >= count; });
+  auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    // A module started on this thread gets its timer ticks while it waits
+    // here, as a host's message loop would give them (Windows); the tick
+    // may call this connection, so it runs without the connection's lock.
+    talvenor::PeriodicTimer::RunDueCalls();
+    std::unique_lock lock(mutex_);
+    auto left = end - std::chrono::steady_clock::now();
+    auto slice = std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20));
+    if (called_.wait_for(lock, slice, [&] { return counts_[index] >= count; })) return true;
+    if (left <= std::chrono::steady_clock::duration::zero()) return false;
+  }
 }
 std::vector<int> RecordingConnection::Reasons() const {
   std::vector<int> reasons;
