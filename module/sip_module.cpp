@@ -11,6 +11,7 @@
 #include "calls/peer_lookup.h"
 #include "module/no_throw.h"
 #include "platform/message_box.h"
+#include "platform/shared_library.h"
 #include "platform/sockets_library.h"
 #include "registration/gateway_accounts.h"
 #include "settings/address_settings.h"
@@ -170,9 +171,12 @@ void SipModule::Shutdown() {
     SetLife(Life::Stopped);
     // Settings reach the profile only here: a failure must not pass unseen.
     if (!saved) ShowMessage(kSettingsNotSavedMessage, MessageIcon::Error);
-    // The host may unload the library as soon as this returns.
-    WaitForDetachedMessages(kMessageDrainLimit);
-    WaitForPeerLookups(kMessageDrainLimit);
+    // The host may unload the library as soon as this returns. A message
+    // the user has not closed yet, or a lookup stuck in the resolver, would
+    // then return into unloaded code: the library stays loaded for them.
+    bool drained = WaitForDetachedMessages(kMessageDrainLimit);
+    drained = WaitForPeerLookups(kMessageDrainLimit) && drained;
+    if (!drained) KeepLibraryLoaded();
   });
 }
 

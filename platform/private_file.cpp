@@ -22,6 +22,10 @@ FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode) {
   return FileHandle(file);
 }
 
+FileHandle OpenFileForReading(const std::string& path) { return FileHandle(std::fopen(path.c_str(), "r")); }
+
+bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
 bool WriteText(FILE* file, std::string_view text) {
   return std::fwrite(text.data(), 1, text.size(), file) == text.size();
 }

@@ -24,6 +24,12 @@ enum class PrivateFileMode { Append, Truncate };
 // failure, with errno set.
 FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode);
 
+// Opens an existing file for reading, its bytes as they are; null when it
+// cannot be opened. The path is UTF-8 on every system.
+FileHandle OpenFileForReading(const std::string& path);
+// Removes the file; false when it could not be removed.
+bool RemoveFile(const std::string& path);
+
 // Writes the text in full; false on any error.
 bool WriteText(FILE* file, std::string_view text);
 // Closes the file, reporting whether everything written reached it (a full

@@ -54,6 +54,8 @@ void* ExecutableSymbol(const char* name) {
   return dlsym(RTLD_DEFAULT, name);
 }
 
+void KeepLibraryLoaded() {}
+
 std::string LibraryFileName(const std::string& stem) { return "lib" + stem + ".so"; }
 
 std::vector<std::string> LibraryCandidates(const std::string& fileName) {

@@ -31,11 +31,16 @@ private:
 // no trailing slash; empty when unknown.
 std::string ModuleDirectory();
 // Where a library of the module's is looked for, in order: next to the
-// module, then by the loader's search path.
+// module, then (Linux) by the loader's search path, which on Windows would
+// begin with the current folder.
 std::vector<std::string> LibraryCandidates(const std::string& fileName);
 // The file name of the library called `stem` on this system
 // ("libCodecG729.so", "CodecG729.dll").
 std::string LibraryFileName(const std::string& stem);
+// Keeps the library holding this code loaded until the process ends, for
+// threads of its own that outlive the host's use of it. Linux builds the
+// module so that it stays mapped anyway.
+void KeepLibraryLoaded();
 // Folder of the running executable (the host), with no trailing slash.
 std::string ExecutableDirectory();
 // Address of a symbol the running executable (the host) exports, or null.

@@ -9,7 +9,7 @@ namespace talvenor {
 
 ListContents ReadListLines(const std::string& path) {
   ListContents contents;
-  FileHandle file(std::fopen(path.c_str(), "r"));
+  FileHandle file = OpenFileForReading(path);
   if (!file) return contents;
   for (std::string line; ReadLine(file.get(), line);) contents.lines.push_back(std::move(line));
   contents.state = std::ferror(file.get()) ? ListContents::State::Failed : ListContents::State::Read;

@@ -79,7 +79,7 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
   if (expires != 0) kept.emplace_back(line);
   std::string backupPath = CCon::AddSystemPath("SIP-REG", ".bak");
   if (!WriteDurably(backupPath, kept)) {
-    std::remove(backupPath.c_str());
+    RemoveFile(backupPath);
     return false;
   }
   return ReplaceFile(backupPath, listPath);

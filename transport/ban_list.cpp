@@ -19,7 +19,7 @@ bool EntryMatches(std::string_view entry, std::string_view dottedSource) {
 }  // namespace
 
 std::string BanListMark(const std::string& path, std::string_view dottedSource) {
-  FileHandle list(std::fopen(path.c_str(), "r"));
+  FileHandle list = OpenFileForReading(path);
   if (!list) return {};
   // Lines are read 259 characters at a time; a longer line is read in
   // pieces and each piece counts as a line.

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/shared_library.h"
+
 namespace talvenor {
 
 namespace {
@@ -151,8 +153,10 @@ void PeriodicTimer::Stop() {
   }
   // Another thread cannot kill the starting thread's timer. The run stays
   // registered, marked stopped: its next tick does nothing but remove it.
-  // A call in progress on the starting thread is waited for.
+  // A call in progress on the starting thread is waited for. That tick
+  // comes into this library's code, so the library stays loaded for it.
   timers.callEnded.wait(lock, [&run] { return !run->calling; });
+  KeepLibraryLoaded();
 }
 
 }  // namespace talvenor

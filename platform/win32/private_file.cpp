@@ -18,6 +18,14 @@ FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode) {
   return FileHandle(_wfopen(WideFromUtf8(path).c_str(), append ? L"ab" : L"wb"));
 }
 
+// Binary, as on Linux: a CR stays part of its line, and a 0x1A byte does
+// not end the file.
+FileHandle OpenFileForReading(const std::string& path) {
+  return FileHandle(_wfopen(WideFromUtf8(path).c_str(), L"rb"));
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileW(WideFromUtf8(path).c_str()) != 0; }
+
 bool WriteText(FILE* file, std::string_view text) {
   return std::fwrite(text.data(), 1, text.size(), file) == text.size();
 }
@@ -30,8 +38,14 @@ bool CloseFile(FileHandle file) {
 
 bool ReplaceFile(const std::string& replacement, const std::string& path) {
   std::wstring from = WideFromUtf8(replacement);
-  if (MoveFileExW(from.c_str(), WideFromUtf8(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+  std::wstring to = WideFromUtf8(path);
+  // A reader (the host's viewer, a virus scanner) that has the file open
+  // without sharing its deletion holds the rename up for a moment.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+    Sleep(20);
   }
   DeleteFileW(from.c_str());
   return false;

@@ -34,7 +34,9 @@ bool SharedLibrary::Load(const std::string& path) {
   // answer the caller handles.
   DWORD previousMode = 0;
   bool modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
-  handle_ = LoadLibraryW(WideFromUtf8(path).c_str());
+  // A library given by its full path finds its own dependencies next to
+  // itself first, never in the current folder.
+  handle_ = LoadLibraryExW(WideFromUtf8(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   DWORD error = GetLastError();
   if (modeSet) SetThreadErrorMode(previousMode, nullptr);
   if (handle_ == nullptr) error_ = path + ": " + SystemErrorText(error);
@@ -59,12 +61,19 @@ void* ExecutableSymbol(const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name));
 }
 
+void KeepLibraryLoaded() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&KeepLibraryLoaded), &self);
+}
+
 std::string LibraryFileName(const std::string& stem) { return stem + ".dll"; }
 
+// Only next to the module: the system's search for a bare name starts in
+// the current folder, where anyone may have put a DLL of that name.
 std::vector<std::string> LibraryCandidates(const std::string& fileName) {
   std::vector<std::string> candidates;
   if (std::string folder = ModuleDirectory(); !folder.empty()) candidates.push_back(folder + "\\" + fileName);
-  candidates.push_back(fileName);
   return candidates;
 }
 

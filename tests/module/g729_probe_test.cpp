@@ -51,11 +51,16 @@ TEST_F(G729ProbeTest, FreeingTheLibraryWithdrawsG729) {
 
 TEST(G729Candidates, NextToTheModuleFirstThenTheLoaderPath) {
   std::vector<std::string> candidates = DefaultG729Candidates();
+#ifdef _WIN32
+  // Never by a bare name: Windows would look in the current folder first.
+  ASSERT_EQ(candidates.size(), 1u);
+#else
   ASSERT_EQ(candidates.size(), 2u);
+  EXPECT_EQ(candidates[1], talvenor::LibraryFileName("CodecG729"));
+#endif
   // The module's code is linked into the test program here.
   EXPECT_EQ(std::filesystem::path(candidates[0]),
             std::filesystem::path(talvenor::ExecutableDirectory()) / talvenor::LibraryFileName("CodecG729"));
-  EXPECT_EQ(candidates[1], talvenor::LibraryFileName("CodecG729"));
 }
 
 }  // namespace
