@@ -69,7 +69,7 @@ file(GLOB OPTIONS_VIEW_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/settings/wi
 add_library(talvenor-options SHARED ${OPTIONS_VIEW_SOURCES}
   settings/win32/options.rc settings/win32/plugin_exports.def)
 target_include_directories(talvenor-options PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(talvenor-options PRIVATE comctl32 shell32 user32 gdi32)
+target_link_libraries(talvenor-options PRIVATE comctl32 shell32 shlwapi user32 gdi32)
 set_target_properties(talvenor-options PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
 add_dependencies(talvenor talvenor-options)
 

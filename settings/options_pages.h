@@ -45,6 +45,11 @@ struct Exchange {
   int focus = kNoControl;
 };
 
+// The help topic the recharge button opens: a context number in the
+// compiled help (the button's id above the 0x20000 of button topics), the
+// same number as the section's anchor in the HTML help that stands in for it.
+inline constexpr int kRechargeHelpTopic = 0x20000 + kRechargeButton;
+
 inline constexpr int kAddressTextLimit = 40;
 inline constexpr int kDisplayNameLimit = 40;
 inline constexpr int kGatewayAddressLimit = 40;
@@ -126,8 +131,8 @@ public:
   // returns the page loaded again. A refused store returns `form` as it was
   // with `exchange` telling where.
   virtual GatewayForm ToggleRegistration(int row, const GatewayForm& form, Exchange& exchange) = 0;
-  // The recharge button's help file; the view opens it and shows
-  // "Failed to launch help." when it cannot.
+  // The recharge button's help file; the view opens it at
+  // kRechargeHelpTopic and shows "Failed to launch help." when it cannot.
   virtual std::string HelpFile() = 0;
 
   virtual RegisterForm LoadRegister() = 0;

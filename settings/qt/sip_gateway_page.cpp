@@ -111,7 +111,11 @@ void CSIPGateway::ToggleRegistration(int row) {
 
 void CSIPGateway::OpenHelp() {
   QString file = ToQt(pages_.HelpFile());
-  if (file.isEmpty() || !QFileInfo::exists(file) || !QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
+  QUrl url = QUrl::fromLocalFile(file);
+  // A browser finds the topic by its anchor; a compiled help viewer here
+  // takes no context number, so that file opens at its start.
+  if (file.endsWith(QLatin1String(".html"))) url.setFragment(QString::number(kRechargeHelpTopic));
+  if (file.isEmpty() || !QFileInfo::exists(file) || !QDesktopServices::openUrl(url)) {
     pages_.ShowToolkitMessage("Failed to launch help.");
   }
 }

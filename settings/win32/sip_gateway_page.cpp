@@ -1,8 +1,7 @@
 #include "settings/win32/sip_gateway_page.h"
 
-#include <shellapi.h>
-
 #include "settings/win32/dialog_controls.h"
+#include "settings/win32/help_topic.h"
 #include "settings/win32/resource_ids.h"
 #include "settings/win32/win32_text.h"
 
@@ -89,14 +88,9 @@ void CSIPGateway::ToggleRegistration(int row) {
 }
 
 void CSIPGateway::OpenHelp() {
-  std::wstring file = ToWide(pages_.HelpFile());
-  bool opened = false;
-  if (!file.empty()) {
-    HINSTANCE result = ShellExecuteW(Window(), L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    // ShellExecute reports success as a value above 32.
-    opened = reinterpret_cast<INT_PTR>(result) > 32;
+  if (!OpenHelpTopic(Window(), ToWide(pages_.HelpFile()), kRechargeHelpTopic)) {
+    pages_.ShowToolkitMessage("Failed to launch help.");
   }
-  if (!opened) pages_.ShowToolkitMessage("Failed to launch help.");
 }
 
 }  // namespace talvenor::view

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -19,6 +20,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -197,6 +199,28 @@ TEST_F(OptionsViewTest, SliderMovesTheThresholdAtOnceAndCancelKeepsIt) {
   EXPECT_EQ(Settings().SilenceThreshold, static_cast<uint32_t>(kSilenceSliderMax));
 }
 
+// Takes the URL the sheet asks the desktop to open, in place of a browser.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+public slots:
+  void Open(const QUrl& url) { opened = url; }
+
+public:
+  QUrl opened;
+};
+
+TEST_F(OptionsViewTest, RechargeOpensTheHtmlHelpAtItsTopicWhereNoCompiledHelpIs) {
+  Open();
+  testhelp::WriteFile(config_.File("Nuvex.html"), "<h2 id=\"165572\">Gateways</h2>");
+  Settings().HelpFilePath.Set(config_.File("Nuvex.chm"));
+  UrlCatcher browser;
+  QDesktopServices::setUrlHandler("file", &browser, "Open");
+  Click(Find<QPushButton>(kRechargeButton));
+  QDesktopServices::unsetUrlHandler("file");
+  EXPECT_EQ(browser.opened.toLocalFile().toStdString(), config_.File("Nuvex.html"));
+  EXPECT_EQ(browser.opened.fragment().toStdString(), "165572");
+}
+
 // The built plugin, loaded as the module loads it: the sheet runs modally
 // on this thread and another thread closes it as Cancel would.
 TEST(OptionsPluginLibrary, SheetClosedFromAnotherThreadEndsAsCancel) {
@@ -268,3 +292,5 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+#include "options_view_test.moc"

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -30,12 +31,15 @@ OptionsPlugin* Plugin() {
   return entry != nullptr ? entry() : nullptr;
 }
 
-// Counts what the sheet asks; the Gateways page is refused at `refuseGateways`.
+// Counts what the sheet asks and keeps the toolkit's messages; the Gateways
+// page is refused at `refuseGateways`.
 class CountingPages final : public OptionsPages {
 public:
   int refuseGateways = kNoControl;
   int gatewayStores = 0;
   int addressStores = 0;
+  std::string helpFile;
+  std::vector<std::string> toolkitMessages;
 
   AddressForm LoadAddress() override { return {}; }
   Exchange StoreAddress(const AddressForm&) override {
@@ -50,14 +54,14 @@ public:
     return refuseGateways == kNoControl ? Exchange{} : Exchange{false, refuseGateways};
   }
   GatewayForm ToggleRegistration(int, const GatewayForm& form, Exchange&) override { return form; }
-  std::string HelpFile() override { return {}; }
+  std::string HelpFile() override { return helpFile; }
   RegisterForm LoadRegister() override { return {}; }
   Exchange StoreRegister(const RegisterForm&) override { return {}; }
   VoipForm LoadVoip() override { return {}; }
   Exchange StoreVoip(const VoipForm&) override { return {}; }
   void SilenceSliderMoved(int) override {}
   void OpenList(ListFile) override {}
-  void ShowToolkitMessage(const std::string&) override {}
+  void ShowToolkitMessage(const std::string& text) override { toolkitMessages.push_back(text); }
 };
 
 using Step = std::function<void(HWND sheet)>;
@@ -188,6 +192,18 @@ TEST_F(OptionsSheetWin32, MessageFromAnotherThreadIsShownOnTheSheetsThread) {
                        [](HWND) { Plugin()->CloseSheet(); }});
   EXPECT_TRUE(posted);
   EXPECT_EQ(shownOn, GetCurrentThreadId());
+}
+
+TEST_F(OptionsSheetWin32, RechargeWithoutItsHelpFileSaysSo) {
+  CountingPages pages;
+  pages.helpFile = "C:/nowhere/Nuvex.chm";
+  RunSheetWith(pages, {[](HWND sheet) {
+                         HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+                         SendMessageW(page, WM_COMMAND, MAKEWPARAM(kRechargeButton, BN_CLICKED),
+                                      reinterpret_cast<LPARAM>(GetDlgItem(page, kRechargeButton)));
+                       },
+                       [](HWND) { Plugin()->CloseSheet(); }});
+  EXPECT_EQ(pages.toolkitMessages, std::vector<std::string>{"Failed to launch help."});
 }
 
 }  // namespace
