@@ -8,19 +8,17 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <deque>
-#include <map>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "apps/nuvex-phone/call_mixer.h"
 #include "apps/nuvex-phone/resampler.h"
 
 namespace nuvex {
 
 namespace {
 
-constexpr size_t kCallFrame = 320;  // 40 ms at 8000 samples per second
+constexpr size_t kCallFrame = CallMixer::kFrame;
 constexpr double kCallRate = 8000;
 
 // PortAudio's back ends, ALSA and JACK, report every device they probe and
@@ -37,12 +35,6 @@ void QuietenAudioBackEnds() {
   jack_set_info_function(IgnoreJackMessage);
 }
 
-struct Listener {
-  SoundCard::Microphone microphone;
-  SoundCard::Played played;
-  std::deque<std::vector<int16_t>> frames;
-};
-
 class PortAudioCard final : public SoundCard {
 public:
   PortAudioCard(PaStream* stream, double rate) : stream_(stream), deviceFrame_(SamplesPerFrame(rate)) {
@@ -50,40 +42,12 @@ public:
   }
   ~PortAudioCard() override { Stop(); }
 
-  int Join(Microphone microphone, Played played) override {
-    std::scoped_lock lock(mutex_);
-    if (stopped_) return -1;
-    int call = nextCall_++;
-    listeners_[call] = std::make_shared<Listener>(Listener{std::move(microphone), std::move(played), {}});
-    return call;
-  }
-
-  void Leave(int call) override {
-    {
-      std::scoped_lock lock(mutex_);
-      listeners_.erase(call);
-    }
-    // A round of calls to the listeners may have taken this one before it
-    // left: the caller frees what the listener reaches once this returns.
-    std::scoped_lock round(roundMutex_);
-  }
-
-  void Play(int call, std::span<const int16_t> frame) override {
-    std::scoped_lock lock(mutex_);
-    auto found = listeners_.find(call);
-    if (found == listeners_.end()) return;
-    std::vector<int16_t> copy(kCallFrame, 0);
-    std::copy_n(frame.begin(), std::min(frame.size(), kCallFrame), copy.begin());
-    found->second->frames.push_back(std::move(copy));
-  }
+  int Join(Microphone microphone, Played played) override { return calls_.Join(std::move(microphone), std::move(played)); }
+  void Leave(int call) override { calls_.Leave(call); }
+  void Play(int call, std::span<const int16_t> frame) override { calls_.Play(call, frame); }
 
   void Stop() override {
-    {
-      std::scoped_lock lock(mutex_);
-      if (stopped_) return;
-      stopped_ = true;
-      listeners_.clear();
-    }
+    if (!calls_.Close()) return;
     running_ = false;
     if (thread_.joinable()) thread_.join();
     Pa_StopStream(stream_);
@@ -92,13 +56,9 @@ public:
   }
 
 private:
-  // The listeners are called without the card's lock, under the round's
-  // lock alone: Leave waits for the round, and is never called from one.
   void Run() {
     std::vector<int16_t> captured(deviceFrame_), playing(deviceFrame_);
     std::array<int16_t, kCallFrame> microphone{};
-    std::array<int32_t, kCallFrame> mix{};
-    std::array<int16_t, kCallFrame> mixed{};
     Resampler fromCard, toCard;
     // A card paces the loop by blocking until 40 ms have been heard; one
     // that does not (a null device, some virtual ones) would have the calls
@@ -115,39 +75,17 @@ private:
       // Overflow and underflow only mean a frame was late: go on.
       Pa_ReadStream(stream_, captured.data(), deviceFrame_);
       fromCard.Convert(captured, microphone);
-      std::scoped_lock round(roundMutex_);
-      std::vector<std::shared_ptr<Listener>> listeners;
-      std::vector<SoundCard::Played> played;
-      mix.fill(0);
-      {
-        std::scoped_lock lock(mutex_);
-        for (auto& [call, listener] : listeners_) {
-          listeners.push_back(listener);
-          if (listener->frames.empty()) continue;
-          const std::vector<int16_t>& frame = listener->frames.front();
-          for (size_t index = 0; index < kCallFrame; ++index) mix[index] += frame[index];
-          listener->frames.pop_front();
-          played.push_back(listener->played);
-        }
-      }
-      for (auto& listener : listeners) listener->microphone(microphone);
-      for (size_t index = 0; index < kCallFrame; ++index) {
-        mixed[index] = static_cast<int16_t>(std::clamp(mix[index], -32768, 32767));
-      }
-      toCard.Convert(mixed, playing);
-      Pa_WriteStream(stream_, playing.data(), deviceFrame_);
-      for (auto& release : played) release();
+      calls_.Round(microphone, [&](std::span<const int16_t> mixed) {
+        toCard.Convert(mixed, playing);
+        Pa_WriteStream(stream_, playing.data(), deviceFrame_);
+      });
     }
   }
 
   PaStream* stream_;
   const size_t deviceFrame_;
+  CallMixer calls_;
   std::atomic<bool> running_{true};
-  std::mutex roundMutex_;  // held while the listeners are called
-  std::mutex mutex_;
-  bool stopped_ = false;
-  int nextCall_ = 0;
-  std::map<int, std::shared_ptr<Listener>> listeners_;
   std::thread thread_;
 };
 

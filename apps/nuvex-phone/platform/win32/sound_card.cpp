@@ -11,19 +11,17 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <deque>
-#include <map>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "apps/nuvex-phone/call_mixer.h"
 #include "apps/nuvex-phone/platform/win32/wide_text.h"
 
 namespace nuvex {
 
 namespace {
 
-constexpr size_t kCallFrame = 320;  // 40 ms at 8000 samples per second
+constexpr size_t kCallFrame = CallMixer::kFrame;
 constexpr DWORD kCallRate = 8000;
 constexpr DWORD kFrameBytes = kCallFrame * sizeof(int16_t);
 constexpr std::chrono::milliseconds kFrameTime{40};
@@ -33,12 +31,6 @@ constexpr size_t kInputBuffers = 4;
 constexpr size_t kOutputBuffers = 6;
 
 using Clock = std::chrono::steady_clock;
-
-struct Listener {
-  SoundCard::Microphone microphone;
-  SoundCard::Played played;
-  std::deque<std::vector<int16_t>> frames;
-};
 
 WAVEFORMATEX CallFormat() {
   WAVEFORMATEX format{};
@@ -94,40 +86,12 @@ public:
   }
   ~WaveCard() override { Stop(); }
 
-  int Join(Microphone microphone, Played played) override {
-    std::scoped_lock lock(mutex_);
-    if (stopped_) return -1;
-    int call = nextCall_++;
-    listeners_[call] = std::make_shared<Listener>(Listener{std::move(microphone), std::move(played), {}});
-    return call;
-  }
-
-  void Leave(int call) override {
-    {
-      std::scoped_lock lock(mutex_);
-      listeners_.erase(call);
-    }
-    // A round of calls to the listeners may have taken this one before it
-    // left: the caller frees what the listener reaches once this returns.
-    std::scoped_lock round(roundMutex_);
-  }
-
-  void Play(int call, std::span<const int16_t> frame) override {
-    std::scoped_lock lock(mutex_);
-    auto found = listeners_.find(call);
-    if (found == listeners_.end()) return;
-    std::vector<int16_t> copy(kCallFrame, 0);
-    std::copy_n(frame.begin(), std::min(frame.size(), kCallFrame), copy.begin());
-    found->second->frames.push_back(std::move(copy));
-  }
+  int Join(Microphone microphone, Played played) override { return calls_.Join(std::move(microphone), std::move(played)); }
+  void Leave(int call) override { calls_.Leave(call); }
+  void Play(int call, std::span<const int16_t> frame) override { calls_.Play(call, frame); }
 
   void Stop() override {
-    {
-      std::scoped_lock lock(mutex_);
-      if (stopped_) return;
-      stopped_ = true;
-      listeners_.clear();
-    }
+    if (!calls_.Close()) return;
     running_ = false;
     if (thread_.joinable()) thread_.join();
     // Reset hands every queued buffer back, done, before the headers go.
@@ -161,20 +125,17 @@ private:
 
   // The mixed frame into a free loudspeaker buffer; dropped when the card
   // has played none of the queued ones (it has fallen behind).
-  void PlayOut(const std::array<int16_t, kCallFrame>& frame) {
+  void PlayOut(std::span<const int16_t> frame) {
     auto free = std::find_if(output_.begin(), output_.end(), [](const WaveBuffer& each) { return each.Done(); });
     if (free == output_.end()) return;
-    free->samples = frame;
+    free->samples.fill(0);
+    std::copy_n(frame.begin(), std::min(frame.size(), kCallFrame), free->samples.begin());
     free->header.dwFlags &= ~WHDR_DONE;
     free->queued = waveOutWrite(out_, &free->header, sizeof free->header) == MMSYSERR_NOERROR;
   }
 
-  // The listeners are called without the card's lock, under the round's
-  // lock alone: Leave waits for the round, and is never called from one.
   void Run() {
     std::array<int16_t, kCallFrame> microphone{};
-    std::array<int32_t, kCallFrame> mix{};
-    std::array<int16_t, kCallFrame> mixed{};
     // A card paces the loop by filling a buffer every 40 ms: a round waits
     // for it up to the next round's time. One that does not (no microphone
     // behind the device, a virtual one) gives silence, and the clock holds
@@ -189,27 +150,7 @@ private:
         next = now;  // far behind (the machine was busy): no burst to catch up
       }
       Capture(microphone, next + kFrameTime);
-      std::scoped_lock round(roundMutex_);
-      std::vector<std::shared_ptr<Listener>> listeners;
-      std::vector<SoundCard::Played> played;
-      mix.fill(0);
-      {
-        std::scoped_lock lock(mutex_);
-        for (auto& [call, listener] : listeners_) {
-          listeners.push_back(listener);
-          if (listener->frames.empty()) continue;
-          const std::vector<int16_t>& frame = listener->frames.front();
-          for (size_t index = 0; index < kCallFrame; ++index) mix[index] += frame[index];
-          listener->frames.pop_front();
-          played.push_back(listener->played);
-        }
-      }
-      for (auto& listener : listeners) listener->microphone(microphone);
-      for (size_t index = 0; index < kCallFrame; ++index) {
-        mixed[index] = static_cast<int16_t>(std::clamp(mix[index], -32768, 32767));
-      }
-      PlayOut(mixed);
-      for (auto& release : played) release();
+      calls_.Round(microphone, [this](std::span<const int16_t> mixed) { PlayOut(mixed); });
     }
   }
 
@@ -219,12 +160,8 @@ private:
   std::vector<WaveBuffer> input_;
   std::vector<WaveBuffer> output_;
   size_t nextInput_ = 0;
+  CallMixer calls_;
   std::atomic<bool> running_{true};
-  std::mutex roundMutex_;  // held while the listeners are called
-  std::mutex mutex_;
-  bool stopped_ = false;
-  int nextCall_ = 0;
-  std::map<int, std::shared_ptr<Listener>> listeners_;
   std::thread thread_;
 };
 
