@@ -1,0 +1,14 @@
+# Cross-builds for Windows with Debian's MinGW-w64 GCC, posix thread model
+# (std::thread and std::mutex need it). Included by the toolchain file of
+# each architecture, which sets CMAKE_SYSTEM_PROCESSOR and
+# TALVENOR_MINGW_PREFIX first.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${TALVENOR_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TALVENOR_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TALVENOR_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TALVENOR_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
