@@ -15,6 +15,7 @@
 
 #include "bench/allocation_count.h"
 #include "calls/call_line.h"
+#include "registration/gateway_accounts.h"
 #include "calls/call_media.h"
 #include "calls/line_threads.h"
 #include "media/g711.h"
@@ -34,9 +35,13 @@ public:
   void SetG729Busy(bool) const override {}
   std::recursive_mutex& LinesLock() const override { return lock_; }
   void ReleaseOwnLine(const CallLine&) override {}
+  MediaSettings MediaSettingsNow() const override { return {}; }
+  GatewayAccounts& Gateways() const override { return gateways_; }
+  uint32_t LongestRegistration() const override { return 0; }
 
 private:
   mutable std::recursive_mutex lock_;
+  mutable GatewayAccounts gateways_{*this, lock_, [] { return AccountSettings{}; }, [] { return 0; }};
 };
 
 struct OpenLine {

@@ -28,16 +28,16 @@ constexpr std::chrono::milliseconds kSilencePause{40};
 
 // "1234#5678" for caller 1234 calling 5678, with the registered binding of
 // 5678 when it registered here; the caller alone when the request URI has no user.
-std::string CallerText(const SipMessage& invite) {
+std::string CallerText(const SipMessage& invite, uint32_t lifetimeCap) {
   std::string caller(CallerUser(invite));
   std::string called(CalledUserAndHost(invite));
   size_t at = called.find('@');
   if (at == std::string::npos || at == 0) return caller;
   std::string user = called.substr(0, at);
   std::string key = user;
-  if (FindRegistrationByUser(key, '#') != 0) return caller + key.substr(key.find('#'));
+  if (FindRegistrationByUser(key, '#', lifetimeCap) != 0) return caller + key.substr(key.find('#'));
   key = user;
-  FindRegistrationByUser(key, '@');  // a registered user becomes its binding
+  FindRegistrationByUser(key, '@', lifetimeCap);  // a registered user becomes its binding
   return fmt::sprintf("%s#%s", caller, key);
 }
 
@@ -90,7 +90,7 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
       target.empty()) {
     return false;
   }
-  std::string caller = CallerText(invite);
+  std::string caller = CallerText(invite, line->Context().LongestRegistration());
   if (caller.size() > kTextLimit) return false;
   std::string displayName(CallerDisplayName(invite));
   if (displayName.size() > kTextLimit) displayName.resize(kTextLimit);

@@ -8,7 +8,6 @@
 #include "calls/call_line.h"
 #include "calls/call_timing.h"
 #include "media/line_media.h"
-#include "media/media_settings.h"
 #include "calls/peer_lookup.h"
 #include "config/module_settings.h"
 #include "platform/resolver.h"
@@ -56,7 +55,7 @@ std::optional<Destination> FindDestination(CallLine& line) {
     // An empty target, or "@" alone, would match every registration.
     if (destination.target.empty() || destination.target == "@") return std::nullopt;
     std::string registered = destination.target;
-    if (FindRegistrationByUser(registered, '\0') != 0) {
+    if (FindRegistrationByUser(registered, '\0', line.Context().LongestRegistration()) != 0) {
       destination.target = registered;
       destination.hostPart = HostPart(registered);
     } else {
@@ -66,12 +65,12 @@ std::optional<Destination> FindDestination(CallLine& line) {
   std::unique_lock<std::recursive_mutex> lock;  // the accounts' guard
   if (!line.Context().LockLines(lock)) return std::nullopt;
   if (viaSelectedGateway) {
-    destination.gateway = Copy(CurrentGateway());
+    destination.gateway = Copy(line.Context().Gateways().Current());
     if (!destination.gateway || destination.gateway->address.empty()) return std::nullopt;
     destination.target += destination.gateway->address;
     destination.hostPart = destination.gateway->address;
   } else {
-    destination.gateway = Copy(FindGatewayByAddress(destination.hostPart));
+    destination.gateway = Copy(line.Context().Gateways().FindByAddress(destination.hostPart));
   }
   return destination;
 }
@@ -118,7 +117,7 @@ void RunOutgoingCall(CallLine& line) {
   if (line.Finished()) return;
   line.SetSipPeer(peer);
   line.SetRtpPeer(peer);  // until the answer's SDP says where
-  if (!OpenCallMedia(line.shared_from_this(), CurrentMediaSettings())) return line.FailEarly(kEndMediaError);
+  if (!OpenCallMedia(line.shared_from_this(), line.Context().MediaSettingsNow())) return line.FailEarly(kEndMediaError);
   if (line.Finished()) return;
   line.ShowCallInfo(SipInfoText(peer));
   StartPeerLookup(line.shared_from_this(), peer.address);

@@ -35,9 +35,9 @@
 
 #include "calls/call_context.h"
 #include "calls/call_line.h"
+#include "registration/gateway_accounts.h"
 #include "calls/call_state.h"
 #include "calls/line_threads.h"
-#include "config/module_settings.h"
 #include "media/g729_library.h"
 #include "media/rtp_receiver.h"
 #include "platform/endpoint.h"
@@ -66,10 +66,14 @@ public:
   void SetG729Busy(bool busy) const override { g729Busy_ = busy; }
   std::recursive_mutex& LinesLock() const override { return lock_; }
   void ReleaseOwnLine(const CallLine&) override {}
+  MediaSettings MediaSettingsNow() const override { return {}; }
+  GatewayAccounts& Gateways() const override { return gateways_; }
+  uint32_t LongestRegistration() const override { return 0; }
 
 private:
   mutable std::atomic<bool> g729Busy_{false};
   mutable std::recursive_mutex lock_;
+  mutable GatewayAccounts gateways_{*this, lock_, [] { return AccountSettings{}; }, [] { return 0; }};
 };
 
 // The host's side of the call: checks what it is handed and releases frames
@@ -162,7 +166,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   SetMessageBackend([](int, const std::string&, MessageIcon) {});
   SetHostLookup([](const std::string&) -> uint32_t { return 0; });
   if (const char* library = std::getenv("TALVENOR_FUZZ_G729_LIBRARY"); library != nullptr && *library != '\0') {
-    if (!LoadG729Library({library}) || !Settings().G729Available) {
+    if (LoadG729Library({library}) != G729Load::Usable) {
       std::fprintf(stderr, "rtp_receive_fuzz: %s is no G.729 library\n", library);
       std::abort();
     }

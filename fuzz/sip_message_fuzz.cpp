@@ -137,9 +137,9 @@ void PrepareModule() {
   Settings().LocalAddress.Set("127.0.0.1");
   // Accounts waiting for the answer to "CSeq: 1 REGISTER" of "Call-ID: x",
   // so that fuzzed responses reach their handlers.
-  for (auto& account : GatewayAccounts()) {
-    account = std::make_unique<GatewayAccount>(TheModule(), TheModule().ModuleLock(),
-                                               GatewayFields{true, "127.0.0.1:5070", "", "", "alice", "secret"});
+  for (int index = 0; index < kGatewayCount; ++index) {
+    TheModule().Gateways().Create(index, GatewayFields{true, "127.0.0.1:5070", "", "", "alice", "secret"});
+    GatewayAccount* account = TheModule().Gateways()[index].get();
     account->callIdLine = "Call-ID: x";
     account->cseqLine = "CSeq: 1 REGISTER";
   }
@@ -153,7 +153,7 @@ void PrepareModule() {
 void Dispatch(const talvenor::SipMessage& message, size_t choice) {
   using namespace talvenor;
   Settings().AuthenticateRegistrations = (choice & 1) != 0 ? 1 : 0;
-  for (auto& account : GatewayAccounts()) account->attemptsLeft = 6;
+  for (auto& account : TheModule().Gateways()) account->attemptsLeft = 6;
   DialogLines dialog;
   if ((choice & 2) != 0) dialog.callIdLine = std::string(message.FindLine("Call-ID"));
   watchedLine->SetDialog(dialog);

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "config/module_settings.h"
 
 namespace talvenor {
 
@@ -21,25 +20,25 @@ G729State& State() {
 
 }  // namespace
 
-bool LoadG729Library(const std::vector<std::string>& candidates) {
+G729Load LoadG729Library(const std::vector<std::string>& candidates) {
   G729State& state = State();
   std::scoped_lock lock(state.mutex);
   state.loaded.reset();
-  Settings().G729Available = 0;
   auto loaded = std::make_shared<LoadedG729Library>();
   for (const std::string& path : candidates) {
     if (loaded->library.Load(path)) break;
   }
-  if (!loaded->library.IsLoaded()) return false;
+  if (!loaded->library.IsLoaded()) return G729Load::Missing;
+  G729Load result = G729Load::WithoutEntries;
   auto encode = reinterpret_cast<EncodeG729Function>(loaded->library.Symbol("EncodeG729"));
   auto decode = reinterpret_cast<DecodeG729Function>(loaded->library.Symbol("DecodeG729"));
   if (encode != nullptr && decode != nullptr) {
     auto conceal = reinterpret_cast<ConcealG729Function>(loaded->library.Symbol("ConcealG729"));
     loaded->entries = {encode, decode, conceal};
-    Settings().G729Available = 1;
+    result = G729Load::Usable;
   }
   state.loaded = std::move(loaded);
-  return true;
+  return result;
 }
 
 std::vector<std::string> DefaultG729Candidates() { return LibraryCandidates(LibraryFileName("CodecG729")); }
@@ -48,7 +47,6 @@ void FreeG729Library() {
   G729State& state = State();
   std::scoped_lock lock(state.mutex);
   state.loaded.reset();
-  Settings().G729Available = 0;  // no new call may choose G.729
 }
 
 bool G729LibraryLoaded() {

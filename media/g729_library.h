@@ -26,10 +26,14 @@ struct LoadedG729Library {
   G729Entries entries;
 };
 
-// Tries each candidate path in turn and keeps the first library that loads.
-// G729Available becomes 1 only when both entry points are found; a library
-// without both stays loaded. Returns whether a library was loaded.
-bool LoadG729Library(const std::vector<std::string>& candidates);
+enum class G729Load {
+  Missing,         // no candidate loaded
+  WithoutEntries,  // loaded, but without both entry points: no call may use it
+  Usable,
+};
+// Tries each candidate path in turn and keeps the first library that loads;
+// a library without both entry points stays loaded all the same.
+G729Load LoadG729Library(const std::vector<std::string>& candidates);
 // Where the module looks: next to itself first, then the loader's path.
 std::vector<std::string> DefaultG729Candidates();
 // Drops the module's reference; lines that hold the library keep it.

@@ -6,15 +6,15 @@
 #include "calls/incoming_call.h"
 #include "calls/line_threads.h"
 #include "calls/outgoing_call.h"
-#include "media/media_settings.h"
 #include "module/no_throw.h"
+#include "module/settings_slices.h"
 #include "module/sip_module.h"
 #include "settings/options_sheet.h"
 
 namespace talvenor {
 
 BOOL SipModule::ShowOptions() {
-  return Guarded([this] { return BOOL{ShowOptionsSheet(moduleLock_) ? 1 : 0}; }, BOOL{0});
+  return Guarded([this] { return BOOL{ShowOptionsSheet() ? 1 : 0}; }, BOOL{0});
 }
 
 int SipModule::PlaceCall(CCon* connection, int callMode, const CString& destination, const CString& userId,

@@ -22,7 +22,7 @@ void SipModule::Dispatch(const SipMessage& message) {
   if (!LockUnlessStopped(lock)) return;  // dropped: the module is stopping
   SipKind kind = message.Kind();
   if (kind == kRegister && Settings().EnableRegistrations) {
-    HandleRegister(*this, message);  // whatever line matches
+    HandleRegister(*this, message, CurrentRegistrarSettings());  // whatever line matches
     return;
   }
   // A line is found by its Call-ID, then takes the message only when it
@@ -76,7 +76,7 @@ std::shared_ptr<CallLine> SipModule::FindCallByCallId(std::string_view key) cons
 
 // Each account decides for itself whether the response is its own.
 void SipModule::OfferToGatewayAccounts(const SipMessage& response) {
-  for (auto& account : GatewayAccounts()) {
+  for (auto& account : gateways_) {
     if (account) account->OnGatewayResponse(response);
   }
 }

@@ -9,13 +9,14 @@
 #include "media/g729_library.h"
 #include "config/module_settings.h"
 #include "calls/peer_lookup.h"
+#include "module/g729_probe.h"
 #include "module/no_throw.h"
 #include "platform/message_box.h"
 #include "platform/shared_library.h"
 #include "platform/sockets_library.h"
-#include "registration/gateway_accounts.h"
 #include "settings/address_settings.h"
 #include "settings/gateway_settings.h"
+#include "settings/options_logic.h"
 #include "settings/register_settings.h"
 #include "settings/voip_settings.h"
 #include "sip/sip_message.h"
@@ -37,12 +38,13 @@ constexpr std::chrono::seconds kMessageDrainLimit{2};
 constexpr std::chrono::milliseconds kClosingLimit{3500};
 constexpr std::chrono::milliseconds kClosingPoll{20};
 
-// Set on the receive and timer threads: a shutdown in progress may be
-// waiting for them, as for line threads, so they must never wait for it in
-// turn.
+// Set on the timer thread: a shutdown in progress may be waiting for it, as
+// for the receive and line threads, so it must never wait for it in turn.
 thread_local bool onModuleThread = false;
 
 }  // namespace
+
+SipModule::SipModule() { SetOptionsAccounts(&gateways_); }
 
 SipModule& TheModule() {
   static SipModule* module = new SipModule;  // lives as long as the library
@@ -71,7 +73,7 @@ CCom* SipModule::Start() {
 
 bool SipModule::AwaitSettledLife(std::unique_lock<std::mutex>& lock) {
   while (life_ == Life::Starting || life_ == Life::Stopping) {
-    if (life_ == Life::Stopping && (onModuleThread || OnLineThread())) return false;
+    if (life_ == Life::Stopping && (onModuleThread || SipSocket::OnReceiveThread() || OnLineThread())) return false;
     lifeChanged_.wait(lock);
   }
   return true;
@@ -87,7 +89,7 @@ void SipModule::SetLife(Life life) {
 
 int SipModule::StartRun() {
   try {
-    LoadG729Library(DefaultG729Candidates());
+    ProbeG729Library(DefaultG729Candidates());
     {
       std::scoped_lock lock(moduleLock_, slotsMutex_);
       highestLine_ = 0;
@@ -97,19 +99,16 @@ int SipModule::StartRun() {
     if (!StartSocketsLibrary()) return AbandonStart(1001);
     if (!SocketsLibraryHasVersion22()) return AbandonStart(1002);
     LoadAddressSettings();
-    auto socket = std::make_shared<UdpSocket>();
-    if (!socket->Open()) return AbandonStart(1006);
     ModuleSettings& settings = Settings();
-    if (!socket->Bind({settings.BindAddress, NetworkPort(settings.SipPort)})) return AbandonStart(1007);
-    {
-      std::scoped_lock lock(socketMutex_);
-      socket_ = socket;
+    switch (sipSocket_.Open({settings.BindAddress, NetworkPort(settings.SipPort)})) {
+      case SipSocket::OpenResult::NotOpened: return AbandonStart(1006);
+      case SipSocket::OpenResult::NotBound: return AbandonStart(1007);
+      case SipSocket::OpenResult::Opened: break;
     }
-    boundPort_ = HostPort(socket->LocalEndpoint().port);
     LoadRegisterSettings();
     {
       std::scoped_lock lock(moduleLock_);
-      LoadGatewaySettings(*this, moduleLock_);
+      LoadGatewaySettings(gateways_);
     }
     LoadVoipSettings();
     running_ = 1;
@@ -120,13 +119,7 @@ int SipModule::StartRun() {
       TimerProcedure();
       onModuleThread = wasModuleThread;
     });
-    ++receiveThreads_;
-    try {
-      receiveThread_ = std::thread([this, socket] { ReceiveThreadProcedure(socket); });
-    } catch (...) {
-      --receiveThreads_;
-      throw;
-    }
+    sipSocket_.StartReceiving(*this, CurrentTrafficGuardSettings);
     return 0;
   } catch (...) {
     // A thread that could not be started, or memory that ran out: a module
@@ -139,22 +132,15 @@ int SipModule::AbandonStart(int messageId) {
   running_ = 0;
   Guarded([this] {
     timer_.Stop();
-    StopReceiveThread();
+    sipSocket_.Close();
     {
       std::scoped_lock lock(moduleLock_);
-      DestroyGatewayAccounts();
+      gateways_.DestroyAll();
     }
     CleanUpSocketsLibrary();
-    FreeG729Library();
+    WithdrawG729Library();
   });
   return messageId;
-}
-
-void SipModule::ReceiveThreadProcedure(std::shared_ptr<UdpSocket> socket) {
-  onModuleThread = true;
-  ReceiveLoop loop(*this, std::move(socket));
-  loop.Run();
-  --receiveThreads_;
 }
 
 void SipModule::Shutdown() {
@@ -186,7 +172,7 @@ void SipModule::EndCalls() {
   {
     std::scoped_lock lock(moduleLock_);
     lines = lines_;  // the host may release lines from inside OnDisconnected
-    UnregisterAccountsForShutdown();
+    gateways_.UnregisterForShutdown();
   }
   for (const std::shared_ptr<CallLine>& line : lines) {
     if (!line) continue;
@@ -200,7 +186,7 @@ void SipModule::EndCalls() {
   for (;;) {
     {
       std::scoped_lock lock(moduleLock_);
-      if (AccountsIdle()) break;
+      if (gateways_.Idle()) break;
     }
     if (std::chrono::steady_clock::now() >= deadline) break;
     // A shutdown on the thread whose messages bring the ticks (Windows)
@@ -225,40 +211,18 @@ bool SipModule::StopRun() {
   running_ = 0;
   timer_.Stop();
   timerId_ = 0;
-  StopReceiveThread();
+  sipSocket_.Close();
   CleanUpSocketsLibrary();
   bool saved;
   {
     std::scoped_lock lock(moduleLock_);  // the accounts go with their save
-    saved = SaveGatewaySettings();
+    saved = SaveGatewaySettings(gateways_);
   }
   saved = SaveAddressSettings() && saved;
   saved = SaveRegisterSettings() && saved;
   saved = SaveVoipSettings() && saved;
-  FreeG729Library();
+  WithdrawG729Library();
   return saved;
-}
-
-void SipModule::StopReceiveThread() {
-  std::shared_ptr<UdpSocket> socket;
-  {
-    std::scoped_lock lock(socketMutex_);
-    socket = std::move(socket_);
-  }
-  boundPort_ = 0;
-  if (socket) socket->Wake();
-  if (receiveThread_.joinable()) {
-    if (receiveThread_.get_id() == std::this_thread::get_id()) {
-      // Shut down from a host callback on the receive thread: it cannot wait
-      // for itself. It holds its own reference to the socket and ends when
-      // the callback returns, finding the socket closed.
-      receiveThread_.detach();
-    } else {
-      receiveThread_.join();
-    }
-  }
-  // Closing frees the port at once, for the next CreateCom.
-  if (socket) socket->Close();
 }
 
 bool SipModule::LockUnlessStopped(std::unique_lock<std::recursive_mutex>& lock) {
@@ -274,12 +238,12 @@ void SipModule::TimerProcedure() {
   // must not hold up every received message.
   std::unique_lock lock(moduleLock_, std::defer_lock);
   if (!LockUnlessStopped(lock)) return;
-  DueRegistrations due = FindDueRegistrations();
+  DueRegistrations due = gateways_.FindDue();
   lock.unlock();
-  LookUpRoutes(due);
+  gateways_.LookUpRoutes(due);
   if (!LockUnlessStopped(lock)) return;
   TickCallLines();
-  SendDueRegisters(due);
+  gateways_.SendDue(due);
 }
 
 void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source) {
@@ -287,30 +251,17 @@ void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source
   Dispatch(message);
 }
 
-std::shared_ptr<UdpSocket> SipModule::CurrentSocket() const {
-  std::scoped_lock lock(socketMutex_);
-  return socket_;
-}
-
 long SipModule::Send(std::span<const char> bytes, const Ipv4Endpoint& destination) const {
-  if (sendCapture_) {
-    sendCapture_(std::string_view(bytes.data(), bytes.size()), destination);
-    return static_cast<long>(bytes.size());
-  }
-  std::shared_ptr<UdpSocket> socket = CurrentSocket();
-  return socket ? socket->SendTo(bytes, destination) : -1;
+  return sipSocket_.Send(bytes, destination);
 }
 
-Ipv4Endpoint SipModule::SipEndpoint() const {
-  std::shared_ptr<UdpSocket> socket = CurrentSocket();
-  return socket ? socket->LocalEndpoint() : Ipv4Endpoint{};
-}
+Ipv4Endpoint SipModule::SipEndpoint() const { return sipSocket_.LocalEndpoint(); }
 
 uint16_t SipModule::AdvertisedSipPort() const {
-  uint16_t bound = boundPort_;
+  uint16_t bound = sipSocket_.BoundPort();
   return bound != 0 ? bound : Settings().SipPort.load();
 }
 
-bool SipModule::ReceiveThreadRunning() const { return receiveThreads_ > 0; }
+bool SipModule::ReceiveThreadRunning() const { return sipSocket_.ReceiveThreadRunning(); }
 
 }  // namespace talvenor

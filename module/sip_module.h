@@ -1,6 +1,6 @@
 // SipModule: the one communication object the host drives through CCom. It
-// owns the SIP socket, the receive thread, the 888 ms timer, the call line
-// slots and ModuleLock.
+// owns the SIP socket with its receive thread, the 888 ms timer, the call
+// line slots, the gateway accounts and ModuleLock.
 #pragma once
 
 #include <array>
@@ -11,14 +11,15 @@
 #include <mutex>
 #include <span>
 #include <string_view>
-#include <thread>
 
 #include "calls/call_context.h"
 #include "sip/sdp.h"
 #include "host/ccom.h"
 #include "platform/endpoint.h"
+#include "module/settings_slices.h"
+#include "module/sip_socket.h"
 #include "platform/periodic_timer.h"
-#include "platform/udp_socket.h"
+#include "registration/gateway_accounts.h"
 #include "transport/receive_loop.h"
 
 namespace talvenor {
@@ -30,6 +31,9 @@ inline constexpr int kMaxLines = 4;
 
 class SipModule final : public CCom, public CallContext, public DatagramSink {
 public:
+  // Hands the gateway accounts to the options pages.
+  SipModule();
+
   BOOL ShowOptions() override;
   void Shutdown() override;
   int PlaceCall(CCon* connection, int callMode, const CString& destination, const CString& userId,
@@ -52,8 +56,8 @@ public:
 
   // Hands every outgoing datagram to `capture` instead of the socket; for
   // driving dispatch without a network (the fuzzer). Set before any traffic.
-  using SendCapture = std::function<void(std::string_view text, const Ipv4Endpoint& destination)>;
-  void CaptureSends(SendCapture capture) { sendCapture_ = std::move(capture); }
+  using SendCapture = SipSocket::SendCapture;
+  void CaptureSends(SendCapture capture) { sipSocket_.CaptureSends(std::move(capture)); }
 
   // One received datagram that passed the receive loop's checks: wraps it in
   // a message and dispatches it under ModuleLock.
@@ -92,6 +96,9 @@ public:
   std::recursive_mutex& LinesLock() const override { return moduleLock_; }
   bool LockLines(std::unique_lock<std::recursive_mutex>& lock) const override;
   void ReleaseOwnLine(const CallLine& line) override;
+  MediaSettings MediaSettingsNow() const override { return CurrentMediaSettings(); }
+  GatewayAccounts& Gateways() const override { return gateways_; }
+  uint32_t LongestRegistration() const override { return RegistrationLifetimeCap(); }
 
   // Called every 888 ms by the timer thread.
   void TimerProcedure();
@@ -125,9 +132,6 @@ private:
   // Takes ModuleLock unless the module stops meanwhile: a shutdown called by
   // a host that holds ModuleLock waits for the thread that asks.
   bool LockUnlessStopped(std::unique_lock<std::recursive_mutex>& lock);
-  std::shared_ptr<UdpSocket> CurrentSocket() const;
-  void ReceiveThreadProcedure(std::shared_ptr<UdpSocket> socket);
-  void StopReceiveThread();
   void TickCallLines();
   // A new incoming call, under ModuleLock from the dispatcher.
   void HandleNewInvite(const SipMessage& invite);
@@ -139,21 +143,17 @@ private:
   // and a line's thread gives up waiting for ModuleLock.
   std::atomic<bool> closing_{false};
   unsigned timerId_ = 0;
-  mutable std::mutex socketMutex_;  // guards the pointer, not the socket
-  std::shared_ptr<UdpSocket> socket_;
-  std::atomic<uint16_t> boundPort_{0};  // host order; 0 while not started
-  std::thread receiveThread_;
-  // Receive threads not yet ended: one left to finish a host callback after
-  // a shutdown from inside it may overlap the next start's.
-  std::atomic<int> receiveThreads_{0};
+  SipSocket sipSocket_;
   int highestLine_ = 0;
   mutable std::recursive_mutex moduleLock_;
+  // Guarded by ModuleLock. Never destroyed, like the module: the timer may
+  // still tick while a host that skipped Shutdown exits.
+  mutable GatewayAccounts gateways_{*this, moduleLock_, CurrentAccountSettings, SelectedGatewayIndex};
   // The slots change under ModuleLock and this lock both; either is enough
   // to read them. The host's audio reaches its line with this one alone.
   mutable std::mutex slotsMutex_;
   std::array<std::shared_ptr<CallLine>, kMaxLines> lines_;
   PeriodicTimer timer_;
-  SendCapture sendCapture_;
   std::mutex lifeMutex_;
   std::condition_variable lifeChanged_;
   Life life_ = Life::Stopped;

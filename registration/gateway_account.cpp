@@ -4,7 +4,6 @@
 
 #include <mutex>
 
-#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "platform/message_box.h"
@@ -54,8 +53,8 @@ void SetCredentialsDialog(CredentialsDialog dialog) {
 }
 
 GatewayAccount::GatewayAccount(const SipChannel& channel, std::recursive_mutex& accountsLock,
-                               const GatewayFields& fields)
-    : expires(Settings().DefaultExpiration),
+                               AccountSettingsSource settings, const GatewayFields& fields)
+    : expires(settings().defaultExpiration),
       attemptsLeft(fields.registering ? kAttempts : 0),
       address(fields.address),
       prefix(fields.prefix),
@@ -64,6 +63,7 @@ GatewayAccount::GatewayAccount(const SipChannel& channel, std::recursive_mutex& 
       password(fields.password),
       nextSend(CalendarSeconds()),
       channel_(channel),
+      settings_(std::move(settings)),
       accountsLock_(accountsLock) {}
 
 void GatewayAccount::Stop(int messageId) {
@@ -86,7 +86,7 @@ uint32_t GatewayAccount::RegisterFlag() const {
 bool GatewayAccount::IsDue() const { return attemptsLeft != 0 && CalendarSeconds() > nextSend; }
 
 void GatewayAccount::SendRegister() {
-  if (IsDue()) SendRegister(FindGatewayRoute(address));
+  if (IsDue()) SendRegister(FindGatewayRoute(address, settings_().localAddress));
 }
 
 void GatewayAccount::SendRegister(const GatewayRoute& route) {
@@ -102,7 +102,7 @@ void GatewayAccount::SendRegister(const GatewayRoute& route) {
   channel_.SendSip(text, Ipv4Endpoint{gatewayIp, gatewayPort});
 }
 
-GatewayRoute FindGatewayRoute(const std::string& address) {
+GatewayRoute FindGatewayRoute(const std::string& address, const std::string& configuredAddress) {
   GatewayRoute route;
   size_t colon = address.find(':');
   int32_t port = colon == std::string::npos ? 0 : DecimalValue(std::string_view(address).substr(colon + 1));
@@ -115,7 +115,7 @@ GatewayRoute FindGatewayRoute(const std::string& address) {
   uint32_t interface = LocalAddressToward(route.gatewayIp, route.gatewayPort);
   uint32_t chosen = interface;
   if (interface == 0 || !SameNetwork24(interface, route.gatewayIp)) {
-    if (uint32_t configured = ResolveIpv4(Settings().LocalAddress.Get()); configured != 0) chosen = configured;
+    if (uint32_t configured = ResolveIpv4(configuredAddress); configured != 0) chosen = configured;
   }
   if (chosen == 0) {
     route.failure = 1011;
@@ -128,7 +128,7 @@ GatewayRoute FindGatewayRoute(const std::string& address) {
 std::string GatewayAccount::ComposeRegister(const std::string& local) {
   // The port the socket is bound to: a changed setting moves it only at the next start.
   std::string suffix = PortSuffix(channel_.AdvertisedSipPort());
-  std::string displayName = Settings().DisplayName.Get();
+  std::string displayName = settings_().displayName;
   std::string host = address.substr(0, address.find(':'));
   if (callIdLine.empty()) callIdLine = CallIdLine(NewCallIdNumber(), local);
   cseqLine = CseqLine(cseq, "REGISTER");
@@ -220,7 +220,7 @@ void GatewayAccount::ToggleRegistration(std::recursive_mutex& accountsLock, cons
   account->password = confirmed->password;
   account->nextSend = 0;
   account->attemptsLeft = kAttempts;
-  account->expires = Settings().DefaultExpiration;
+  account->expires = account->settings_().defaultExpiration;
   account->proxyAuthorizationLine.clear();
   account->authorizationLine.clear();
   account->callIdLine.clear();

@@ -26,8 +26,18 @@ struct GatewayRoute {
 };
 // "host" or "host:port" (a missing or zero port is 5060); the local address
 // is the interface toward the gateway when it sits in the gateway's /24,
-// otherwise the LocalAddress setting, otherwise the interface after all.
-GatewayRoute FindGatewayRoute(const std::string& address);
+// otherwise `configuredAddress` (the LocalAddress setting) when it resolves,
+// otherwise the interface after all.
+GatewayRoute FindGatewayRoute(const std::string& address, const std::string& configuredAddress);
+
+// What an account takes of the module's settings. Asked for at each use:
+// the options pages change them while the timer and receive thread run.
+struct AccountSettings {
+  uint16_t defaultExpiration = 0;  // the lifetime a registration asks for
+  std::string localAddress;
+  std::string displayName;
+};
+using AccountSettingsSource = std::function<AccountSettings()>;
 
 struct GatewayFields {
   bool registering = false;
@@ -42,7 +52,8 @@ class GatewayAccount {
 public:
   // `channel` carries the REGISTERs; `accountsLock` is ModuleLock, which
   // guards the accounts against the timer and the receive thread.
-  GatewayAccount(const SipChannel& channel, std::recursive_mutex& accountsLock, const GatewayFields& fields);
+  GatewayAccount(const SipChannel& channel, std::recursive_mutex& accountsLock, AccountSettingsSource settings,
+                 const GatewayFields& fields);
 
   // True when a REGISTER is due at this tick.
   bool IsDue() const;
@@ -103,6 +114,7 @@ private:
 
   std::optional<uint32_t> flagAtShutdown_;
   const SipChannel& channel_;
+  AccountSettingsSource settings_;
   std::recursive_mutex& accountsLock_;
   ObjectTag tag_;
 };

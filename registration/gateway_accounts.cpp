@@ -1,70 +1,66 @@
 #include "registration/gateway_accounts.h"
 
 #include <algorithm>
-#include <mutex>
 
-#include "config/module_settings.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
 
-std::array<std::unique_ptr<GatewayAccount>, kGatewayCount>& GatewayAccounts() {
-  // Never destroyed, like the module itself: the timer may still tick while
-  // a host that skipped Shutdown exits.
-  static auto* accounts = new std::array<std::unique_ptr<GatewayAccount>, kGatewayCount>;
-  return *accounts;
+void GatewayAccounts::Create(int index, const GatewayFields& fields) {
+  slots_[index] = std::make_unique<GatewayAccount>(channel_, lock_, settings_, fields);
 }
 
-GatewayAccount* CurrentGateway() {
-  int selected = Settings().SelectedGateway;
+GatewayAccount* GatewayAccounts::Current() {
+  int selected = selected_();
   if (selected < 0 || selected >= kGatewayCount) selected = 0;
-  return GatewayAccounts()[selected].get();
+  return slots_[selected].get();
 }
 
-GatewayAccount* FindGatewayByAddress(std::string_view address) {
+GatewayAccount* GatewayAccounts::FindByAddress(std::string_view address) {
   auto matches = [&](GatewayAccount* account) {
     return account != nullptr && EqualsIgnoreCase(account->address, address);
   };
-  if (GatewayAccount* current = CurrentGateway(); matches(current)) return current;
-  for (auto& account : GatewayAccounts()) {
+  if (GatewayAccount* current = Current(); matches(current)) return current;
+  for (auto& account : slots_) {
     if (matches(account.get())) return account.get();
   }
   return nullptr;
 }
 
-void DestroyGatewayAccounts() {
-  for (auto& account : GatewayAccounts()) account.reset();
+void GatewayAccounts::DestroyAll() {
+  for (auto& account : slots_) account.reset();
 }
 
-void UnregisterAccountsForShutdown() {
-  for (auto& account : GatewayAccounts()) {
+void GatewayAccounts::UnregisterForShutdown() {
+  for (auto& account : slots_) {
     if (account) account->UnregisterForShutdown();
   }
 }
 
-bool AccountsIdle() {
-  return std::none_of(GatewayAccounts().begin(), GatewayAccounts().end(),
+bool GatewayAccounts::Idle() const {
+  return std::none_of(slots_.begin(), slots_.end(),
                       [](const auto& account) { return account && account->attemptsLeft != 0; });
 }
 
-DueRegistrations FindDueRegistrations() {
+DueRegistrations GatewayAccounts::FindDue() const {
   DueRegistrations due;
   for (int index = 0; index < kGatewayCount; ++index) {
-    const auto& account = GatewayAccounts()[index];
+    const auto& account = slots_[index];
     if (account && account->IsDue()) due[index] = {true, account->address, {}};
   }
   return due;
 }
 
-void LookUpRoutes(DueRegistrations& due) {
+void GatewayAccounts::LookUpRoutes(DueRegistrations& due) const {
+  std::string configuredAddress = settings_().localAddress;
   for (DueRegistration& registration : due) {
-    if (registration.due) registration.route = FindGatewayRoute(registration.address);
+    if (registration.due) registration.route = FindGatewayRoute(registration.address, configuredAddress);
   }
 }
 
-void SendDueRegisters(const DueRegistrations& due) {
+void GatewayAccounts::SendDue(const DueRegistrations& due) {
   for (int index = 0; index < kGatewayCount; ++index) {
-    const auto& account = GatewayAccounts()[index];
+    const auto& account = slots_[index];
     if (account && due[index].due && account->address == due[index].address) {
       account->SendRegister(due[index].route);
     }

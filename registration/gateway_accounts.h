@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -11,25 +13,6 @@
 namespace talvenor {
 
 inline constexpr int kGatewayCount = 3;
-
-// The accounts; empty slots before start-up and after shutdown. Read and
-// changed under ModuleLock.
-std::array<std::unique_ptr<GatewayAccount>, kGatewayCount>& GatewayAccounts();
-
-// The account at SelectedGateway.
-GatewayAccount* CurrentGateway();
-// The account whose address equals the text ignoring case, the current
-// gateway first, then accounts 0, 1 and 2; null when none matches.
-GatewayAccount* FindGatewayByAddress(std::string_view address);
-
-// Destroys the accounts without saving them (a start-up that failed).
-// Under ModuleLock.
-void DestroyGatewayAccounts();
-
-// At shutdown, under ModuleLock: every registered account unregisters at
-// the next ticks. True, later, once none is registering any more.
-void UnregisterAccountsForShutdown();
-bool AccountsIdle();
 
 // One timer tick's registrations: the accounts found due under ModuleLock,
 // their routes looked up without it (name lookups may take seconds), their
@@ -40,10 +23,54 @@ struct DueRegistration {
   GatewayRoute route;
 };
 using DueRegistrations = std::array<DueRegistration, kGatewayCount>;
-DueRegistrations FindDueRegistrations();
-void LookUpRoutes(DueRegistrations& due);
-// An account whose address changed meanwhile, or that was not due when the
-// routes were looked up, waits for the next tick.
-void SendDueRegisters(const DueRegistrations& due);
+
+// The slots of the accounts; empty before start-up and after shutdown. Read
+// and changed under the accounts' lock, ModuleLock.
+class GatewayAccounts {
+public:
+  using Slots = std::array<std::unique_ptr<GatewayAccount>, kGatewayCount>;
+  // The index of the gateway that calls to "NUMBER@" go through, asked at each use.
+  using SelectedIndex = std::function<int()>;
+
+  GatewayAccounts(const SipChannel& channel, std::recursive_mutex& lock, AccountSettingsSource settings,
+                  SelectedIndex selected)
+      : channel_(channel), lock_(lock), settings_(std::move(settings)), selected_(std::move(selected)) {}
+
+  std::recursive_mutex& Lock() const { return lock_; }
+  std::unique_ptr<GatewayAccount>& operator[](int index) { return slots_[index]; }
+  Slots::iterator begin() { return slots_.begin(); }
+  Slots::iterator end() { return slots_.end(); }
+
+  // Puts a new account in a slot, in place of the one there.
+  void Create(int index, const GatewayFields& fields);
+
+  // The selected account (the first when the selection is out of range).
+  GatewayAccount* Current();
+  // The account whose address equals the text ignoring case, the current
+  // gateway first, then accounts 0, 1 and 2; null when none matches.
+  GatewayAccount* FindByAddress(std::string_view address);
+
+  // Destroys the accounts without saving them (a start-up that failed).
+  void DestroyAll();
+
+  // At shutdown: every registered account unregisters at the next ticks.
+  // True, later, once none is registering any more.
+  void UnregisterForShutdown();
+  bool Idle() const;
+
+  DueRegistrations FindDue() const;
+  // Without the lock: the routes of the due accounts.
+  void LookUpRoutes(DueRegistrations& due) const;
+  // An account whose address changed meanwhile, or that was not due when the
+  // routes were looked up, waits for the next tick.
+  void SendDue(const DueRegistrations& due);
+
+private:
+  const SipChannel& channel_;
+  std::recursive_mutex& lock_;
+  AccountSettingsSource settings_;
+  SelectedIndex selected_;
+  Slots slots_;
+};
 
 }  // namespace talvenor

@@ -4,7 +4,6 @@
 
 #include <fmt/printf.h>
 
-#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "registration/digest.h"
@@ -46,15 +45,15 @@ std::string ContactLines(std::string_view key, uint32_t lifetime) {
 }
 
 // A REGISTER without Contact asks for the user's last binding.
-void AnswerQuery(const SipChannel& channel, const SipMessage& request, std::string user) {
-  uint32_t lifetime = FindRegistrationByUser(user, '@');
+void AnswerQuery(const SipChannel& channel, const SipMessage& request, std::string user, uint32_t lifetimeCap) {
+  uint32_t lifetime = FindRegistrationByUser(user, '@', lifetimeCap);
   Answer(channel, kStatus200, request, lifetime != 0 ? ContactLines(user, lifetime) : std::string());
 }
 
 // The lifetime asked for: DefaultExpiration when none is given, capped at it;
 // nothing when it is too short (answered 423).
-std::optional<uint32_t> GrantedLifetime(const SipChannel& channel, const SipMessage& request) {
-  uint32_t defaultExpiration = Settings().DefaultExpiration;
+std::optional<uint32_t> GrantedLifetime(const SipChannel& channel, const SipMessage& request,
+                                        uint32_t defaultExpiration) {
   if (RegistrationExpiryText(request).empty()) return defaultExpiration;
   int32_t asked = RegistrationExpiry(request);
   if (asked == 0) return 0u;  // an unregistration
@@ -70,10 +69,10 @@ std::optional<uint32_t> GrantedLifetime(const SipChannel& channel, const SipMess
 // URI; otherwise the challenge or refusal has been sent. `user` becomes the
 // username the client authenticated as, which may name another account than
 // the To line: the registration is recorded under it.
-bool Authenticated(const SipChannel& channel, const SipMessage& request, std::string& user) {
+bool Authenticated(const SipChannel& channel, const SipMessage& request, std::string& user,
+                   const std::string& localAddress) {
   std::string nonce = MakeNonce(request);
   std::string_view authorization = request.FindLine(kAuthorizationHeader);
-  std::string localAddress = Settings().LocalAddress.Get();
   if (!AnswersChallenge(authorization, nonce)) {
     Answer(channel, kStatus401, request, ChallengeLines(user, localAddress, nonce));
     return false;
@@ -86,7 +85,7 @@ bool Authenticated(const SipChannel& channel, const SipMessage& request, std::st
 
 }  // namespace
 
-void HandleRegister(const SipChannel& channel, const SipMessage& request) {
+void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings) {
   std::string user(RegistrationUser(request));
   // A quote in the user would end the quoted realm of its challenge early:
   // a REGISTER nobody could ever answer.
@@ -96,13 +95,13 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request) {
     return;
   }
   int64_t now = CalendarSeconds();
-  bool authenticated = Settings().AuthenticateRegistrations != 0;
-  if (authenticated && !Authenticated(channel, request, user)) return;
+  bool authenticated = settings.authenticate;
+  if (authenticated && !Authenticated(channel, request, user, settings.localAddress)) return;
   if (request.FindLine(kContactHeader).empty()) {
-    AnswerQuery(channel, request, user);
+    AnswerQuery(channel, request, user, settings.defaultExpiration);
     return;
   }
-  std::optional<uint32_t> lifetime = GrantedLifetime(channel, request);
+  std::optional<uint32_t> lifetime = GrantedLifetime(channel, request, settings.defaultExpiration);
   if (!lifetime) return;
   // The key records where the request came from, not the Contact it names.
   std::string_view displayName = RegistrationDisplayName(request);
@@ -116,7 +115,7 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request) {
   std::string_view mark = authenticated ? kAuthenticatedMark : kUnauthenticatedMark;
   std::string line = fmt::sprintf("%s\t%s\t%u\t%u\t%s\t%s\t%s\n", key, mark, static_cast<uint32_t>(now), *lifetime,
                                   LocalDateText(now), displayName, Capped(userAgent, kUserAgentLimit));
-  if (!UpdateRegistrationList(ToLower(key), line, now, *lifetime)) {
+  if (!UpdateRegistrationList(ToLower(key), line, now, *lifetime, settings.defaultExpiration)) {
     // Not recorded: the phone must not believe it is registered.
     Answer(channel, kStatus500, request, {});
     return;

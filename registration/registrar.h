@@ -2,14 +2,25 @@
 // SIP-REG list is the record, rewritten at every accepted registration.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "sip/sip_channel.h"
 
 namespace talvenor {
 
 class SipMessage;
 
+// The Registration page's settings and the local address, as they stand
+// when a REGISTER arrives.
+struct RegistrarSettings {
+  uint32_t defaultExpiration = 0;  // the longest lifetime granted
+  bool authenticate = false;
+  std::string localAddress;  // the realm of the challenges
+};
+
 // Answers one REGISTER with exactly one response, sent on the channel back
 // to where the request came from. Under ModuleLock.
-void HandleRegister(const SipChannel& channel, const SipMessage& request);
+void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings);
 
 }  // namespace talvenor

@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "host/ccon.h"
-#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/private_file.h"
 #include "registration/list_file.h"
@@ -22,25 +21,24 @@ std::string RegistrationListPath() { return CCon::AddSystemPath("SIP-REG", ".txt
 // The column titles of a new SIP-PIN list, which the host writes: never an account.
 constexpr std::string_view kPasswordListTitles = "UserID\tPassword";
 
-// A line with a fourth field whose lifetime, capped at the current default
-// expiration, has run out.
-bool Expired(std::string_view line, int64_t now) {
+// A line with a fourth field whose lifetime, capped, has run out.
+bool Expired(std::string_view line, int64_t now, uint32_t lifetimeCap) {
   std::string_view expiresField = ListField(line, 3);
   if (expiresField.empty()) return false;
-  uint32_t lifetime = std::min<uint32_t>(ListNumber(expiresField), Settings().DefaultExpiration);
+  uint32_t lifetime = std::min<uint32_t>(ListNumber(expiresField), lifetimeCap);
   return now > static_cast<int64_t>(ListNumber(ListField(line, 2))) + lifetime;
 }
 
-bool Keep(std::string_view line, std::string_view key, int64_t now) {
+bool Keep(std::string_view line, std::string_view key, int64_t now, uint32_t lifetimeCap) {
   std::string_view first = ListField(line, 0);
-  return !first.empty() && !Expired(line, now) && !EqualsIgnoreCase(first, key);
+  return !first.empty() && !Expired(line, now, lifetimeCap) && !EqualsIgnoreCase(first, key);
 }
 
 // The registrations that have not run out; an expired one never counts.
-std::vector<std::string> LiveRegistrations() {
+std::vector<std::string> LiveRegistrations(uint32_t lifetimeCap) {
   std::vector<std::string> lines = ReadableListLines(RegistrationListPath());
   int64_t now = CalendarSeconds();
-  std::erase_if(lines, [now](const std::string& line) { return Expired(line, now); });
+  std::erase_if(lines, [now, lifetimeCap](const std::string& line) { return Expired(line, now, lifetimeCap); });
   return lines;
 }
 
@@ -56,7 +54,8 @@ bool WriteDurably(const std::string& path, const std::vector<std::string>& lines
 
 }  // namespace
 
-bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires) {
+bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires,
+                            uint32_t lifetimeCap) {
   std::string listPath = RegistrationListPath();
   ListContents current = ReadListLines(listPath);
   if (current.state == ListContents::State::Unopened) {
@@ -70,7 +69,7 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
   if (current.state == ListContents::State::Failed) return false;
   std::vector<std::string> kept;
   for (const std::string& existing : current.lines) {
-    if (!Keep(existing, key, now)) continue;
+    if (!Keep(existing, key, now, lifetimeCap)) continue;
     kept.push_back(existing);
     // A last line without its line feed (a list edited by hand) would take
     // the next line into itself.
@@ -85,12 +84,12 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
   return ReplaceFile(backupPath, listPath);
 }
 
-uint32_t FindRegistrationByUser(std::string& user, char separator) {
+uint32_t FindRegistrationByUser(std::string& user, char separator, uint32_t lifetimeCap) {
   std::string prefix = ToLower(user);
   if (separator != '\0') prefix += separator;
   uint32_t lifetime = 0;
   std::string key;
-  for (const std::string& line : LiveRegistrations()) {
+  for (const std::string& line : LiveRegistrations(lifetimeCap)) {
     std::string first = ToLower(ListField(line, 0));
     if (first.empty() || !first.starts_with(prefix)) continue;
     key = first;
@@ -101,10 +100,10 @@ uint32_t FindRegistrationByUser(std::string& user, char separator) {
   return lifetime;
 }
 
-bool AuthenticatedRegistrationFrom(std::string_view user, std::string_view addressAndPort) {
+bool AuthenticatedRegistrationFrom(std::string_view user, std::string_view addressAndPort, uint32_t lifetimeCap) {
   if (user.empty() || addressAndPort.empty()) return false;
   std::string key = fmt::format("{}@{}", user, addressAndPort);
-  for (const std::string& line : LiveRegistrations()) {
+  for (const std::string& line : LiveRegistrations(lifetimeCap)) {
     if (EqualsIgnoreCase(ListField(line, 0), key) && ListField(line, 1) == kAuthenticatedMark) return true;
   }
   return false;

@@ -8,6 +8,10 @@
 // authenticating). Anything else, such as the "PIN" of every line of a list
 // older than the field's meaning, reads as not authenticated.
 // SIP-PIN: user id TAB password.
+//
+// A line's lifetime counts only up to `lifetimeCap`, the registrar's
+// DefaultExpiration as it stands at the call: lowering the setting shortens
+// the registrations already taken.
 #pragma once
 
 #include <cstdint>
@@ -27,19 +31,20 @@ inline constexpr std::string_view kUnauthenticatedMark = "PIN";
 // failure leaves the old list whole; a list that could not be read in full
 // is not rewritten at all. New files get mode 0600. False when the
 // registration could not be recorded.
-bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires);
+bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t now, uint32_t expires,
+                            uint32_t lifetimeCap);
 
 // Looks up a registered user: the last live line whose key begins with the
 // user id and the separator ('\0' for none), ignoring case. Returns its Expires
 // field (1 when the line has none), 0 when nothing matched; on a match
 // `user` becomes the stored key in lower case.
-uint32_t FindRegistrationByUser(std::string& user, char separator);
+uint32_t FindRegistrationByUser(std::string& user, char separator, uint32_t lifetimeCap);
 
 // True when a live registration of this user (ignoring case) from exactly
 // this "address:port" passed digest authentication. An expired or
 // unauthenticated registration trusts nobody, nor does one under another
 // user's name.
-bool AuthenticatedRegistrationFrom(std::string_view user, std::string_view addressAndPort);
+bool AuthenticatedRegistrationFrom(std::string_view user, std::string_view addressAndPort, uint32_t lifetimeCap);
 
 // The password of the user id in SIP-PIN (first match ignoring case), or
 // empty. The list's column-title line is not an account.

@@ -6,7 +6,6 @@
 
 #include "config/module_settings.h"
 #include "platform/profile_store.h"
-#include "registration/gateway_accounts.h"
 #include "settings/field_checks.h"
 #include "sip/tokens.h"
 
@@ -30,7 +29,7 @@ GatewayFields ParseGatewayEntry(const std::string& text) {
   return {DecimalValue(fields[0]) != 0, fields[1], fields[2], fields[3], fields[4], fields[5]};
 }
 
-void LoadGatewaySettings(const SipChannel& channel, std::recursive_mutex& accountsLock) {
+void LoadGatewaySettings(GatewayAccounts& accounts) {
   const ProfileStore& profile = ModuleProfile();
   int selected = profile.GetInt("GW", 0);
   Settings().SelectedGateway = (selected < 0 || selected > 2) ? 0 : selected;
@@ -38,15 +37,15 @@ void LoadGatewaySettings(const SipChannel& channel, std::recursive_mutex& accoun
     std::string stored = profile.GetString(kEntries[index]);
     GatewayFields fields = ParseGatewayEntry(stored);
     if (index == 0 && stored.empty()) fields = {false, kDefaultGatewayHost, "", "", "test", "ZOK8MUVA"};
-    GatewayAccounts()[index] = std::make_unique<GatewayAccount>(channel, accountsLock, fields);
+    accounts.Create(index, fields);
   }
 }
 
-bool SaveGatewaySettings() {
+bool SaveGatewaySettings(GatewayAccounts& accounts) {
   const ProfileStore& profile = ModuleProfile();
   bool ok = profile.WriteInt("GW", Settings().SelectedGateway);
   for (int index = 0; index < kGatewayCount; ++index) {
-    std::unique_ptr<GatewayAccount>& account = GatewayAccounts()[index];
+    std::unique_ptr<GatewayAccount>& account = accounts[index];
     if (!account) continue;
     // An account that is registered or still trying starts registering at
     // the next start-up; one the user was unregistering stays off.

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "registration/gateway_account.h"
+#include "registration/gateway_accounts.h"
 
 namespace talvenor {
 
@@ -13,12 +13,12 @@ namespace talvenor {
 // space and TAB removed; missing fields are empty.
 GatewayFields ParseGatewayEntry(const std::string& text);
 
-// Creates the three accounts from the profile. Needs DefaultExpiration
-// loaded first.
-void LoadGatewaySettings(const SipChannel& channel, std::recursive_mutex& accountsLock);
+// Creates the three accounts from the profile, under their lock. Needs
+// DefaultExpiration loaded first.
+void LoadGatewaySettings(GatewayAccounts& accounts);
 // Writes "GW" and the three accounts, then destroys them; false when an
 // entry could not be written.
-bool SaveGatewaySettings();
+bool SaveGatewaySettings(GatewayAccounts& accounts);
 
 // Gateway of account 0 when the profile holds none.
 inline constexpr const char* kDefaultGatewayHost = "sip.example.net";

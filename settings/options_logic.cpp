@@ -26,9 +26,9 @@ struct GatewayChange {
 
 class ModulePages final : public OptionsPages {
 public:
-  void SetAccountsLock(std::recursive_mutex* lock) {
-    std::scoped_lock guard(lockChoice_);
-    accountsLock_ = lock != nullptr ? lock : &ownLock_;
+  void SetAccounts(GatewayAccounts* accounts) {
+    std::scoped_lock guard(accountsChoice_);
+    accounts_ = accounts;
   }
 
   AddressForm LoadAddress() override {
@@ -66,9 +66,11 @@ public:
   GatewayForm LoadGateways() override {
     GatewayForm form;
     form.selected = Settings().SelectedGateway;
-    std::scoped_lock lock(AccountsLock());
+    GatewayAccounts* accounts = Accounts();
+    if (accounts == nullptr) return form;
+    std::scoped_lock lock(accounts->Lock());
     for (int row = 0; row < kGatewayCount; ++row) {
-      const GatewayAccount* account = GatewayAccounts()[row].get();
+      const GatewayAccount* account = (*accounts)[row].get();
       if (account == nullptr) continue;
       form.rows[row] = {account->address, account->prefix, account->callerId, account->ShowsRegistered()};
     }
@@ -93,10 +95,10 @@ public:
         changes.push_back({row, &GatewayAccount::prefix, fields.prefix});
       }
     }
-    {
-      std::scoped_lock lock(AccountsLock());
+    if (GatewayAccounts* accounts = Accounts()) {
+      std::scoped_lock lock(accounts->Lock());
       for (const GatewayChange& change : changes) {
-        if (GatewayAccount* account = GatewayAccounts()[change.row].get()) account->*change.field = change.value;
+        if (GatewayAccount* account = (*accounts)[change.row].get()) account->*change.field = change.value;
       }
     }
     return checks.ShowRefusal();
@@ -105,8 +107,9 @@ public:
   GatewayForm ToggleRegistration(int row, const GatewayForm& form, Exchange& exchange) override {
     exchange = StoreGateways(form);
     if (!exchange.ok) return form;
-    if (row >= 0 && row < kGatewayCount) {
-      GatewayAccount::ToggleRegistration(AccountsLock(), [row] { return GatewayAccounts()[row].get(); });
+    GatewayAccounts* accounts = Accounts();
+    if (accounts != nullptr && row >= 0 && row < kGatewayCount) {
+      GatewayAccount::ToggleRegistration(accounts->Lock(), [accounts, row] { return (*accounts)[row].get(); });
     }
     return LoadGateways();
   }
@@ -194,14 +197,13 @@ public:
   void ShowToolkitMessage(const std::string& text) override { talvenor::ShowToolkitMessage(text); }
 
 private:
-  std::recursive_mutex& AccountsLock() {
-    std::scoped_lock guard(lockChoice_);
-    return *accountsLock_;
+  GatewayAccounts* Accounts() {
+    std::scoped_lock guard(accountsChoice_);
+    return accounts_;
   }
 
-  std::mutex lockChoice_;
-  std::recursive_mutex ownLock_;
-  std::recursive_mutex* accountsLock_ = &ownLock_;
+  std::mutex accountsChoice_;
+  GatewayAccounts* accounts_ = nullptr;
 };
 
 ModulePages& Pages() {
@@ -213,7 +215,7 @@ ModulePages& Pages() {
 
 OptionsPages& ModuleOptionsPages() { return Pages(); }
 
-void SetOptionsAccountsLock(std::recursive_mutex* lock) { Pages().SetAccountsLock(lock); }
+void SetOptionsAccounts(GatewayAccounts* accounts) { Pages().SetAccounts(accounts); }
 
 CredentialsLogic::CredentialsLogic(std::string gateway, std::string userId, std::string password)
     : gateway_(std::move(gateway)), userId_(std::move(userId)), password_(std::move(password)) {}

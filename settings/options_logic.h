@@ -8,14 +8,13 @@
 
 namespace talvenor {
 
-class GatewayAccount;
+class GatewayAccounts;
 
 // The pages over the module's settings; one object for the process.
 OptionsPages& ModuleOptionsPages();
-// The lock that guards the gateway accounts (ModuleLock of the running
-// module); the pages take it for every account they read or change. Null
-// goes back to a lock of the pages' own (no module running).
-void SetOptionsAccountsLock(std::recursive_mutex* lock);
+// The gateway accounts the Gateways page shows (the module's); the pages
+// take the accounts' lock for every account they read or change.
+void SetOptionsAccounts(GatewayAccounts* accounts);
 
 // The credentials dialog's logic for one account: offers the user id (or
 // the caller id when there is none) and the password, and keeps what the

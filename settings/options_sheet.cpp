@@ -68,7 +68,7 @@ void SayUnavailable(const std::string& why) {
 
 }  // namespace
 
-bool ShowOptionsSheet(std::recursive_mutex& accountsLock) {
+bool ShowOptionsSheet() {
   std::string why;
   OptionsPlugin* plugin = Plugin(why);
   if (plugin == nullptr) {
@@ -79,9 +79,7 @@ bool ShowOptionsSheet(std::recursive_mutex& accountsLock) {
     plugin->CloseSheet();
     return false;
   }
-  SetOptionsAccountsLock(&accountsLock);
   int result = plugin->RunSheet(ModuleOptionsPages(), why);
-  SetOptionsAccountsLock(nullptr);
   State().sheetOpen = false;
   if (result < 0) SayUnavailable(why);
   return result == 1;

@@ -12,9 +12,8 @@ namespace talvenor {
 
 // Shows the sheet modally on the caller's thread; true when it was closed
 // with OK. While one is open, closes it and returns false at once. Without
-// the plugin or a display, says why and returns false. `accountsLock` is
-// ModuleLock.
-bool ShowOptionsSheet(std::recursive_mutex& accountsLock);
+// the plugin or a display, says why and returns false.
+bool ShowOptionsSheet();
 
 // Puts a plugin in place of the library's (tests); null loads the library
 // again on the next use.

@@ -44,7 +44,8 @@ private:
 
 class ReceiveLoop {
 public:
-  ReceiveLoop(DatagramSink& sink, std::shared_ptr<UdpSocket> socket) : sink_(sink), socket_(std::move(socket)) {}
+  ReceiveLoop(DatagramSink& sink, std::shared_ptr<UdpSocket> socket, TrafficGuard::SettingsSource guardSettings)
+      : sink_(sink), socket_(std::move(socket)), guard_(std::move(guardSettings)) {}
   // Runs until the socket is woken or closed at shutdown. Errors never end
   // it: the socket may recover from them.
   void Run();

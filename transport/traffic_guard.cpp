@@ -1,7 +1,6 @@
 #include "transport/traffic_guard.h"
 
 #include "host/ccon.h"
-#include "config/module_settings.h"
 #include "platform/clock.h"
 #include "transport/ban_list.h"
 #include "transport/message_log.h"
@@ -13,9 +12,7 @@ constexpr const char* kBanned = "BANNED";
 }  // namespace
 
 std::string TrafficGuard::Screen(std::string_view datagram, const Ipv4Endpoint& source) {
-  const ModuleSettings& settings = Settings();
-  bool banEnabled = settings.BanEnabled != 0;
-  bool logEnabled = settings.LogEnabled != 0;
+  auto [banEnabled, logEnabled] = settings_();
   if (!banEnabled && !logEnabled) return {};
 
   // The arrival time is taken once, before the ban check; its text is made

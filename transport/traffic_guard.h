@@ -2,6 +2,7 @@
 // and dispatch. Owned by the receive thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -10,14 +11,25 @@
 
 namespace talvenor {
 
+// The two switches of the SIP Address page, as they stand for one datagram.
+struct TrafficGuardSettings {
+  bool banEnabled = false;
+  bool logEnabled = false;
+};
+
 class TrafficGuard {
 public:
+  // Asked once per datagram: the switches change while the thread runs.
+  using SettingsSource = std::function<TrafficGuardSettings()>;
+  explicit TrafficGuard(SettingsSource settings) : settings_(std::move(settings)) {}
+
   // The datagram's mark: empty lets it through to dispatch; "BANNED" means
   // the flood detector has just banned its sender; anything else is the date
   // of the ban-list entry that matched. Only an empty mark is dispatched.
   std::string Screen(std::string_view datagram, const Ipv4Endpoint& source);
 
 private:
+  SettingsSource settings_;
   FloodDetector flood_;
 };
 

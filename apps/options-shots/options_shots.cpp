@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "media/g729_library.h"
+#include "module/g729_probe.h"
 #include "module/sip_module.h"
 #include "platform/profile_store.h"
 #include "registration/gateway_accounts.h"
@@ -46,12 +47,12 @@ bool WriteProfile() {
 }
 
 void LoadSettings() {
-  talvenor::LoadG729Library(talvenor::DefaultG729Candidates());
+  talvenor::ProbeG729Library(talvenor::DefaultG729Candidates());
   talvenor::LoadAddressSettings();
   talvenor::LoadRegisterSettings();
   {
     std::scoped_lock lock(talvenor::TheModule().ModuleLock());
-    talvenor::LoadGatewaySettings(talvenor::TheModule(), talvenor::TheModule().ModuleLock());
+    talvenor::LoadGatewaySettings(talvenor::TheModule().Gateways());
   }
   talvenor::LoadVoipSettings();
 }
@@ -103,8 +104,8 @@ int main(int argc, char** argv) {
   }
   {
     std::scoped_lock lock(talvenor::TheModule().ModuleLock());
-    talvenor::DestroyGatewayAccounts();
+    talvenor::TheModule().Gateways().DestroyAll();
   }
-  talvenor::FreeG729Library();
+  talvenor::WithdrawG729Library();
   return saved ? 0 : 1;
 }

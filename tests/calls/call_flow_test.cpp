@@ -124,7 +124,7 @@ TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
                       "1234@" + registeredAt + "\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tD\tP\n");
   {
     std::scoped_lock lock(TheModule().ModuleLock());
-    GatewayAccount& gateway = *GatewayAccounts()[0];
+    GatewayAccount& gateway = *TheModule().Gateways()[0];
     gateway.address = Far();
     gateway.prefix = "9";
     gateway.callerId = "555";
@@ -198,7 +198,7 @@ TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
 TEST_F(CallFlowTest, AChallengedCallThroughAGatewayAnswersWithItsCredentials) {
   {
     std::scoped_lock lock(TheModule().ModuleLock());
-    GatewayAccount& gateway = *GatewayAccounts()[0];
+    GatewayAccount& gateway = *TheModule().Gateways()[0];
     gateway.address = Far();
     gateway.userId = "alice";
     gateway.password = "secret";

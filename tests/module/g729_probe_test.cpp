@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "media/g729_library.h"
+#include "module/g729_probe.h"
 #include "platform/shared_library.h"
 #include "config/module_settings.h"
 
@@ -14,11 +15,11 @@ const std::string kPartial = std::string(TALVENOR_G729_STUB_PARTIAL_DIR) + "/" +
 
 class G729ProbeTest : public ::testing::Test {
 protected:
-  void TearDown() override { FreeG729Library(); }
+  void TearDown() override { WithdrawG729Library(); }
 };
 
 TEST_F(G729ProbeTest, LibraryWithBothEntriesMakesG729Available) {
-  EXPECT_TRUE(LoadG729Library({"/nonexistent/" + talvenor::LibraryFileName("CodecG729"), kFull}));
+  EXPECT_TRUE(ProbeG729Library({"/nonexistent/" + talvenor::LibraryFileName("CodecG729"), kFull}));
   EXPECT_EQ(Settings().G729Available, 1);
   G729Entries entries = G729Functions();
   ASSERT_NE(entries.encode, nullptr);
@@ -30,21 +31,21 @@ TEST_F(G729ProbeTest, LibraryWithBothEntriesMakesG729Available) {
 }
 
 TEST_F(G729ProbeTest, LibraryWithOneEntryStaysLoadedButG729IsUnavailable) {
-  EXPECT_TRUE(LoadG729Library({kPartial}));
+  EXPECT_TRUE(ProbeG729Library({kPartial}));
   EXPECT_TRUE(G729LibraryLoaded());
   EXPECT_EQ(Settings().G729Available, 0);
   EXPECT_EQ(G729Functions().encode, nullptr);
 }
 
 TEST_F(G729ProbeTest, MissingLibraryLeavesG729Unavailable) {
-  EXPECT_FALSE(LoadG729Library({"/nonexistent/" + talvenor::LibraryFileName("CodecG729")}));
+  EXPECT_FALSE(ProbeG729Library({"/nonexistent/" + talvenor::LibraryFileName("CodecG729")}));
   EXPECT_FALSE(G729LibraryLoaded());
   EXPECT_EQ(Settings().G729Available, 0);
 }
 
 TEST_F(G729ProbeTest, FreeingTheLibraryWithdrawsG729) {
-  ASSERT_TRUE(LoadG729Library({kFull}));
-  FreeG729Library();
+  ASSERT_TRUE(ProbeG729Library({kFull}));
+  WithdrawG729Library();
   EXPECT_EQ(Settings().G729Available, 0);
   EXPECT_EQ(G729Functions().decode, nullptr);
 }

@@ -91,7 +91,7 @@ TEST(ModuleStartup, TimerSendsDueRegistersUntilShutdown) {
   gateway.SendTo(module.SipPort(), testhelp::Reply(*first, "200 OK", "Expires: 3600\r\n"));
   auto registered = [] {
     std::scoped_lock lock(TheModule().ModuleLock());
-    return GatewayAccounts()[0] && !GatewayAccounts()[0]->IsDue();  // the next REGISTER is an hour away
+    return TheModule().Gateways()[0] && !TheModule().Gateways()[0]->IsDue();  // the next REGISTER is an hour away
   };
   for (int wait = 0; wait < 100 && !registered(); ++wait) std::this_thread::sleep_for(20ms);
   // Shutdown unregisters the account, and stays on while it is answered.

@@ -36,7 +36,7 @@ protected:
     ASSERT_TRUE(module_.Started());
     Settings().DisplayName.Set("Desk");
     account_ = std::make_unique<GatewayAccount>(
-        TheModule(), TheModule().ModuleLock(), GatewayFields{true, "127.0.0.1:" + std::to_string(gateway_.Port()), "9", "555", "alice", "secret"});
+        TheModule(), TheModule().ModuleLock(), CurrentAccountSettings, GatewayFields{true, "127.0.0.1:" + std::to_string(gateway_.Port()), "9", "555", "alice", "secret"});
     account_->nextSend = 0;
   }
   // One tick of the account; returns the REGISTER the gateway got, if any.
@@ -131,7 +131,7 @@ TEST_F(GatewayAccountTest, GrantedLifetimes) {
 
 TEST_F(GatewayAccountTest, AccountsMadeInOneMillisecondTakeOnlyTheirOwnResponses) {
   EXPECT_NE(NewCallIdNumber(), NewCallIdNumber());
-  GatewayAccount second(TheModule(), TheModule().ModuleLock(),
+  GatewayAccount second(TheModule(), TheModule().ModuleLock(), CurrentAccountSettings,
                         GatewayFields{true, account_->address, "", "", "bob", "secret"});
   second.nextSend = 0;
   std::string first;
@@ -305,8 +305,8 @@ TEST_F(GatewayAccountTest, ToggleWithoutAddressShows1010) {
 
 TEST_F(GatewayAccountTest, AccountsOnOneGatewayHaveTheirOwnTags) {
   GatewayFields fields{true, account_->address, "", "", "alice", "secret"};
-  GatewayAccount second(TheModule(), TheModule().ModuleLock(), fields);
-  GatewayAccount third(TheModule(), TheModule().ModuleLock(), fields);
+  GatewayAccount second(TheModule(), TheModule().ModuleLock(), CurrentAccountSettings, fields);
+  GatewayAccount third(TheModule(), TheModule().ModuleLock(), CurrentAccountSettings, fields);
   EXPECT_NE(account_->Tag(), second.Tag());
   EXPECT_NE(second.Tag(), third.Tag());
   EXPECT_NE(account_->Tag(), third.Tag());

@@ -148,7 +148,7 @@ TEST_F(RegistrarTest, UserCaseIsKeptButMatchedWithoutCase) {
   EXPECT_EQ(list.substr(0, 5), "desk@");
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1);
   std::string user = "DESK";
-  EXPECT_EQ(FindRegistrationByUser(user, '@'), 3600u);
+  EXPECT_EQ(FindRegistrationByUser(user, '@', kDefaultExpiration), 3600u);
   EXPECT_EQ(user, Key(peer_));
 }
 
@@ -351,8 +351,8 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
   for (const auto& c : cases) {
     EXPECT_EQ(StatusLine(Send(c.request)), c.status) << c.request.Text();
     std::string victim = "victim";
-    EXPECT_EQ(FindRegistrationByUser(victim, '@'), 0u) << List();
-    EXPECT_FALSE(AuthenticatedRegistrationFrom("victim", "6.6.6.6:5060")) << List();
+    EXPECT_EQ(FindRegistrationByUser(victim, '@', kDefaultExpiration), 0u) << List();
+    EXPECT_FALSE(AuthenticatedRegistrationFrom("victim", "6.6.6.6:5060", kDefaultExpiration)) << List();
   }
   std::string list = List();
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1) << list;
@@ -369,19 +369,19 @@ protected:
 TEST_F(RegistrationListTest, AddressLookupMatchesTheWholeAddressAndPort) {
   std::string now = std::to_string(CalendarSeconds());
   testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tAUTH\t" + now + "\t3600\td\tD\tP\n");
-  EXPECT_TRUE(AuthenticatedRegistrationFrom("DESK", "10.0.0.7:5060"));
-  EXPECT_FALSE(AuthenticatedRegistrationFrom("desk", "10.0.0.7:50601"));
-  EXPECT_FALSE(AuthenticatedRegistrationFrom("desk", "10.0.0.7:506"));
-  EXPECT_FALSE(AuthenticatedRegistrationFrom("alice", "10.0.0.7:5060"));
+  EXPECT_TRUE(AuthenticatedRegistrationFrom("DESK", "10.0.0.7:5060", kDefaultExpiration));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("desk", "10.0.0.7:50601", kDefaultExpiration));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("desk", "10.0.0.7:506", kDefaultExpiration));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("alice", "10.0.0.7:5060", kDefaultExpiration));
 }
 
 TEST_F(RegistrationListTest, ExpiredRegistrationsAreFoundByNoLookup) {
   // Registered long ago and never purged: the list is rewritten only when someone registers.
   std::string old = std::to_string(CalendarSeconds() - 7200);
   testhelp::WriteFile(Path("SIP-REG.txt"), "gone@10.0.0.9:5060\tAUTH\t" + old + "\t3600\td\tG\tP\n");
-  EXPECT_FALSE(AuthenticatedRegistrationFrom("gone", "10.0.0.9:5060"));
+  EXPECT_FALSE(AuthenticatedRegistrationFrom("gone", "10.0.0.9:5060", kDefaultExpiration));
   std::string user = "gone";
-  EXPECT_EQ(FindRegistrationByUser(user, '@'), 0u);
+  EXPECT_EQ(FindRegistrationByUser(user, '@', kDefaultExpiration), 0u);
   EXPECT_EQ(user, "gone");
 }
 
@@ -389,7 +389,7 @@ TEST_F(RegistrationListTest, AKeyThatIsAPrefixOfAnotherDoesNotRemoveIt) {
   std::string now = std::to_string(CalendarSeconds());
   testhelp::WriteFile(Path("SIP-REG.txt"), "user@10.0.0.7:5060\tPIN\t" + now + "\t3600\td\tU\tP\n");
   ASSERT_TRUE(UpdateRegistrationList("user@10.0.0.7:50", "user@10.0.0.7:50\tPIN\t" + now + "\t3600\td\tU\tP\n",
-                                     CalendarSeconds(), 3600));
+                                     CalendarSeconds(), 3600, kDefaultExpiration));
   std::string list = testhelp::ReadFile(Path("SIP-REG.txt"));
   EXPECT_NE(list.find("user@10.0.0.7:5060\t"), std::string::npos);
   EXPECT_NE(list.find("user@10.0.0.7:50\t"), std::string::npos);
@@ -400,7 +400,7 @@ TEST_F(RegistrationListTest, UnwritableBackupLeavesTheListAsItWas) {
   testhelp::WriteFile(Path("SIP-REG.txt"), original);
   std::filesystem::create_directory(Path("SIP-REG.bak"));  // the backup cannot be created
   EXPECT_FALSE(UpdateRegistrationList("new@10.0.0.8:5060", "new@10.0.0.8:5060\tPIN\t1\t3600\td\tN\tP\n",
-                                      CalendarSeconds(), 3600));
+                                      CalendarSeconds(), 3600, kDefaultExpiration));
   EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")), original);
 }
 

@@ -34,33 +34,33 @@ class GatewaySettingsTest : public ::testing::Test {
 protected:
   void SetUp() override { RestoreDefaultSettings(); }
   void TearDown() override {
-    for (auto& account : GatewayAccounts()) account.reset();
+    for (auto& account : TheModule().Gateways()) account.reset();
   }
   testhelp::TempDir config_;
   testhelp::ScopedProfile profile_{config_.Path()};
 };
 
 TEST_F(GatewaySettingsTest, EmptyProfileGivesTheDefaultFirstAccount) {
-  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
-  GatewayAccount& first = *GatewayAccounts()[0];
+  LoadGatewaySettings(TheModule().Gateways());
+  GatewayAccount& first = *TheModule().Gateways()[0];
   EXPECT_EQ(first.attemptsLeft, 0);
   EXPECT_EQ(first.address, kDefaultGatewayHost);
   EXPECT_EQ(first.userId, "test");
   EXPECT_EQ(first.password, "ZOK8MUVA");
   EXPECT_EQ(first.expires, 3600);
-  EXPECT_TRUE(GatewayAccounts()[1]->address.empty());
-  EXPECT_EQ(CurrentGateway(), GatewayAccounts()[0].get());
+  EXPECT_TRUE(TheModule().Gateways()[1]->address.empty());
+  EXPECT_EQ(TheModule().Gateways().Current(), TheModule().Gateways()[0].get());
 }
 
 TEST_F(GatewaySettingsTest, SelectionOutOfRangeIsTheFirstGateway) {
   for (const char* stored : {"7", "-1", "x"}) {
     ModuleProfile().WriteString("GW", stored);
-    LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
+    LoadGatewaySettings(TheModule().Gateways());
     EXPECT_EQ(Settings().SelectedGateway, 0) << stored;
   }
   ModuleProfile().WriteString("GW", "2");
-  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
-  EXPECT_EQ(CurrentGateway(), GatewayAccounts()[2].get());
+  LoadGatewaySettings(TheModule().Gateways());
+  EXPECT_EQ(TheModule().Gateways().Current(), TheModule().Gateways()[2].get());
 }
 
 TEST_F(GatewaySettingsTest, SaveWritesEveryAccountThenDestroysThem) {
@@ -68,15 +68,15 @@ TEST_F(GatewaySettingsTest, SaveWritesEveryAccountThenDestroysThem) {
   ModuleProfile().WriteString("GW2", "0, Other.Example.com");
   ModuleProfile().WriteString("GW", "1");
   Settings().DefaultExpiration = 1800;
-  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
-  EXPECT_EQ(GatewayAccounts()[1]->attemptsLeft, 6);
-  EXPECT_EQ(GatewayAccounts()[1]->expires, 1800);
-  EXPECT_EQ(FindGatewayByAddress("GW.EXAMPLE.COM"), GatewayAccounts()[1].get());
-  EXPECT_EQ(FindGatewayByAddress("other.example.com"), GatewayAccounts()[2].get());
-  EXPECT_EQ(FindGatewayByAddress("nowhere"), nullptr);
-  GatewayAccounts()[2]->attemptsLeft = 3;  // still trying: saved as registering
-  SaveGatewaySettings();
-  for (auto& account : GatewayAccounts()) EXPECT_EQ(account, nullptr);
+  LoadGatewaySettings(TheModule().Gateways());
+  EXPECT_EQ(TheModule().Gateways()[1]->attemptsLeft, 6);
+  EXPECT_EQ(TheModule().Gateways()[1]->expires, 1800);
+  EXPECT_EQ(TheModule().Gateways().FindByAddress("GW.EXAMPLE.COM"), TheModule().Gateways()[1].get());
+  EXPECT_EQ(TheModule().Gateways().FindByAddress("other.example.com"), TheModule().Gateways()[2].get());
+  EXPECT_EQ(TheModule().Gateways().FindByAddress("nowhere"), nullptr);
+  TheModule().Gateways()[2]->attemptsLeft = 3;  // still trying: saved as registering
+  SaveGatewaySettings(TheModule().Gateways());
+  for (auto& account : TheModule().Gateways()) EXPECT_EQ(account, nullptr);
   EXPECT_EQ(ModuleProfile().GetString("GW"), "1");
   EXPECT_EQ(ModuleProfile().GetString("GW0"), "0, sip.example.net, , , test, ZOK8MUVA");
   EXPECT_EQ(ModuleProfile().GetString("GW1"), "6, gw.example.com, 9, 555, alice, secret");
@@ -85,9 +85,9 @@ TEST_F(GatewaySettingsTest, SaveWritesEveryAccountThenDestroysThem) {
 
 TEST_F(GatewaySettingsTest, AnAccountBeingUnregisteredIsSavedAsStopped) {
   ModuleProfile().WriteString("GW1", "1, gw.example.com, 9, 555, alice, secret");
-  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
-  GatewayAccounts()[1]->expires = 0;  // the user unticked R; the unregistration is under way
-  SaveGatewaySettings();
+  LoadGatewaySettings(TheModule().Gateways());
+  TheModule().Gateways()[1]->expires = 0;  // the user unticked R; the unregistration is under way
+  SaveGatewaySettings(TheModule().Gateways());
   EXPECT_EQ(ModuleProfile().GetString("GW1"), "0, gw.example.com, 9, 555, alice, secret");
 }
 
@@ -114,8 +114,8 @@ TEST(GatewayRegistration, SavedRegistrationResumesAtStartUpThroughTheTimer) {
   EXPECT_FALSE(gateway.Receive(2500ms).has_value());
   {
     std::scoped_lock lock(TheModule().ModuleLock());
-    EXPECT_TRUE(GatewayAccounts()[1]->ShowsRegistered());
-    EXPECT_EQ(GatewayAccounts()[1]->cseq, 2);
+    EXPECT_TRUE(TheModule().Gateways()[1]->ShowsRegistered());
+    EXPECT_EQ(TheModule().Gateways()[1]->cseq, 2);
   }
   module.Shutdown();
   EXPECT_EQ(ModuleProfile().GetString("GW1").substr(0, 3), "6, ");

@@ -23,7 +23,7 @@ protected:
   void SetUp() override { RestoreDefaultSettings(); }
   void TearDown() override {
     SetCredentialsDialog(nullptr);
-    for (auto& account : GatewayAccounts()) account.reset();
+    for (auto& account : TheModule().Gateways()) account.reset();
     RestoreDefaultSettings();
   }
   OptionsPages& pages_ = ModuleOptionsPages();
@@ -134,7 +134,7 @@ TEST_F(OptionsPagesTest, VoipPageBasePortCodecsAndSlider) {
 TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
   testhelp::TempDir config;
   testhelp::ScopedProfile profile(config.Path());
-  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
+  LoadGatewaySettings(TheModule().Gateways());
   GatewayForm form = pages_.LoadGateways();
   EXPECT_EQ(form.rows[0].address, kDefaultGatewayHost);
   form.selected = 1;
@@ -146,12 +146,12 @@ TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
   EXPECT_EQ(result.focus, kGatewayCallerIdEdit + 1);
   EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Gateway settings cannot contain commas or quotes!"});
   EXPECT_EQ(Settings().SelectedGateway, 1);
-  EXPECT_EQ(GatewayAccounts()[0]->address, "gw.example.com");
-  EXPECT_EQ(GatewayAccounts()[0]->callerId, "5551234");
-  EXPECT_EQ(GatewayAccounts()[0]->prefix, "00");
-  EXPECT_EQ(GatewayAccounts()[1]->address, "10.0.0.1");  // before the refused field
-  EXPECT_EQ(GatewayAccounts()[1]->prefix, "");           // after it
-  EXPECT_EQ(GatewayAccounts()[2]->address, "");
+  EXPECT_EQ(TheModule().Gateways()[0]->address, "gw.example.com");
+  EXPECT_EQ(TheModule().Gateways()[0]->callerId, "5551234");
+  EXPECT_EQ(TheModule().Gateways()[0]->prefix, "00");
+  EXPECT_EQ(TheModule().Gateways()[1]->address, "10.0.0.1");  // before the refused field
+  EXPECT_EQ(TheModule().Gateways()[1]->prefix, "");           // after it
+  EXPECT_EQ(TheModule().Gateways()[2]->address, "");
 
   form.rows[1].callerId = std::string(17, '5');
   EXPECT_EQ(pages_.StoreGateways(form).focus, kGatewayCallerIdEdit + 1);
@@ -161,7 +161,7 @@ TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
 TEST_F(OptionsPagesTest, RegisteredBoxGoesThroughTheCredentialsDialog) {
   testhelp::TempDir config;
   testhelp::ScopedProfile profile(config.Path());
-  LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
+  LoadGatewaySettings(TheModule().Gateways());
   // The dialog as the user fills it: first empty, then with a comma, then a
   // quote, then right.
   std::vector<CredentialsForm> typed = {
@@ -191,22 +191,22 @@ TEST_F(OptionsPagesTest, RegisteredBoxGoesThroughTheCredentialsDialog) {
   EXPECT_TRUE(answers[3].ok);
   EXPECT_EQ(messages_.Ids(), (std::vector<int>{1013, 1025, 1025}));
   EXPECT_TRUE(form.rows[0].registered);
-  EXPECT_EQ(GatewayAccounts()[0]->userId, "alice");
-  EXPECT_EQ(GatewayAccounts()[0]->password, "pw");
-  EXPECT_EQ(GatewayAccounts()[0]->callerId, "5551234");
+  EXPECT_EQ(TheModule().Gateways()[0]->userId, "alice");
+  EXPECT_EQ(TheModule().Gateways()[0]->password, "pw");
+  EXPECT_EQ(TheModule().Gateways()[0]->callerId, "5551234");
   // A second click stops the registration and clears the box at once.
   form = pages_.ToggleRegistration(0, form, exchange);
   EXPECT_FALSE(form.rows[0].registered);
-  EXPECT_NE(GatewayAccounts()[0]->attemptsLeft, 0);  // the unregistering REGISTER is still to go
+  EXPECT_NE(TheModule().Gateways()[0]->attemptsLeft, 0);  // the unregistering REGISTER is still to go
   // A shutdown while the dialog is open frees the accounts: the answer goes nowhere.
-  GatewayAccounts()[0]->attemptsLeft = 0;
+  TheModule().Gateways()[0]->attemptsLeft = 0;
   SetCredentialsDialog([](const CredentialsOffer&) -> std::optional<Credentials> {
     std::scoped_lock lock(TheModule().ModuleLock());
-    DestroyGatewayAccounts();
+    TheModule().Gateways().DestroyAll();
     return Credentials{"bob", "pw"};
   });
   form = pages_.ToggleRegistration(0, form, exchange);
-  EXPECT_FALSE(GatewayAccounts()[0]);
+  EXPECT_FALSE(TheModule().Gateways()[0]);
 }
 
 TEST_F(OptionsPagesTest, ListButtonsOpenTheListsWithTheirHeaders) {
@@ -245,15 +245,15 @@ TEST_F(OptionsPagesTest, SecondShowOptionsClosesTheOpenSheet) {
   SetOptionsPlugin(&plugin);
   bool second = true;
   plugin.duringSheet = [&] {
-    second = ShowOptionsSheet(TheModule().ModuleLock());
+    second = ShowOptionsSheet();
     return 1;
   };
-  EXPECT_TRUE(ShowOptionsSheet(TheModule().ModuleLock()));
+  EXPECT_TRUE(ShowOptionsSheet());
   EXPECT_FALSE(second);
   EXPECT_EQ(plugin.closes, 1);
   // Without a display the sheet says why and counts as not confirmed.
   plugin.duringSheet = [] { return -1; };
-  EXPECT_FALSE(ShowOptionsSheet(TheModule().ModuleLock()));
+  EXPECT_FALSE(ShowOptionsSheet());
   EXPECT_EQ(messages_.Ids(), std::vector<int>{0});
   SetOptionsPlugin(nullptr);
 }

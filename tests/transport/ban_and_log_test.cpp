@@ -171,9 +171,9 @@ TEST_F(GuardTest, ListsTheModuleCreatesAreReadableByTheUserOnly) {
   peer_.ReceiveAll(500ms);
   int64_t now = CalendarSeconds();
   ASSERT_TRUE(UpdateRegistrationList("a@10.0.0.1:5060", "a@10.0.0.1:5060\tPIN\t" + std::to_string(now) + "\t60\n",
-                                     now, 60));  // made by appending
+                                     now, 60, kDefaultExpiration));  // made by appending
   ASSERT_TRUE(UpdateRegistrationList("b@10.0.0.2:5060", "b@10.0.0.2:5060\tPIN\t" + std::to_string(now) + "\t60\n",
-                                     now, 60));  // made anew from the ".bak"
+                                     now, 60, kDefaultExpiration));  // made anew from the ".bak"
   umask(old);
   for (const char* list : {"SIP-BAN.txt", "SIP-LOG.txt", "SIP-REG.txt"}) {
     struct stat status {};

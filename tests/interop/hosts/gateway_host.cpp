@@ -21,7 +21,7 @@ namespace {
 
 const char* StateOfFirstAccount() {
   std::scoped_lock lock(talvenor::TheModule().ModuleLock());
-  talvenor::GatewayAccount* account = talvenor::GatewayAccounts()[0].get();
+  talvenor::GatewayAccount* account = talvenor::TheModule().Gateways()[0].get();
   if (account == nullptr || account->attemptsLeft == 0) return "idle";
   if (account->expires == 0) return "unregistering";
   return account->attemptsLeft == 6 && account->cseq > 1 ? "registered" : "registering";
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   for (;;) {
     int signal = sigtimedwait(&signals, nullptr, &tick);
     if (signal == SIGINT || signal == SIGTERM) break;
-    if (signal == SIGUSR1) talvenor::GatewayAccounts()[0]->ToggleRegistration();
+    if (signal == SIGUSR1) talvenor::TheModule().Gateways()[0]->ToggleRegistration();
     std::string state = StateOfFirstAccount();
     if (state != shown) {
       std::printf("gateway 0 %s\n", state.c_str());

@@ -60,7 +60,7 @@ protected:
     LoadRegisterSettings();
     {
       std::scoped_lock lock(TheModule().ModuleLock());
-      LoadGatewaySettings(TheModule(), TheModule().ModuleLock());
+      LoadGatewaySettings(TheModule().Gateways());
     }
     LoadVoipSettings();
     sheet_ = std::make_unique<CSIPOptionsSheet>(ModuleOptionsPages());
@@ -71,7 +71,7 @@ protected:
     sheet_.reset();
     {
       std::scoped_lock lock(TheModule().ModuleLock());
-      DestroyGatewayAccounts();
+      TheModule().Gateways().DestroyAll();
     }
     RestoreDefaultSettings();
   }
@@ -149,14 +149,14 @@ TEST_F(OptionsViewTest, TheRegisteredBoxFollowsTheAccountWhileTheSheetIsOpen) {
   EXPECT_TRUE(registered->isChecked());
   {
     std::scoped_lock lock(TheModule().ModuleLock());
-    GatewayAccounts()[0]->attemptsLeft = 0;  // the gateway refused (403)
+    TheModule().Gateways()[0]->attemptsLeft = 0;  // the gateway refused (403)
   }
   EXPECT_TRUE(QTest::qWaitFor([registered] { return !registered->isChecked(); }, 3000));
   // A click now starts a registration through the credentials dialog; none is
   // installed here, so it counts as cancelled and nothing is unregistered.
   Click(registered);
   std::scoped_lock lock(TheModule().ModuleLock());
-  EXPECT_EQ(GatewayAccounts()[0]->expires, Settings().DefaultExpiration);
+  EXPECT_EQ(TheModule().Gateways()[0]->expires, Settings().DefaultExpiration);
 }
 
 TEST_F(OptionsViewTest, EnablingRegistrationsEnablesTheirAuthenticationBeforeAnyStore) {

@@ -1,11 +1,30 @@
-#include "media/media_settings.h"
+#include "module/settings_slices.h"
 
-#include "media/g729_library.h"
 #include "config/module_settings.h"
+#include "media/g729_library.h"
 #include "platform/endpoint.h"
 #include "platform/resolver.h"
 
 namespace talvenor {
+
+RegistrarSettings CurrentRegistrarSettings() {
+  ModuleSettings& settings = Settings();
+  return {settings.DefaultExpiration, settings.AuthenticateRegistrations != 0, settings.LocalAddress.Get()};
+}
+
+AccountSettings CurrentAccountSettings() {
+  ModuleSettings& settings = Settings();
+  return {settings.DefaultExpiration, settings.LocalAddress.Get(), settings.DisplayName.Get()};
+}
+
+int SelectedGatewayIndex() { return Settings().SelectedGateway; }
+
+TrafficGuardSettings CurrentTrafficGuardSettings() {
+  ModuleSettings& settings = Settings();
+  return {settings.BanEnabled != 0, settings.LogEnabled != 0};
+}
+
+uint32_t RegistrationLifetimeCap() { return Settings().DefaultExpiration; }
 
 MediaSettings CurrentMediaSettings() {
   ModuleSettings& settings = Settings();
