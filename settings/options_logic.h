@@ -2,8 +2,7 @@
 // live settings and the gateway accounts, free of any dialog toolkit.
 #pragma once
 
-#include <mutex>
-
+#include "settings/credentials_page.h"
 #include "settings/options_pages.h"
 
 namespace talvenor {
@@ -15,22 +14,5 @@ OptionsPages& ModuleOptionsPages();
 // The gateway accounts the Gateways page shows (the module's); the pages
 // take the accounts' lock for every account they read or change.
 void SetOptionsAccounts(GatewayAccounts* accounts);
-
-// The credentials dialog's logic for one account: offers the user id (or
-// the caller id when there is none) and the password, and keeps what the
-// user confirms until the caller stores it under ModuleLock.
-class CredentialsLogic final : public CredentialsPage {
-public:
-  CredentialsLogic(std::string gateway, std::string userId, std::string password);
-  CredentialsForm Load() override;
-  Exchange Store(const CredentialsForm& form) override;
-  const std::string& UserId() const { return userId_; }
-  const std::string& Password() const { return password_; }
-
-private:
-  std::string gateway_;
-  std::string userId_;
-  std::string password_;
-};
 
 }  // namespace talvenor

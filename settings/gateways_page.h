@@ -1,0 +1,28 @@
+// The Gateways page over the live settings and the module's gateway accounts.
+#pragma once
+
+#include <mutex>
+
+#include "settings/options_pages.h"
+
+namespace talvenor {
+
+class GatewayAccounts;
+
+class GatewaysPage {
+public:
+  // The accounts shown (the module's); the page takes their lock for every
+  // account it reads or changes. None: the rows stay empty.
+  void SetAccounts(GatewayAccounts* accounts);
+  GatewayForm Load();
+  Exchange Store(const GatewayForm& form);
+  GatewayForm ToggleRegistration(int row, const GatewayForm& form, Exchange& exchange);
+
+private:
+  GatewayAccounts* Accounts();
+
+  std::mutex accountsChoice_;
+  GatewayAccounts* accounts_ = nullptr;
+};
+
+}  // namespace talvenor
