@@ -129,8 +129,7 @@ TEST(Codecs, FramesAndARealSignalThroughEachCodec) {
 }
 
 TEST(Codecs, G729ThroughTheLibraryBuiltForTheModule) {
-  ASSERT_EQ(LoadG729Library({std::string(TALVENOR_BIN_DIR) + "/" + talvenor::LibraryFileName("CodecG729")}),
-            G729Load::Usable);
+  ASSERT_EQ(LoadG729Library({std::string(TALVENOR_BIN_DIR) + "/" + talvenor::LibraryFileName("CodecG729")}), G729Load::Usable);
   std::vector<int16_t> chirp = Chirp();
   std::vector<int16_t> decoded(chirp.size());
   {
@@ -154,8 +153,7 @@ TEST(Codecs, G729ThroughTheLibraryBuiltForTheModule) {
 }
 
 TEST(Codecs, ResultsOfTheG729LibraryThatDoNotFitAreNothing) {
-  ASSERT_NE(LoadG729Library({std::string(TALVENOR_G729_STUB_OVERSIZED_DIR) + "/" + talvenor::LibraryFileName("CodecG729")}),
-            G729Load::Missing);
+  ASSERT_NE(LoadG729Library({std::string(TALVENOR_G729_STUB_OVERSIZED_DIR) + "/" + talvenor::LibraryFileName("CodecG729")}), G729Load::Missing);
   LineCodecs codecs(SharedG729Library());
   FreeG729Library();
   std::array<int16_t, 320> samples{};
@@ -175,8 +173,7 @@ TEST(Codecs, AHostMakingCallAfterCallThroughG729DoesNotGrow) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || !defined(__GLIBC__)
   GTEST_SKIP() << "the sanitizers' allocators hold freed memory back; measured in the plain build";
 #else
-  ASSERT_NE(LoadG729Library({std::string(TALVENOR_BIN_DIR) + "/" + talvenor::LibraryFileName("CodecG729")}),
-            G729Load::Missing);
+  ASSERT_NE(LoadG729Library({std::string(TALVENOR_BIN_DIR) + "/" + talvenor::LibraryFileName("CodecG729")}), G729Load::Missing);
   std::array<int16_t, 320> samples{};
   std::array<uint8_t, 1488> payload{};
   auto calls = [&](int count) {

@@ -131,8 +131,7 @@ TEST_F(GatewayAccountTest, GrantedLifetimes) {
 
 TEST_F(GatewayAccountTest, AccountsMadeInOneMillisecondTakeOnlyTheirOwnResponses) {
   EXPECT_NE(NewCallIdNumber(), NewCallIdNumber());
-  GatewayAccount second(TheModule(), TheModule().ModuleLock(), CurrentAccountSettings,
-                        GatewayFields{true, account_->address, "", "", "bob", "secret"});
+  GatewayAccount second(TheModule(), TheModule().ModuleLock(), CurrentAccountSettings, {true, account_->address, "", "", "bob", "secret"});
   second.nextSend = 0;
   std::string first;
   {
