@@ -160,7 +160,8 @@ void CheckGatewayAnswer(bool proxy, std::string_view challengeLine, const std::s
   if (challenge.Kind() != (proxy ? kStatus407 : kStatus401)) __builtin_trap();
   CapturingChannel channel;
   std::recursive_mutex lock;
-  GatewayAccount account(channel, lock, GatewayFields{true, address, "", "", userId, password});
+  GatewayAccount account(channel, lock, [] { return AccountSettings{kDefaultExpiration, "", ""}; },
+                         GatewayFields{true, address, "", "", userId, password});
   account.callIdLine = "Call-ID: x";
   account.cseqLine = "CSeq: 1 REGISTER";
   account.OnGatewayResponse(challenge);

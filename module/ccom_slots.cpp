@@ -14,7 +14,7 @@
 namespace talvenor {
 
 BOOL SipModule::ShowOptions() {
-  return Guarded([this] { return BOOL{ShowOptionsSheet() ? 1 : 0}; }, BOOL{0});
+  return Guarded([] { return BOOL{ShowOptionsSheet() ? 1 : 0}; }, BOOL{0});
 }
 
 int SipModule::PlaceCall(CCon* connection, int callMode, const CString& destination, const CString& userId,
