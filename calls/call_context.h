@@ -5,6 +5,7 @@
 
 #include <mutex>
 
+#include "calls/call_settings.h"
 #include "sip/sip_channel.h"
 
 namespace talvenor {
@@ -27,6 +28,9 @@ public:
     lock = std::unique_lock(LinesLock());
     return true;
   }
+  // The settings as they stand, for an outgoing call about to open its
+  // media. It may look names up: never under ModuleLock.
+  virtual OutgoingCallSettings SettingsForOutgoingCall() const = 0;
   // Frees the line's slot if it still holds that line: for a call the host
   // never took (it gave no connection), once the caller has its answer.
   virtual void ReleaseOwnLine(const CallLine& line) = 0;

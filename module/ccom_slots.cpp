@@ -6,6 +6,7 @@
 #include "calls/incoming_call.h"
 #include "calls/line_threads.h"
 #include "calls/outgoing_call.h"
+#include "config/module_settings.h"
 #include "media/media_settings.h"
 #include "module/no_throw.h"
 #include "module/sip_module.h"
@@ -39,6 +40,11 @@ int SipModule::PlaceCall(CCon* connection, int callMode, const CString& destinat
       -1);
 }
 
+OutgoingCallSettings SipModule::SettingsForOutgoingCall() const {
+  ModuleSettings& settings = Settings();
+  return {settings.DisplayName.Get(), settings.LocalAddress.Get(), CurrentMediaSettings()};
+}
+
 void SipModule::HangUp(int line) {
   Guarded([&] {
     std::scoped_lock lock(moduleLock_);
@@ -67,7 +73,7 @@ void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
   Guarded([&] {
     std::shared_ptr<CallLine> call = Line(line);
     if (!call) return;
-    std::shared_ptr<MediaHandle> media = call->Media();
+    std::shared_ptr<MediaHandle> media = call->MediaState().handle.Snapshot();
     // The count travels as 16 bits, as the host's frames always fit; a
     // negative one is no audio, never a huge read of the host's buffer.
     size_t count = byteCount > 0 ? static_cast<uint16_t>(std::min(byteCount, 0xFFFF)) / 2 : 0;

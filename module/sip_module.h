@@ -92,6 +92,7 @@ public:
   std::recursive_mutex& LinesLock() const override { return moduleLock_; }
   bool LockLines(std::unique_lock<std::recursive_mutex>& lock) const override;
   void ReleaseOwnLine(const CallLine& line) override;
+  OutgoingCallSettings SettingsForOutgoingCall() const override;
 
   // Called every 888 ms by the timer thread.
   void TimerProcedure();
