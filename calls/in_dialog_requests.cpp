@@ -99,7 +99,8 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
   }
   if (!HasSdpOffer(request)) {
     if (!mayOffer) return std::string();  // nothing to answer
-    dialog_.Update([](DialogState& dialog) { dialog.offerPending = true; });  // our offer in the 200; the ACK answers it
+    // Our offer in the 200; the ACK answers it.
+    dialog_.Update([](DialogState& dialog) { dialog.offerPending = true; });
     return BuildSdp();
   }
   std::optional<SdpOffer> offer = ReadSdpOffer(request);
@@ -143,8 +144,9 @@ void CallLine::HandleReinvite(const SipMessage& request) {
   dialog_.Update([number](DialogState& dialog) { dialog.pendingAckCseq = number; });
   // Repeated until its ACK; without one the call is ended with BYE.
   StartLineThread(shared_from_this(), [text, source, number](CallLine& line) {
-    bool acknowledged = RepeatUntilAcknowledged(
-        [&] { line.Context().SendSip(text, source); }, [&] { return line.Dialog().Snapshot().pendingAckCseq != number || line.Finished(); });
+    bool acknowledged = RepeatUntilAcknowledged([&] { line.Context().SendSip(text, source); }, [&] {
+      return line.Dialog().Snapshot().pendingAckCseq != number || line.Finished();
+    });
     if (acknowledged) return;
     std::unique_lock<std::recursive_mutex> lock;
     if (line.Context().LockLines(lock)) line.HangUp();  // else a shutdown ends it

@@ -154,7 +154,8 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   EXPECT_EQ(Header(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
   std::string otherFork = Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.8\r\nm=audio 9000 RTP/AVP 8\r\n");
   Deliver(*line, otherFork.replace(otherFork.find("tag=far"), 7, "tag=fork"));
-  EXPECT_EQ(line->Dialog().Snapshot().lines.toLine, "To: <sip:lab@127.0.0.1>;tag=far");  // the first 2xx's fork keeps the call
+  // The first 2xx's fork keeps the call.
+  EXPECT_EQ(line->Dialog().Snapshot().lines.toLine, "To: <sip:lab@127.0.0.1>;tag=far");
   EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
   Sent();
 
@@ -179,7 +180,8 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   challenged->Dialog().Update([](DialogState& dialog) { dialog.gateway = {"alice", "secret"}; });
   Deliver(*challenged, Response("407 Proxy Authentication Required", "INVITE",
                                 "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\"\r\n"));
-  EXPECT_EQ(challenged->Dialog().Snapshot().proxyAuthorizationText.find("\r\nProxy-Authorization: Digest username=\"alice\""), 0u);
+  EXPECT_TRUE(challenged->Dialog().Snapshot().proxyAuthorizationText.starts_with(
+      "\r\nProxy-Authorization: Digest username=\"alice\""));
   challenged->SendInCallRequest(kInvite, "Contact: <sip:127.0.0.1>", "");
   sent = Sent();
   ASSERT_EQ(sent.size(), 2u);  // the ACK of the 407, then the INVITE again

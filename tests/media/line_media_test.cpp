@@ -93,8 +93,8 @@ protected:
       return std::make_shared<CallLine>(TheModule(), parameters);
     });
     if (!line) return nullptr;
-    line->Dialog().Update([&](DialogState& d) { d.sipPeer = {NetworkAddress(0x7f000001), NetworkPort(farSip_.Port())}; });
-    line->MediaState().rtpPeer.Replace({NetworkAddress(0x7f000001), NetworkPort(rtpPeer.Port())});
+    line->Dialog().Update([&](DialogState& d) { d.sipPeer = {LoopbackAddress(), NetworkPort(farSip_.Port())}; });
+    line->MediaState().rtpPeer.Replace({LoopbackAddress(), NetworkPort(rtpPeer.Port())});
     return line;
   }
   static Ipv4Endpoint Bound(uint16_t port) { return {NetworkAddress(0x7f000001), NetworkPort(port)}; }
