@@ -145,9 +145,13 @@ public:
   void UsePayloadType(int type) override;
   void MediaFlows() override;
   bool Held() const override { return media_.held; }
+  // The frame lock guards the frames handed to the host and the media's
+  // receive assembly against ReleaseFrame; re-entrant for its holder.
   std::unique_lock<std::recursive_mutex> LockFrames() override { return std::unique_lock(media_.frameLock); }
+  // Under the frame lock: whether the host holds 7 frames or more.
   bool HostHoldsTooManyFrames() const override { return media_.outstandingFrames >= kFrameLimit; }
-  // A frame with audio the far end sent counts as a sign of life.
+  // Under the frame lock: one frame of 320 samples to the host; a frame
+  // with audio the far end sent counts as a sign of life.
   void DeliverFrame(const int16_t* samples, bool heard) override;
   // Shown after the connection text; not kept in it.
   void ReportReception(unsigned delayMilliseconds, unsigned lossPercent) override;
