@@ -154,8 +154,7 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   EXPECT_EQ(Header(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
   std::string otherFork = Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.8\r\nm=audio 9000 RTP/AVP 8\r\n");
   Deliver(*line, otherFork.replace(otherFork.find("tag=far"), 7, "tag=fork"));
-  // The first 2xx's fork keeps the call.
-  EXPECT_EQ(line->Dialog().Snapshot().lines.toLine, "To: <sip:lab@127.0.0.1>;tag=far");
+  EXPECT_EQ(line->Dialog().Snapshot().lines.toLine, "To: <sip:lab@127.0.0.1>;tag=far");  // the first 2xx's fork
   EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
   Sent();
 

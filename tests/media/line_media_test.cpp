@@ -211,8 +211,7 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   testhelp::UdpPeer far;                 // where the far end's media really comes from
   testhelp::UdpPeer announced(0x7f000002);  // what its SDP said
   std::shared_ptr<CallLine> line = Call(host, announced);
-  // Media from elsewhere than SIP.
-  line->Dialog().Update([&](DialogState& d) { d.sipPeer = {NetworkAddress(0x7f000002), NetworkPort(farSip_.Port())}; });
+  line->Dialog().Update([](auto& d) { d.sipPeer.address = NetworkAddress(0x7f000002); });  // the SIP peer is elsewhere
   ASSERT_TRUE(OpenCallMedia(line, settings_));
   line->SetEndReason(kEndNormal);  // the call was answered
   uint16_t port = line->MediaState().localRtpPort;
