@@ -35,7 +35,7 @@ public:
   void SetG729Busy(bool) const override {}
   std::recursive_mutex& LinesLock() const override { return lock_; }
   void ReleaseOwnLine(const CallLine&) override {}
-  MediaSettings MediaSettingsNow() const override { return {}; }
+  OutgoingCallSettings SettingsForOutgoingCall() const override { return {}; }
   GatewayAccounts& Gateways() const override { return gateways_; }
   uint32_t LongestRegistration() const override { return 0; }
 
@@ -50,8 +50,8 @@ struct OpenLine {
     parameters.connection = &host;
     parameters.enabledPayloadTypes[0] = true;
     line = std::make_shared<CallLine>(context, parameters);
-    line->SetSipPeer({htonl(INADDR_LOOPBACK), htons(5060)});
-    line->SetRtpPeer({htonl(INADDR_LOOPBACK), htons(far.Port())});
+    line->Dialog().Update([](DialogState& dialog) { dialog.sipPeer = {htonl(INADDR_LOOPBACK), htons(5060)}; });
+    line->MediaState().rtpPeer.Replace({htonl(INADDR_LOOPBACK), htons(far.Port())});
     line->SetEndReason(kEndNormal);
     MediaSettings settings;
     settings.rtpBasePort = 40000;
@@ -83,8 +83,8 @@ void RtpArrivalToOnAudioReceived(benchmark::State& state) {
   uint64_t allocations = bench::AllocationCount();
   for (auto _ : state) {
     long before = call.host.Count("OnAudioReceived");
-    call.far.SendTo(call.line->LocalRtpPort(), call.packet);
-    call.far.SendTo(call.line->LocalRtpPort(), call.packet);
+    call.far.SendTo(call.line->MediaState().localRtpPort, call.packet);
+    call.far.SendTo(call.line->MediaState().localRtpPort, call.packet);
     if (!call.host.WaitForCount("OnAudioReceived", before + 1, std::chrono::seconds(10))) {
       state.SkipWithError("no frame reached the host");
       break;
@@ -118,9 +118,9 @@ void OneLineG711CpuPerSecond(benchmark::State& state) {
     double start = CpuSeconds();
     auto due = std::chrono::steady_clock::now();
     for (int index = 0; index < kFrames; ++index) {
-      call.line->Media()->SendAudio(*call.line, frame.data(), frame.size(), false);
-      call.far.SendTo(call.line->LocalRtpPort(), call.packet);
-      call.far.SendTo(call.line->LocalRtpPort(), call.packet);
+      call.line->MediaState().handle.Snapshot()->SendAudio(*call.line, frame.data(), frame.size(), false);
+      call.far.SendTo(call.line->MediaState().localRtpPort, call.packet);
+      call.far.SendTo(call.line->MediaState().localRtpPort, call.packet);
       call.line->ReleaseFrame();
       call.far.Drain();
       due += std::chrono::milliseconds(40);

@@ -1,12 +1,13 @@
 // What a call line needs of the module that holds its slot: the SIP socket,
-// the module-wide G.729 flag, the gateway accounts and the settings it uses. The module is handed to each line, so the
-// call code depends on this and nothing more.
+// the module-wide G.729 flag, the gateway accounts and the settings it
+// uses. The module is handed to each line, so the call code depends on this
+// and nothing more.
 #pragma once
 
 #include <cstdint>
 #include <mutex>
 
-#include "media/line_media.h"
+#include "calls/call_settings.h"
 #include "sip/sip_channel.h"
 
 namespace talvenor {
@@ -30,12 +31,12 @@ public:
     lock = std::unique_lock(LinesLock());
     return true;
   }
+  // The settings as they stand, for an outgoing call about to open its
+  // media. It may look names up: never under ModuleLock.
+  virtual OutgoingCallSettings SettingsForOutgoingCall() const = 0;
   // Frees the line's slot if it still holds that line: for a call the host
   // never took (it gave no connection), once the caller has its answer.
   virtual void ReleaseOwnLine(const CallLine& line) = 0;
-  // The media settings as they stand, LocalAddress resolved: a name lookup,
-  // never under ModuleLock.
-  virtual MediaSettings MediaSettingsNow() const = 0;
   // The gateway accounts, read under LinesLock.
   virtual GatewayAccounts& Gateways() const = 0;
   // The longest a registration taken here lives, as the settings stand.

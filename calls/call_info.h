@@ -8,6 +8,12 @@
 
 namespace talvenor {
 
+// What a line last showed the host, kept for the texts that add to it.
+struct ShownInfo {
+  std::string text;          // the connection text
+  std::string peerHostName;  // the peer's name, once a reverse lookup found it
+};
+
 // "SIP 10.0.0.9:5060": where the call's SIP goes.
 std::string SipInfoText(const Ipv4Endpoint& sipPeer);
 // "RTP\PCMA 10.0.0.9:8000": the codec the far end sends and where from; the

@@ -23,12 +23,12 @@ bool OpenCallMedia(const std::shared_ptr<CallLine>& line, MediaSettings settings
 bool CallLine::Hearing() const { return endReason_ == kEndNormal && !finished_; }
 
 void CallLine::TakeFirstPacket(int type, const Ipv4Endpoint& source) {
-  SetRtpPeer(source);
-  firstPacketPending_ = false;
+  media_.rtpPeer.Replace(source);
+  media_.firstPacketPending = false;
   std::string info = RtpInfoText(type, source);
   bool elsewhere = source.address != SipPeer().address;
   if (!elsewhere) {
-    if (std::string name = PeerHostName(); !name.empty()) info = WithPeerName(info, name);
+    if (std::string name = info_.Snapshot().peerHostName; !name.empty()) info = WithPeerName(info, name);
   }
   ShowCallInfo(info);
   // Only now: the lookup adds the name to this text, not to the one before.
@@ -36,8 +36,8 @@ void CallLine::TakeFirstPacket(int type, const Ipv4Endpoint& source) {
 }
 
 void CallLine::SetLocalMedia(uint16_t port, std::string localIp) {
-  localRtpPort_ = port;
-  SetLocalIp(std::move(localIp));
+  media_.localRtpPort = port;
+  dialog_.Update([&](DialogState& dialog) { dialog.localIp = std::move(localIp); });
 }
 
 bool CallLine::PayloadTypeEnabled(int type) const {
@@ -45,7 +45,7 @@ bool CallLine::PayloadTypeEnabled(int type) const {
 }
 
 void CallLine::UsePayloadType(int type) {
-  payloadType_ = static_cast<uint8_t>(type);
+  media_.payloadType = static_cast<uint8_t>(type);
   if (type == kPayloadG729) context_.SetG729Busy(true);
 }
 
@@ -55,7 +55,7 @@ void CallLine::MediaFlows() {
 }
 
 void CallLine::ReportReception(unsigned delayMilliseconds, unsigned lossPercent) {
-  std::string text = InfoText() + ReceptionText(delayMilliseconds, lossPercent);
+  std::string text = info_.Snapshot().text + ReceptionText(delayMilliseconds, lossPercent);
   CallHost([&](CCon& connection) { connection.OnCallInfo(text); });
 }
 

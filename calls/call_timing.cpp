@@ -31,7 +31,8 @@ void SetCallTiming(const CallTiming& timing) {
 }
 
 bool RepeatUntilAcknowledged(const std::function<void()>& send, const std::function<bool()>& acknowledged) {
-  // RFC 3261 13.3.1.4: T1 apart, doubling up to T2 (8 T1), for 64 T1.
+  // T1 apart, doubling up to T2 (8 T1), for 64 T1: the caller's INVITE
+  // transaction waits 64 T1 for an answer, so longer would reach nobody.
   std::chrono::milliseconds t1 = CurrentCallTiming().repeatPause;
   std::chrono::milliseconds pause = t1, waited{0};
   constexpr std::chrono::milliseconds kStep{10};

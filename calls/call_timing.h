@@ -19,9 +19,11 @@ struct CallTiming {
 
 CallTiming CurrentCallTiming();
 
-// Sends a 2xx to an INVITE until `acknowledged` says its ACK came, as RFC
-// 3261 13.3.1.4 has it: the repeat pause apart, doubling up to eight times
-// it, for 64 times it in all (32 s). True when acknowledged.
+// Sends a 2xx to an INVITE until `acknowledged` says its ACK came: the
+// repeat pause apart, doubling up to eight times it, for 64 times it in all
+// (32 s). A lost 2xx is sent again soon, a lost ACK does not flood the far
+// end, and a caller that never acknowledges is given up on when its own
+// INVITE transaction would have. True when acknowledged.
 bool RepeatUntilAcknowledged(const std::function<void()>& send, const std::function<bool()>& acknowledged);
 void SetCallTiming(const CallTiming& timing);
 

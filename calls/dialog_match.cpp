@@ -20,13 +20,13 @@ bool CallLine::Owns(const SipMessage& message) const {
 
 bool CallLine::OwnsRequest(const SipMessage& request) const {
   std::string_view toTag = ToTag(request);
-  std::scoped_lock lock(textMutex_);
-  if (farTagKnown_ && FromTag(request) != farTag_) return false;
+  DialogState dialog = dialog_.Snapshot();
+  if (dialog.farTagKnown && FromTag(request) != dialog.farTag) return false;
   if (toTag == fmt::format_int(Tag()).str()) return true;
   // The caller's INVITE repeated, or its CANCEL: the INVITE's transaction.
   SipKind kind = request.Kind();
   return incoming_ && toTag.empty() && (kind == kInvite || kind == kCancel) &&
-         TopViaBranch(request) == inviteBranch_ && CseqNumber(request) == inviteCseq_;
+         TopViaBranch(request) == dialog.inviteBranch && CseqNumber(request) == dialog.inviteCseq;
 }
 
 bool CallLine::OwnsResponse(const SipMessage& response) const {
@@ -37,21 +37,23 @@ bool CallLine::OwnsResponse(const SipMessage& response) const {
   if (!branch.starts_with(own) || (branch.size() > own.size() && branch[own.size()] != '.')) return false;
   std::string_view method = CseqMethod(response);
   int32_t number = CseqNumber(response);
+  DialogState dialog = dialog_.Snapshot();
   // One whose CSeq method cannot be read is taken as the INVITE's.
   if (method == KindText(kInvite) || method.empty()) {
-    return !incoming_ && inviteCseq_ != 0 && (number == inviteCseq_ || (method.empty() && number == 0));
+    return !incoming_ && dialog.inviteCseq != 0 && (number == dialog.inviteCseq || (method.empty() && number == 0));
   }
   SipKind pending = pendingRequest_;
-  return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(cseq_.load());
+  return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(dialog.cseq);
 }
 
 void CallLine::SetInviteTransaction(std::string_view farTag, std::string_view branch, int32_t cseqNumber) {
-  std::scoped_lock lock(textMutex_);
-  farTag_ = farTag;
-  farTagKnown_ = true;
-  inviteBranch_ = branch;
-  inviteCseq_ = cseqNumber;
-  remoteCseq_ = cseqNumber;
+  dialog_.Update([&](DialogState& dialog) {
+    dialog.farTag = farTag;
+    dialog.farTagKnown = true;
+    dialog.inviteBranch = branch;
+    dialog.inviteCseq = cseqNumber;
+    dialog.remoteCseq = cseqNumber;
+  });
 }
 
 void CallLine::AdoptFarEnd(const SipMessage& response) {
@@ -59,13 +61,14 @@ void CallLine::AdoptFarEnd(const SipMessage& response) {
   // Once connected, the far end is the one whose 2xx came first: a later
   // answer of another fork must not take the dialog over.
   if (to.empty() || state_ == CallState::Connected) return;
-  std::scoped_lock lock(textMutex_);
-  dialog_.toLine = std::string(to);
-  // A tag, once there is one, is the far end's for the rest of the call.
-  if (std::string_view tag = HeaderParameter(to, "tag"); !tag.empty()) {
-    farTag_ = tag;
-    farTagKnown_ = true;
-  }
+  dialog_.Update([to](DialogState& dialog) {
+    dialog.lines.toLine = std::string(to);
+    // A tag, once there is one, is the far end's for the rest of the call.
+    if (std::string_view tag = HeaderParameter(to, "tag"); !tag.empty()) {
+      dialog.farTag = tag;
+      dialog.farTagKnown = true;
+    }
+  });
 }
 
 void CallLine::AdoptRemoteTarget(const SipMessage& message, bool reverseRoutes) {
@@ -74,11 +77,12 @@ void CallLine::AdoptRemoteTarget(const SipMessage& message, bool reverseRoutes) 
   // Our requests go toward us from the far end's view reversed: an answer's
   // Record-Route lists the proxies from the far end's side.
   if (reverseRoutes) std::reverse(routes.begin(), routes.end());
-  std::scoped_lock lock(textMutex_);
-  if (contact.starts_with("sip:") && contact.find_first_of(" \t") == std::string_view::npos) {
-    remoteTarget_ = contact.substr(4);
-  }
-  routeSet_ = std::move(routes);
+  dialog_.Update([&](DialogState& dialog) {
+    if (contact.starts_with("sip:") && contact.find_first_of(" \t") == std::string_view::npos) {
+      dialog.remoteTarget = contact.substr(4);
+    }
+    dialog.routeSet = std::move(routes);
+  });
 }
 
 }  // namespace talvenor

@@ -11,6 +11,11 @@ namespace talvenor {
 
 namespace {
 
+// Our next request of the dialog (a BYE, or an INVITE again) counts up.
+void NextCseq(LockedValue<DialogState>& dialog) {
+  dialog.Update([](DialogState& changed) { ++changed.cseq; });
+}
+
 bool IsRinging(SipKind kind) { return kind >= kStatus180 && kind <= kStatus183; }
 
 // 3xx to 6xx: a final refusal of the INVITE.
@@ -101,7 +106,7 @@ void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
   AdoptFarEnd(response);
   AdoptRemoteTarget(response, true);
   AcknowledgeSuccess();
-  ++cseq_;
+  NextCseq(dialog_);
   pendingRequest_ = kBye;
   awaitingResponse_ = true;  // a closing sender still running repeats it
   SendInCallRequest(kBye, {}, {});
@@ -110,11 +115,8 @@ void CallLine::ByeAfterLateAnswer(const SipMessage& response) {
 void CallLine::OnChallenge(const SipMessage& response, SipKind status) {
   awaitingResponse_ = false;
   AcknowledgeFailure(response);
-  std::optional<GatewayCredentials> gateway;
-  {
-    std::scoped_lock lock(textMutex_);
-    gateway = gateway_;
-  }
+  DialogState dialog = dialog_.Snapshot();
+  const std::optional<GatewayCredentials>& gateway = dialog.gateway;
   if (!gateway) {
     Finish();  // a direct call has no credentials to offer
     return;
@@ -123,19 +125,18 @@ void CallLine::OnChallenge(const SipMessage& response, SipKind status) {
   // The digest's uri is the INVITE's request URI: a server that binds the
   // answer to its request refuses any other.
   std::string line = CredentialsLine(response, proxy ? kProxyAuthorizationHeader : kAuthorizationHeader,
-                                     gateway->userId, gateway->password, Target());
-  {
-    std::scoped_lock lock(textMutex_);
-    (proxy ? proxyAuthorizationText_ : authorizationText_) = std::move(line);
-  }
-  ++cseq_;
+                                     gateway->userId, gateway->password, dialog.target);
+  dialog_.Update([&](DialogState& changed) {
+    (proxy ? changed.proxyAuthorizationText : changed.authorizationText) = std::move(line);
+    ++changed.cseq;
+  });
   awaitingResponse_ = true;  // the outgoing-call thread sends the INVITE again, with credentials
 }
 
 void CallLine::HangUp() {
   if (finished_) return;
   if (state_ != CallState::Setup) {
-    if (!incoming_) ++cseq_;
+    if (!incoming_) NextCseq(dialog_);
     pendingRequest_ = kBye;
     awaitingResponse_ = true;
   } else if (incoming_) {
@@ -164,22 +165,22 @@ void CallLine::Finish() {
   finishSignal_.notify_all();
   // With media open, its receive thread ends when woken: it closes the
   // socket, sends the pending CANCEL or BYE and then tells the host.
-  if (mediaOpen_.exchange(false)) {
-    if (std::shared_ptr<MediaHandle> media = Media()) media->Wake();
+  if (media_.open.exchange(false)) {
+    if (std::shared_ptr<MediaHandle> media = media_.handle.Snapshot()) media->Wake();
     return;
   }
   Disconnect();
 }
 
 void CallLine::Tick() {
-  if (held_) idleTicks_ = 0;  // a held call sends nothing, and that is no fault
+  if (media_.held) media_.idleTicks = 0;  // a held call sends nothing, and that is no fault
   if (state_ == CallState::Setup) {
     // Nobody answers or refuses: the caller gets 480 rather than a line
     // held for good, and the host hears the end as for a CANCEL.
     if (incoming_ && !answered_ && ringingTicks_++ > CurrentCallTiming().ringTickLimit) HangUp();
     return;
   }
-  unsigned idle = idleTicks_++;
+  unsigned idle = media_.idleTicks++;
   if (idle > CurrentCallTiming().idleTickLimit) HangUp();
 }
 

@@ -3,6 +3,8 @@
 // change its codec; OPTIONS and INFO are answered 200, other methods 405.
 #include <fmt/printf.h>
 
+#include <utility>
+
 #include "calls/call_line.h"
 #include "calls/call_timing.h"
 #include "calls/line_threads.h"
@@ -18,6 +20,9 @@ namespace {
 
 constexpr std::string_view kInDialogAllowLine = "\r\nAllow: INVITE, ACK, CANCEL, BYE, OPTIONS, UPDATE, INFO";
 
+// Where a request of the far end stands among those it sent before.
+enum class RequestOrder { Next, Stale, Repeated };
+
 bool HasSdpOffer(const SipMessage& request) { return !SdpMediaLine(request).empty(); }
 
 }  // namespace
@@ -30,14 +35,20 @@ void CallLine::AnswerRequest(const SipMessage& request, SipKind status, std::str
 
 void CallLine::HandleRequest(const SipMessage& request, SipKind kind) {
   int32_t number = CseqNumber(request);
-  // The caller's INVITE again, or its CANCEL and ACK: the first transaction.
-  bool firstTransaction = incoming_ && number == inviteCseq_;
-  if (!firstTransaction && kind != kAck && kind != kCancel && kind != kBye) {
-    // A request older than the last one is out of order (RFC 3261 12.2.2).
-    if (number < remoteCseq_) return AnswerRequest(request, kStatus500);
-    if (kind == kInvite && number == pendingAckCseq_) return;  // repeated: its 200 is being repeated too
-    remoteCseq_ = number;
-  }
+  bool firstTransaction = false;
+  RequestOrder order = dialog_.Update([&](DialogState& dialog) {
+    // The caller's INVITE again, or its CANCEL and ACK: the first transaction.
+    firstTransaction = incoming_ && number == dialog.inviteCseq;
+    if (firstTransaction || kind == kAck || kind == kCancel || kind == kBye) return RequestOrder::Next;
+    // The far end numbers its requests upward: a lower number is a
+    // request that lost its way, not a new one.
+    if (number < dialog.remoteCseq) return RequestOrder::Stale;
+    if (kind == kInvite && number == dialog.pendingAckCseq) return RequestOrder::Repeated;
+    dialog.remoteCseq = number;
+    return RequestOrder::Next;
+  });
+  if (order == RequestOrder::Stale) return AnswerRequest(request, kStatus500);
+  if (order == RequestOrder::Repeated) return;  // its 200 is being repeated too
   switch (kind) {
     case kInvite:
       if (firstTransaction) SendInCallResponse(kStatus180, {}, {});  // repeated: still ringing
@@ -55,7 +66,11 @@ void CallLine::HandleRequest(const SipMessage& request, SipKind kind) {
       return;
     case kAck:
       if (firstTransaction) awaitingResponse_ = false;
-      if (number != 0 && pendingAckCseq_.compare_exchange_strong(number, 0) && offerPending_.exchange(false)) {
+      if (number != 0 && dialog_.Update([number](DialogState& dialog) {
+            if (dialog.pendingAckCseq != number) return false;
+            dialog.pendingAckCseq = 0;
+            return std::exchange(dialog.offerPending, false);
+          })) {
         TakeAnswer(request);
       }
       return;
@@ -84,48 +99,54 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
   }
   if (!HasSdpOffer(request)) {
     if (!mayOffer) return std::string();  // nothing to answer
-    offerPending_ = true;  // our offer in the 200; the ACK answers it
+    // Our offer in the 200; the ACK answers it.
+    dialog_.Update([](DialogState& dialog) { dialog.offerPending = true; });
     return BuildSdp();
   }
   std::optional<SdpOffer> offer = ReadSdpOffer(request);
-  int type = offer ? ChooseAnswerType(*offer, enabledPayloadTypes, payloadType_) : -1;
+  int type = offer ? ChooseAnswerType(*offer, enabledPayloadTypes, media_.payloadType) : -1;
   if (type < 0) {
     AnswerRequest(request, kStatus488);  // nothing in common: the call stays as it was
     return std::nullopt;
   }
   MediaDirection direction = AnswerDirection(*offer);
-  payloadType_ = static_cast<uint8_t>(type);
+  media_.payloadType = static_cast<uint8_t>(type);
   if (offer->peer.address != 0 && offer->peer != RtpPeer()) {
-    SetRtpPeer(offer->peer);
-    firstPacketPending_ = true;  // the media moved: the far end's next packet sets its source again
+    media_.rtpPeer.Replace(offer->peer);
+    media_.firstPacketPending = true;  // the media moved: the far end's next packet sets its source again
   }
   bool hold = direction == MediaDirection::RecvOnly || direction == MediaDirection::Inactive;
-  if (held_.exchange(hold) != hold) {
+  if (media_.held.exchange(hold) != hold) {
     CallHost([hold](CCon& connection) { connection.OnCallInfo(hold ? "held by the far end" : "resumed"); });
   }
-  return BuildSdpAnswer(LocalIp(), localRtpPort_, type, ++sdpVersion_, direction);
+  auto [localIp, version] = dialog_.Update([](DialogState& dialog) {
+    return std::pair(dialog.localIp, ++dialog.sdpVersion);
+  });
+  return BuildSdpAnswer(localIp, media_.localRtpPort, type, version, direction);
 }
 
 void CallLine::TakeAnswer(const SipMessage& ack) {
   if (std::optional<SdpOffer> answer = ReadSdpOffer(ack)) {
-    int type = ChooseAnswerType(*answer, enabledPayloadTypes, payloadType_);
-    if (type >= 0) payloadType_ = static_cast<uint8_t>(type);
-    if (answer->peer.address != 0) SetRtpPeer(answer->peer);
+    int type = ChooseAnswerType(*answer, enabledPayloadTypes, media_.payloadType);
+    if (type >= 0) media_.payloadType = static_cast<uint8_t>(type);
+    if (answer->peer.address != 0) media_.rtpPeer.Replace(answer->peer);
   }
 }
 
 void CallLine::HandleReinvite(const SipMessage& request) {
   std::optional<std::string> body = AnswerOffer(request, true);
   if (!body) return;
-  std::string contact = fmt::sprintf("\r\n%s", InviteContactLine(LocalIp(), PortSuffix(context_.AdvertisedSipPort())));
+  std::string contact =
+      fmt::sprintf("\r\n%s", InviteContactLine(dialog_.Snapshot().localIp, PortSuffix(context_.AdvertisedSipPort())));
   std::string text = ComposeResponse(kStatus200, request, contact, *body);
   Ipv4Endpoint source{request.SourceAddress(), request.SourcePort()};
   int32_t number = CseqNumber(request);
-  pendingAckCseq_ = number;
+  dialog_.Update([number](DialogState& dialog) { dialog.pendingAckCseq = number; });
   // Repeated until its ACK; without one the call is ended with BYE.
   StartLineThread(shared_from_this(), [text, source, number](CallLine& line) {
-    bool acknowledged = RepeatUntilAcknowledged(
-        [&] { line.Context().SendSip(text, source); }, [&] { return line.pendingAckCseq_ != number || line.finished_; });
+    bool acknowledged = RepeatUntilAcknowledged([&] { line.Context().SendSip(text, source); }, [&] {
+      return line.Dialog().Snapshot().pendingAckCseq != number || line.Finished();
+    });
     if (acknowledged) return;
     std::unique_lock<std::recursive_mutex> lock;
     if (line.Context().LockLines(lock)) line.HangUp();  // else a shutdown ends it

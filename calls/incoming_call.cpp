@@ -48,7 +48,7 @@ void RunAnswer(CallLine& line) {
   std::string contact;
   std::string body;
   if (accepted) {
-    contact = InviteContactLine(line.LocalIp(), PortSuffix(line.Context().AdvertisedSipPort()));
+    contact = InviteContactLine(line.Dialog().Snapshot().localIp, PortSuffix(line.Context().AdvertisedSipPort()));
     body = line.BuildSdp();
   }
   line.RepeatFinalResponse(accepted ? kStatus200 : kStatus480, contact, body);
@@ -66,7 +66,7 @@ void RunAnswer(CallLine& line) {
     return;
   }
   std::array<int16_t, 320> silence{};
-  std::shared_ptr<MediaHandle> media = line.Media();
+  std::shared_ptr<MediaHandle> media = line.MediaState().handle.Snapshot();
   for (int frame = 0; media && frame < kSilenceFrames && line.AwaitingFirstPacket() && !line.Finished(); ++frame) {
     media->SendAudio(line, silence.data(), silence.size(), true);
     std::this_thread::sleep_for(kSilencePause);
@@ -96,19 +96,19 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
   if (displayName.size() > kTextLimit) displayName.resize(kTextLimit);
   if (!line->ParseSdp(invite)) return false;
   Ipv4Endpoint source{invite.SourceAddress(), invite.SourcePort()};
-  line->SetTarget(target);
-  line->SetSipPeer(source);
-  line->SetUserId(caller);
-  line->SetDisplayName(displayName);
-  line->SetDialog(dialog);
+  line->Dialog().Update([&](DialogState& state) {
+    state.target = target;
+    state.sipPeer = source;
+    state.lines = dialog;
+  });
   line->SetInviteTransaction(FromTag(invite), TopViaBranch(invite), CseqNumber(invite));
   line->AdoptRemoteTarget(invite, false);
   line->SendInCallResponse(kStatus100, {}, {});
   dialog.toLine += fmt::sprintf(";tag=%u", line->Tag());  // from the 180 on
-  line->SetDialog(dialog);
+  line->Dialog().Update([&](DialogState& state) { state.lines = dialog; });
   line->SendInCallResponse(kStatus180, {}, {});
   std::string info = SipInfoText(source);
-  line->ShowCallInfo(info);
+  line->StoreCallInfo(info);  // the host sees it with the offer; it has no connection to show it on yet
   CCon* connection = CCon::OnIncomingCall(module, line->LineIndex(), 0, caller, info, displayName, {}, {});
   line->SetConnection(connection);
   if (connection == nullptr) {

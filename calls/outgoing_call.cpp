@@ -7,9 +7,7 @@
 #include "calls/call_info.h"
 #include "calls/call_line.h"
 #include "calls/call_timing.h"
-#include "media/line_media.h"
 #include "calls/peer_lookup.h"
-#include "config/module_settings.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "registration/registration_list.h"
@@ -48,7 +46,7 @@ struct Destination {
 
 // Where the call goes; nothing when the target names nobody.
 std::optional<Destination> FindDestination(CallLine& line) {
-  Destination destination{line.Target(), {}, {}};
+  Destination destination{line.Dialog().Snapshot().target, {}, {}};
   destination.hostPart = HostPart(destination.target);
   bool viaSelectedGateway = false;
   if (destination.hostPart.empty()) {
@@ -94,7 +92,7 @@ Ipv4Endpoint ResolvePeer(const std::string& hostPart) {
 // let the text write lines of its own.
 bool HostTextsAreClean(const CallLine& line) {
   constexpr std::string_view kLineBreaks("\r\n\0", 3);
-  for (const std::string& text : {line.Target(), line.UserId(), line.DisplayName(), line.extraArgument}) {
+  for (const std::string& text : {line.Dialog().Snapshot().target, line.userId, line.displayName, line.extraArgument}) {
     if (text.find_first_of(kLineBreaks) != std::string::npos) return false;
   }
   return true;
@@ -106,36 +104,38 @@ void RunOutgoingCall(CallLine& line) {
   if (line.CallMode() != 0 || !HostTextsAreClean(line)) return line.FailEarly(kEndUnreachable);
   std::optional<Destination> destination = FindDestination(line);
   if (!destination) return line.FailEarly(kEndUnreachable);
-  if (destination->gateway) {
-    destination->target = WithPrefix(destination->target, destination->gateway->prefix);
-    line.SetGateway(destination->gateway->credentials);
-  }
-  line.SetTarget(destination->target);
+  if (destination->gateway) destination->target = WithPrefix(destination->target, destination->gateway->prefix);
+  line.Dialog().Update([&](DialogState& dialog) {
+    if (destination->gateway) dialog.gateway = destination->gateway->credentials;
+    dialog.target = destination->target;
+  });
   Ipv4Endpoint peer = ResolvePeer(destination->hostPart);
   if (peer.address == 0) return line.FailEarly(kEndUnreachable);
   // The lookup may have taken seconds: a call ended meanwhile goes no further.
   if (line.Finished()) return;
-  line.SetSipPeer(peer);
-  line.SetRtpPeer(peer);  // until the answer's SDP says where
-  if (!OpenCallMedia(line.shared_from_this(), line.Context().MediaSettingsNow())) return line.FailEarly(kEndMediaError);
+  line.Dialog().Update([&](DialogState& dialog) { dialog.sipPeer = peer; });
+  line.MediaState().rtpPeer.Replace(peer);  // until the answer's SDP says where
+  OutgoingCallSettings settings = line.Context().SettingsForOutgoingCall();
+  if (!OpenCallMedia(line.shared_from_this(), std::move(settings.media))) return line.FailEarly(kEndMediaError);
   if (line.Finished()) return;
   line.ShowCallInfo(SipInfoText(peer));
   StartPeerLookup(line.shared_from_this(), peer.address);
 
-  ModuleSettings& settings = Settings();
-  std::string localIp = line.LocalIp();
   std::string suffix = PortSuffix(line.Context().AdvertisedSipPort());
   std::string user = destination->gateway && !destination->gateway->callerId.empty() ? destination->gateway->callerId
-                                                                                      : line.UserId();
-  std::string displayName = settings.DisplayName.Get();
-  if (displayName.empty()) displayName = line.DisplayName();
-  DialogLines dialog;
-  dialog.toLine = InviteToLine(destination->target);
-  dialog.fromLine = InviteFromLine(displayName, user, settings.LocalAddress.Get(), line.Tag());
-  // A random number of its own: a late BYE of an old call must not end a
-  // new one, and a stranger must not be able to aim at this one.
-  dialog.callIdLine = CallIdLine(line.CallIdNumber(), localIp);
-  line.SetDialog(dialog);
+                                                                                      : line.userId;
+  std::string displayName = settings.displayName.empty() ? line.displayName : settings.displayName;
+  std::string localIp;
+  line.Dialog().Update([&](DialogState& dialog) {
+    localIp = dialog.localIp;
+    dialog.lines = DialogLines{};
+    dialog.lines.toLine = InviteToLine(destination->target);
+    dialog.lines.fromLine = InviteFromLine(displayName, user, settings.localAddress, line.Tag());
+    // A random number of its own: a late BYE of an old call must not end a
+    // new one, and a stranger must not be able to aim at this one.
+    dialog.lines.callIdLine = CallIdLine(line.CallIdNumber(), dialog.localIp);
+    dialog.namesExchanged = false;
+  });
   std::string contact = InviteContactLine(localIp, suffix);
 
   CallTiming timing = CurrentCallTiming();

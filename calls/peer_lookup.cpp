@@ -49,8 +49,11 @@ std::string LookUpName(uint32_t address) {
 
 void ShowPeerName(CallLine& line, const std::string& name) {
   if (name.empty()) return;  // no name: nothing to add
-  line.SetPeerHostName(name);
-  line.ShowCallInfo(WithPeerName(line.InfoText(), name));
+  std::string text = line.Info().Update([&](ShownInfo& info) {
+    info.peerHostName = name;
+    return info.text;
+  });
+  line.ShowCallInfo(WithPeerName(text, name));
 }
 
 class PeerLookups {

@@ -66,7 +66,7 @@ public:
   void SetG729Busy(bool busy) const override { g729Busy_ = busy; }
   std::recursive_mutex& LinesLock() const override { return lock_; }
   void ReleaseOwnLine(const CallLine&) override {}
-  MediaSettings MediaSettingsNow() const override { return {}; }
+  OutgoingCallSettings SettingsForOutgoingCall() const override { return {}; }
   GatewayAccounts& Gateways() const override { return gateways_; }
   uint32_t LongestRegistration() const override { return 0; }
 
@@ -105,8 +105,9 @@ public:
   void OnAudioReceived(const short* samples, int byteCount, int) override {
     std::scoped_lock lock(mutex_);
     if (samples == nullptr || byteCount != kFrameBytes || line_ == nullptr) __builtin_trap();
-    // At most 7 frames unreleased, by the host's count and by the line's.
-    if (++held_ > kFrameLimit || line_->OutstandingFrames() > kFrameLimit) __builtin_trap();
+    // At most 7 frames unreleased, by the host's count and by the line's
+    // (read under the frame lock, which the delivering thread holds).
+    if (++held_ > kFrameLimit || line_->MediaState().outstandingFrames > kFrameLimit) __builtin_trap();
     ++frames_;
     if (releaseEvery_ != 0 && frames_ % releaseEvery_ == 0) {
       line_->ReleaseFrame();
@@ -191,8 +192,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parameters.target = "far@127.0.0.1";
   parameters.enabledPayloadTypes = enabled;
   auto line = std::make_shared<CallLine>(fixture.context, parameters);
-  line->SetSipPeer({NetworkAddress((flags & 32) ? kSecondLoopback : kLoopback), NetworkPort(5060)});
-  line->SetRtpPeer({NetworkAddress(kLoopback), NetworkPort(kFirstSenderPort)});
+  line->Dialog().Update([&](DialogState& dialog) {
+    dialog.sipPeer = {NetworkAddress((flags & 32) ? kSecondLoopback : kLoopback), NetworkPort(5060)};
+  });
+  line->MediaState().rtpPeer.Replace({NetworkAddress(kLoopback), NetworkPort(kFirstSenderPort)});
   line->SetEndReason(kEndNormal);  // answered
   fixture.host.Begin(line.get(), flags >> 6);
 

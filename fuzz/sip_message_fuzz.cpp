@@ -154,9 +154,11 @@ void Dispatch(const talvenor::SipMessage& message, size_t choice) {
   using namespace talvenor;
   Settings().AuthenticateRegistrations = (choice & 1) != 0 ? 1 : 0;
   for (auto& account : TheModule().Gateways()) account->attemptsLeft = 6;
-  DialogLines dialog;
-  if ((choice & 2) != 0) dialog.callIdLine = std::string(message.FindLine("Call-ID"));
-  watchedLine->SetDialog(dialog);
+  std::string callIdLine = (choice & 2) != 0 ? std::string(message.FindLine("Call-ID")) : std::string();
+  watchedLine->Dialog().Update([&](DialogState& dialog) {
+    dialog.lines = DialogLines{};
+    dialog.lines.callIdLine = callIdLine;
+  });
   TheModule().Dispatch(message);
 }
 

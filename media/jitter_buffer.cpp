@@ -40,7 +40,8 @@ void JitterBuffer::UpdateJitter(uint32_t timestamp, int64_t now) {
   if (haveTransit_) {
     int64_t step = std::abs(static_cast<int64_t>(static_cast<int32_t>(transit - lastTransit_)));
     step = std::min(step, kLargestTransitStep);
-    // J += (|D| - J) / 16, kept as 16 J in integers (RFC 3550, A.8).
+    // J += (|D| - J) / 16, kept as 16 J in integers: the gain of 1/16 lets
+    // one late packet move the estimate little, a lasting change steadily.
     jitter16_ = jitter16_ + static_cast<uint32_t>(step) - ((jitter16_ + 8) >> 4);
   }
   lastTransit_ = transit;

@@ -6,10 +6,11 @@
 // receiver's clock.
 //
 // The playout runs behind the arrivals by a delay that follows the
-// interarrival jitter (RFC 3550, A.8, taken once per 40 ms frame). The
-// delay changes only where nobody hears it: at the start of a talk spurt
-// (the marker bit, or the first packet after the stream went dry), or by a
-// piece of inserted silence while the audio is quiet.
+// interarrival jitter (the smoothed estimate RTP receivers keep, taken once
+// per 40 ms frame). The delay changes only where nobody hears it: at the
+// start of a talk spurt (the marker bit, or the first packet after the
+// stream went dry), or by a piece of inserted silence while the audio is
+// quiet.
 //
 // Every header field comes from the network: a sequence number far from
 // the playout point restarts the stream, a timestamp far from it likewise,

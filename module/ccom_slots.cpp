@@ -67,7 +67,7 @@ void SipModule::SendAudio(int line, const short* samples, int byteCount, int) {
   Guarded([&] {
     std::shared_ptr<CallLine> call = Line(line);
     if (!call) return;
-    std::shared_ptr<MediaHandle> media = call->Media();
+    std::shared_ptr<MediaHandle> media = call->MediaState().handle.Snapshot();
     // The count travels as 16 bits, as the host's frames always fit; a
     // negative one is no audio, never a huge read of the host's buffer.
     size_t count = byteCount > 0 ? static_cast<uint16_t>(std::min(byteCount, 0xFFFF)) / 2 : 0;

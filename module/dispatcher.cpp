@@ -69,7 +69,8 @@ void SipModule::Dispatch(const SipMessage& message) {
 
 std::shared_ptr<CallLine> SipModule::FindCallByCallId(std::string_view key) const {
   for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
-    if (lines_[index] && CallIdMatches(key, lines_[index]->CallIdLine())) return lines_[index];
+    const std::shared_ptr<CallLine>& line = lines_[index];
+    if (line && CallIdMatches(key, line->Dialog().Snapshot().lines.callIdLine)) return line;
   }
   return nullptr;
 }

@@ -68,7 +68,8 @@ bool SipModule::InviteAuthenticated(const SipMessage& invite) {
 void SipModule::HandleNewInvite(const SipMessage& invite) {
   if (!InviteAuthenticated(invite)) return;
   if (std::string_view required = RequiredExtensions(invite); !required.empty()) {
-    // No extension is supported here (RFC 3261 8.2.2.3).
+    // No extension is supported here: a caller that requires one must hear
+    // which, rather than have its INVITE taken without it.
     SendStatelessResponse(kStatus420, invite, UnsupportedLines(required));
     return;
   }

@@ -42,4 +42,9 @@ MediaSettings CurrentMediaSettings() {
   return media;
 }
 
+OutgoingCallSettings CurrentOutgoingCallSettings() {
+  ModuleSettings& settings = Settings();
+  return {settings.DisplayName.Get(), settings.LocalAddress.Get(), CurrentMediaSettings()};
+}
+
 }  // namespace talvenor

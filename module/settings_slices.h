@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "calls/call_settings.h"
 #include "media/line_media.h"
 #include "registration/gateway_account.h"
 #include "registration/registrar.h"
@@ -23,5 +24,7 @@ uint32_t RegistrationLifetimeCap();
 // comes resolved to a dotted address (a name lookup, so never call this
 // under ModuleLock).
 MediaSettings CurrentMediaSettings();
+// An outgoing call's From line and media, the same way.
+OutgoingCallSettings CurrentOutgoingCallSettings();
 
 }  // namespace talvenor

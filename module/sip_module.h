@@ -96,7 +96,7 @@ public:
   std::recursive_mutex& LinesLock() const override { return moduleLock_; }
   bool LockLines(std::unique_lock<std::recursive_mutex>& lock) const override;
   void ReleaseOwnLine(const CallLine& line) override;
-  MediaSettings MediaSettingsNow() const override { return CurrentMediaSettings(); }
+  OutgoingCallSettings SettingsForOutgoingCall() const override { return CurrentOutgoingCallSettings(); }
   GatewayAccounts& Gateways() const override { return gateways_; }
   uint32_t LongestRegistration() const override { return RegistrationLifetimeCap(); }
 

@@ -56,15 +56,15 @@ protected:
     });
     if (!line) return nullptr;
     if (incoming) line->SetConnection(&connection);
-    line->SetSipPeer({LoopbackAddress(), NetworkPort(farEnd_.Port())});
-    line->SetLocalIp("127.0.0.1");
-    DialogLines dialog;
-    dialog.viaLine = "Via: SIP/2.0/UDP 127.0.0.1:5099;branch=z9hG4bK-caller";
-    dialog.toLine = "To: <sip:lab@127.0.0.1>";
-    dialog.fromLine = "From: \"Desk\" <sip:desk@127.0.0.1>;tag=7781";
-    dialog.callIdLine = std::string("Call-ID: ") + kCallId;
-    dialog.cseqLine = "CSeq: 1 INVITE";
-    line->SetDialog(dialog);
+    line->Dialog().Update([&](DialogState& dialog) {
+      dialog.sipPeer = {LoopbackAddress(), NetworkPort(farEnd_.Port())};
+      dialog.localIp = "127.0.0.1";
+      dialog.lines.viaLine = "Via: SIP/2.0/UDP 127.0.0.1:5099;branch=z9hG4bK-caller";
+      dialog.lines.toLine = "To: <sip:lab@127.0.0.1>";
+      dialog.lines.fromLine = "From: \"Desk\" <sip:desk@127.0.0.1>;tag=7781";
+      dialog.lines.callIdLine = std::string("Call-ID: ") + kCallId;
+      dialog.lines.cseqLine = "CSeq: 1 INVITE";
+    });
     return line;
   }
   void Deliver(CallLine& line, const std::string& text) {
@@ -123,7 +123,7 @@ TEST_F(CallLineTest, EveryRowOfTheInDialogTable) {
     RecordingConnection connection;
     std::shared_ptr<CallLine> line = Outgoing(connection);
     ASSERT_TRUE(line);
-    if (row.viaGateway) line->SetGateway(GatewayCredentials{"alice", "secret"});
+    if (row.viaGateway) line->Dialog().Update([](DialogState& dialog) { dialog.gateway = {"alice", "secret"}; });
     Deliver(*line, row.message);
     std::vector<std::string> sent = Sent();
     EXPECT_EQ(sent.empty() ? "" : FirstLine(sent[0]).substr(0, row.sent.size()), row.sent);
@@ -141,7 +141,7 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   RecordingConnection connection;
   std::shared_ptr<CallLine> line = Outgoing(connection);
   Deliver(*line, Response("180 Ringing"));
-  EXPECT_EQ(line->Dialog().toLine, "To: <sip:lab@127.0.0.1>;tag=far");
+  EXPECT_EQ(line->Dialog().Snapshot().lines.toLine, "To: <sip:lab@127.0.0.1>;tag=far");
   Deliver(*line, Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.9\r\nm=audio 9000 RTP/AVP 97 8\r\n"));
   EXPECT_EQ(connection.Count("OnConnected"), 1);
   EXPECT_EQ(line->State(), CallState::Connected);
@@ -154,12 +154,12 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   EXPECT_EQ(Header(sent[0], "To"), "To: <sip:lab@127.0.0.1>;tag=far");
   std::string otherFork = Response("200 OK", "INVITE", {}, "v=0\r\nc=IN IP4 10.0.0.8\r\nm=audio 9000 RTP/AVP 8\r\n");
   Deliver(*line, otherFork.replace(otherFork.find("tag=far"), 7, "tag=fork"));
-  EXPECT_EQ(line->Dialog().toLine, "To: <sip:lab@127.0.0.1>;tag=far");  // the first 2xx's fork keeps the call
+  EXPECT_EQ(line->Dialog().Snapshot().lines.toLine, "To: <sip:lab@127.0.0.1>;tag=far");  // the first 2xx's fork
   EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
   Sent();
 
   // A response with a body: Content-Type before Content-Length, no User-Agent.
-  line->SetLocalMedia(8002, line->LocalIp());
+  line->SetLocalMedia(8002, "127.0.0.1");
   line->SendInCallResponse(kStatus200, "Contact: <sip:127.0.0.1>", line->BuildSdp());
   sent = Sent();
   ASSERT_EQ(sent.size(), 1u);
@@ -176,10 +176,11 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   // With credentials from a gateway: the challenge is answered, CSeq counts up.
   RecordingConnection second;
   std::shared_ptr<CallLine> challenged = Outgoing(second);
-  challenged->SetGateway(GatewayCredentials{"alice", "secret"});
+  challenged->Dialog().Update([](DialogState& dialog) { dialog.gateway = {"alice", "secret"}; });
   Deliver(*challenged, Response("407 Proxy Authentication Required", "INVITE",
                                 "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\"\r\n"));
-  EXPECT_EQ(challenged->ProxyAuthorizationText().find("\r\nProxy-Authorization: Digest username=\"alice\""), 0u);
+  EXPECT_TRUE(challenged->Dialog().Snapshot().proxyAuthorizationText.starts_with(
+      "\r\nProxy-Authorization: Digest username=\"alice\""));
   challenged->SendInCallRequest(kInvite, "Contact: <sip:127.0.0.1>", "");
   sent = Sent();
   ASSERT_EQ(sent.size(), 2u);  // the ACK of the 407, then the INVITE again
@@ -278,7 +279,7 @@ TEST_F(CallLineTest, LinesTakeTheLowestFreeSlotBelowTheLineCount) {
   TheModule().SendAudio(Outgoing(connection)->LineIndex(), frame.data(), 640, 0);
   EXPECT_EQ(connection.Count("OnAudioSent"), 1);  // no media yet: taken all the same, for a host that paces on it
   second->ReleaseFrame();
-  EXPECT_EQ(second->OutstandingFrames(), 0);  // never below none
+  EXPECT_EQ(second->MediaState().outstandingFrames, 0);  // never below none
 }
 
 TEST_F(CallLineTest, TheTimerHangsUpASilentCallOnTheTickAfterTheLimitAndTheHostReleasesItThere) {

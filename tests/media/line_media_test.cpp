@@ -93,8 +93,8 @@ protected:
       return std::make_shared<CallLine>(TheModule(), parameters);
     });
     if (!line) return nullptr;
-    line->SetSipPeer({NetworkAddress(0x7f000001), NetworkPort(farSip_.Port())});
-    line->SetRtpPeer({NetworkAddress(0x7f000001), NetworkPort(rtpPeer.Port())});
+    line->Dialog().Update([&](DialogState& d) { d.sipPeer = {LoopbackAddress(), NetworkPort(farSip_.Port())}; });
+    line->MediaState().rtpPeer.Replace({LoopbackAddress(), NetworkPort(rtpPeer.Port())});
     return line;
   }
   static Ipv4Endpoint Bound(uint16_t port) { return {NetworkAddress(0x7f000001), NetworkPort(port)}; }
@@ -112,8 +112,8 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   for (int call = 0; call < 4; ++call) {
     lines.push_back(Call(host, far));
     ASSERT_TRUE(OpenCallMedia(lines.back(), settings_));
-    ports.push_back(lines.back()->LocalRtpPort());
-    EXPECT_EQ(lines.back()->LocalIp(), "127.0.0.1");
+    ports.push_back(lines.back()->MediaState().localRtpPort);
+    EXPECT_EQ(lines.back()->Dialog().Snapshot().localIp, "127.0.0.1");
   }
   std::sort(ports.begin(), ports.end());
   uint16_t base = settings_.rtpBasePort;
@@ -121,14 +121,14 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   TheModule().ReleaseLine(3, 0);  // a slot for a fifth call; that call's media still holds its port
   std::shared_ptr<CallLine> fifth = Call(host, far);
   EXPECT_FALSE(OpenCallMedia(fifth, settings_));  // every port still taken
-  uint16_t freed = lines[0]->LocalRtpPort();
+  uint16_t freed = lines[0]->MediaState().localRtpPort;
   {
     std::scoped_lock lock(TheModule().ModuleLock());
     lines[0]->Finish();  // its receive thread closes the socket
   }
   host.WaitForCount("OnDisconnected", 1, 1s);
   ASSERT_TRUE(OpenCallMedia(fifth, settings_));
-  EXPECT_EQ(fifth->LocalRtpPort(), freed);
+  EXPECT_EQ(fifth->MediaState().localRtpPort, freed);
   std::scoped_lock lock(TheModule().ModuleLock());
   lines[3]->Finish();
 }
@@ -211,10 +211,10 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   testhelp::UdpPeer far;                 // where the far end's media really comes from
   testhelp::UdpPeer announced(0x7f000002);  // what its SDP said
   std::shared_ptr<CallLine> line = Call(host, announced);
-  line->SetSipPeer({NetworkAddress(0x7f000002), NetworkPort(farSip_.Port())});  // media from elsewhere than SIP
+  line->Dialog().Update([](auto& d) { d.sipPeer.address = NetworkAddress(0x7f000002); });  // the SIP peer is elsewhere
   ASSERT_TRUE(OpenCallMedia(line, settings_));
   line->SetEndReason(kEndNormal);  // the call was answered
-  uint16_t port = line->LocalRtpPort();
+  uint16_t port = line->MediaState().localRtpPort;
   std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
   auto deliver = [&](const testhelp::UdpPeer& from, uint8_t secondByte, size_t count) {
     for (size_t packet = 0; packet < count; ++packet) from.SendTo(port, RtpPacket(secondByte, alaw));
@@ -268,7 +268,7 @@ TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
   std::shared_ptr<CallLine> line = Call(host, far);
   ASSERT_TRUE(OpenCallMedia(line, settings_));
   line->SetEndReason(kEndNormal);
-  uint16_t port = line->LocalRtpPort();
+  uint16_t port = line->MediaState().localRtpPort;
   std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
   // A stranger who guessed the port first takes neither the audio nor
   // where the module sends its own.
@@ -360,8 +360,8 @@ TEST_F(LineMediaTest, AFloodOfPeerLookupsTakesOneThreadAndRecentAnswersComeFromT
   EXPECT_TRUE(WaitForPeerLookups(10s));
   int lookups = asked;
   EXPECT_LE(lookups, 16);  // the first and a full queue, less the released line; the rest skipped
-  EXPECT_EQ(lines[2]->InfoText(), "SIP (peer2.example)");
-  EXPECT_EQ(shown(2)->InfoText(), "SIP (peer2.example)");  // from the cache, at once
+  EXPECT_EQ(lines[2]->Info().Snapshot().text, "SIP (peer2.example)");
+  EXPECT_EQ(shown(2)->Info().Snapshot().text, "SIP (peer2.example)");  // from the cache, at once
   shown(3);
   EXPECT_TRUE(WaitForPeerLookups(10s));
   EXPECT_EQ(asked, lookups);  // "no name" is remembered too

@@ -25,9 +25,7 @@ class RecordingLine final : public CallLine {
 public:
   // An incoming call as testhelp::Request writes its INVITE.
   explicit RecordingLine(const std::string& callId) : CallLine(TheModule(), CallParameters{}) {
-    DialogLines dialog;
-    dialog.callIdLine = "Call-ID: " + callId;
-    SetDialog(std::move(dialog));
+    Dialog().Update([&](DialogState& dialog) { dialog.lines.callIdLine = "Call-ID: " + callId; });
     SetInviteTransaction("7781", "z9hG4bK-" + callId, 1);
   }
   void HandleInDialog(const SipMessage& message) override {
