@@ -83,8 +83,8 @@ add_dependencies(talvenor-options-shots talvenor-options)
 
 # --- the phone ----------------------------------------------------------------
 # apps/nuvex-phone/platform/win32/ replaces same-named files of the phone's
-# folder and of its platform/. NUVEX_HOST: the phone exports the CCon
-# statics that the module looks up.
+# platform/. NUVEX_HOST: the phone exports the CCon statics that the module
+# looks up.
 talvenor_windows_sources(PHONE_SOURCES ${CMAKE_SOURCE_DIR}/apps/nuvex-phone/platform/win32
   ${CMAKE_SOURCE_DIR}/apps/nuvex-phone ${CMAKE_SOURCE_DIR}/apps/nuvex-phone/platform)
 add_executable(nuvex-phone ${PHONE_SOURCES})
