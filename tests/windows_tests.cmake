@@ -1,7 +1,7 @@
 # The tests of the Windows build, run under Wine by ctest (the toolchain's
 # emulator). The module's suite leaves out what only Linux has: the phone
 # tests (they start the Linux phone), the ini profile, child processes.
-include(${CMAKE_SOURCE_DIR}/tests/test_suite.cmake)
+include(${CMAKE_SOURCE_DIR}/cmake/test_suite.cmake)
 talvenor_test_suite(
   LEAVE_OUT "/tests/settings/qt/|/win32/|/tests/apps/|/tests/platform/profile_store_test\\.cpp$|/tests/module/startup_test\\.cpp$"
   DEPENDS CodecG729)
