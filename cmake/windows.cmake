@@ -65,7 +65,8 @@ add_dependencies(talvenor CodecG729)
 
 # --- the dialogs plugin: talvenor-options.dll over settings/options_pages.h ---
 # Links none of the module's code; the module loads it by name on first use.
-file(GLOB OPTIONS_VIEW_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/settings/win32/*.cpp)
+file(GLOB OPTIONS_VIEW_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/settings/win32/*.cpp
+  ${CMAKE_SOURCE_DIR}/settings/win32/platform/*.cpp)
 add_library(talvenor-options SHARED ${OPTIONS_VIEW_SOURCES}
   settings/win32/options.rc settings/win32/plugin_exports.def)
 target_include_directories(talvenor-options PRIVATE ${CMAKE_SOURCE_DIR})
@@ -83,8 +84,8 @@ add_dependencies(talvenor-options-shots talvenor-options)
 
 # --- the phone ----------------------------------------------------------------
 # apps/nuvex-phone/platform/win32/ replaces same-named files of the phone's
-# folder and of its platform/. NUVEX_HOST: the phone exports the CCon
-# statics that the module looks up.
+# platform/. NUVEX_HOST: the phone exports the CCon statics that the module
+# looks up.
 talvenor_windows_sources(PHONE_SOURCES ${CMAKE_SOURCE_DIR}/apps/nuvex-phone/platform/win32
   ${CMAKE_SOURCE_DIR}/apps/nuvex-phone ${CMAKE_SOURCE_DIR}/apps/nuvex-phone/platform)
 add_executable(nuvex-phone ${PHONE_SOURCES})

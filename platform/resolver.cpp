@@ -1,99 +1,36 @@
+// Resolution over the system's lookups: dotted addresses as they stand, the
+// lookups tests put in place, the first or every distinct answer.
 #include "platform/resolver.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <array>
+#include <algorithm>
 
 #include "platform/endpoint.h"
 #include "platform/resolver_hooks.h"
+#include "platform/system_resolver.h"
 
 namespace talvenor {
-
-namespace {
-
-struct AddrInfoList {
-  addrinfo* head = nullptr;
-  ~AddrInfoList() {
-    if (head != nullptr) freeaddrinfo(head);
-  }
-};
-
-bool LookUp(const std::string& hostName, AddrInfoList& list) {
-  if (hostName.empty()) return false;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  return getaddrinfo(hostName.c_str(), nullptr, &hints, &list.head) == 0;
-}
-
-}  // namespace
 
 uint32_t ResolveIpv4(const std::string& text) {
   if (uint32_t dotted = ParseDottedAddress(text); dotted != 0) return dotted;
   if (HostLookup lookup = InstalledHostLookup()) return lookup(text);
-  AddrInfoList list;
-  if (!LookUp(text, list)) return 0;
-  for (addrinfo* entry = list.head; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET) continue;
-    return reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
-  }
-  return 0;
+  if (text.empty()) return 0;
+  std::vector<uint32_t> found = SystemIpv4Addresses(text);
+  return found.empty() ? 0 : found.front();
 }
 
 std::vector<std::string> ResolveAllIpv4(const std::string& hostName) {
   std::vector<std::string> addresses;
-  AddrInfoList list;
-  if (!LookUp(hostName, list)) return addresses;
-  for (addrinfo* entry = list.head; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET) continue;
-    std::string dotted = DottedAddress(reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
-    bool seen = false;
-    for (const auto& known : addresses) seen = seen || known == dotted;
-    if (!seen) addresses.push_back(dotted);
+  if (hostName.empty()) return addresses;
+  for (uint32_t address : SystemIpv4Addresses(hostName)) {
+    std::string dotted = DottedAddress(address);
+    if (std::find(addresses.begin(), addresses.end(), dotted) == addresses.end()) addresses.push_back(dotted);
   }
   return addresses;
 }
 
 std::string ReverseLookup(uint32_t networkAddress) {
   if (AddressLookup lookup = InstalledReverseLookup()) return lookup(networkAddress);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = networkAddress;
-  std::array<char, NI_MAXHOST> host{};
-  if (getnameinfo(reinterpret_cast<sockaddr*>(&address), sizeof address, host.data(), host.size(),
-                  nullptr, 0, NI_NAMEREQD) == 0) {
-    return host.data();
-  }
-  return DottedAddress(networkAddress);
-}
-
-uint32_t LocalAddressToward(uint32_t peerAddress, uint16_t peerPort) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-  if (fd < 0) return 0;
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_addr.s_addr = peerAddress;
-  peer.sin_port = peerPort == 0 ? htons(5060) : peerPort;
-  uint32_t local = 0;
-  // connect() on UDP sends nothing; it only makes the kernel pick the route
-  // and the source address. ENETUNREACH means no usable interface.
-  if (connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0) {
-    sockaddr_in self{};
-    socklen_t length = sizeof self;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&self), &length) == 0) local = self.sin_addr.s_addr;
-  }
-  close(fd);
-  return local;
-}
-
-std::string LocalHostName() {
-  std::array<char, 260> name{};
-  if (gethostname(name.data(), name.size() - 1) != 0) return {};
-  return name.data();
+  return SystemHostName(networkAddress).value_or(DottedAddress(networkAddress));
 }
 
 }  // namespace talvenor

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -50,8 +49,10 @@ UdpSocket::~UdpSocket() { CloseHandles(); }
 
 bool UdpSocket::IsOpen() const {
   std::shared_lock lock(useMutex_);
-  return handles_->fd >= 0;
+  return HandlesOpen();
 }
+
+bool UdpSocket::HandlesOpen() const { return handles_->fd >= 0; }
 
 bool UdpSocket::Open() {
   std::unique_lock lock(useMutex_);
@@ -98,74 +99,45 @@ long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destinat
   return static_cast<long>(sent);
 }
 
-UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMilliseconds) const {
+std::optional<UdpSocket::Received> UdpSocket::TryReceiveOnce(std::span<char> buffer) const {
   Received result;
-  std::shared_lock lock(useMutex_);
-  if (handles_->fd < 0) return result;
-  // The wait ends at one deadline: a datagram that wakes the poll but is
-  // then thrown away (a bad checksum shows only when it is read) or a
-  // signal must not start it again.
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMilliseconds, 0));
-  for (;;) {
-    if (woken_.load(std::memory_order_acquire)) {
-      result.status = ReceiveStatus::Woken;
-      return result;
-    }
-    // The queue is drained without waiting: under load every datagram is
-    // taken by one call, and the wait below only comes when it is empty.
-    sockaddr_in source{};
-    socklen_t sourceLength = sizeof source;
-    // MSG_TRUNC makes recvfrom return the datagram's real length even when it
-    // was cut to fit the buffer, where WinSock would fail with WSAEMSGSIZE.
-    ssize_t length = recvfrom(handles_->fd, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
-                              reinterpret_cast<sockaddr*>(&source), &sourceLength);
-    if (length >= 0) {
-      result.status = ReceiveStatus::Datagram;
-      result.realLength = static_cast<size_t>(length);
-      result.copied = std::min(result.realLength, buffer.size());
-      result.source = {source.sin_addr.s_addr, source.sin_port};
-      return result;
-    }
-    int error = errno;
-    if (error == EINTR) continue;
-    if (error != EAGAIN) {
-      // The descriptor stays open until Close, so no error here means the
-      // socket is gone: the receive loop must go on.
-      result.status = IsIcmpReport(error) ? ReceiveStatus::TransientError : ReceiveStatus::Failed;
-      return result;
-    }
-    // Closing a socket does not wake a thread blocked on it under Linux, so the
-    // wait covers the socket and an eventfd that Wake() signals.
-    pollfd fds[2] = {{handles_->fd, POLLIN, 0}, {handles_->wakeFd, POLLIN, 0}};
-    int wait = -1;
-    if (timeoutMilliseconds >= 0) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) {
-        result.status = ReceiveStatus::TimedOut;
-        return result;
-      }
-      wait = static_cast<int>(left);
-    }
-    int ready = poll(fds, 2, wait);
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      result.status = ReceiveStatus::Failed;  // ENOMEM: the caller pauses and tries again
-      return result;
-    }
-    if (ready == 0) {
-      result.status = ReceiveStatus::TimedOut;
-      return result;
-    }
-    if (fds[1].revents != 0) {
-      result.status = ReceiveStatus::Woken;
-      return result;
-    }
-    if (fds[0].revents & (POLLNVAL)) {
-      result.status = ReceiveStatus::Closed;
-      return result;
-    }
+  sockaddr_in source{};
+  socklen_t sourceLength = sizeof source;
+  ssize_t length;
+  // MSG_TRUNC makes recvfrom return the datagram's real length even when it
+  // was cut to fit the buffer, where WinSock would fail with WSAEMSGSIZE.
+  do {
+    length = recvfrom(handles_->fd, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+                      reinterpret_cast<sockaddr*>(&source), &sourceLength);
+  } while (length < 0 && errno == EINTR);
+  if (length >= 0) {
+    result.status = ReceiveStatus::Datagram;
+    result.realLength = static_cast<size_t>(length);
+    result.copied = std::min(result.realLength, buffer.size());
+    result.source = {source.sin_addr.s_addr, source.sin_port};
+    return result;
   }
+  int error = errno;
+  if (error == EAGAIN) return std::nullopt;
+  // The descriptor stays open until Close, so no error here means the
+  // socket is gone: the receive loop must go on.
+  result.status = IsIcmpReport(error) ? ReceiveStatus::TransientError : ReceiveStatus::Failed;
+  return result;
+}
+
+std::optional<UdpSocket::ReceiveStatus> UdpSocket::WaitReadable(int waitMilliseconds) const {
+  // Closing a socket does not wake a thread blocked on it under Linux, so the
+  // wait covers the socket and an eventfd that Wake() signals.
+  pollfd fds[2] = {{handles_->fd, POLLIN, 0}, {handles_->wakeFd, POLLIN, 0}};
+  int ready = poll(fds, 2, waitMilliseconds);
+  if (ready < 0) {
+    if (errno == EINTR) return std::nullopt;
+    return ReceiveStatus::Failed;  // ENOMEM: the caller pauses and tries again
+  }
+  if (ready == 0) return ReceiveStatus::TimedOut;
+  if (fds[1].revents != 0) return ReceiveStatus::Woken;
+  if (fds[0].revents & POLLNVAL) return ReceiveStatus::Closed;
+  return std::nullopt;
 }
 
 void UdpSocket::Wake() const {

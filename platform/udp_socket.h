@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <span>
 
@@ -60,6 +61,16 @@ public:
 private:
   struct Handles;  // the system's socket and wake-up event
   void CloseHandles();
+  bool HandlesOpen() const;  // with useMutex_ held
+  // The two steps of Receive that each system takes its own way, called
+  // with the socket open and in use. TryReceiveOnce takes one queued
+  // datagram without waiting, or ends the receive with an error status;
+  // nullopt when the queue is empty. WaitReadable waits at most
+  // `waitMilliseconds` (-1: without limit) for the socket to become readable
+  // or for a Wake(); nullopt when a datagram may be there, otherwise the
+  // status that ends the receive.
+  std::optional<Received> TryReceiveOnce(std::span<char> buffer) const;
+  std::optional<ReceiveStatus> WaitReadable(int waitMilliseconds) const;
 
   mutable std::shared_mutex useMutex_;  // shared while in use, exclusive to close
   std::unique_ptr<Handles> handles_;

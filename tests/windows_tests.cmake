@@ -1,30 +1,11 @@
 # The tests of the Windows build, run under Wine by ctest (the toolchain's
 # emulator). The module's suite leaves out what only Linux has: the phone
 # tests (they start the Linux phone), the ini profile, child processes.
-# Stand-ins for the G.729 codec library, each in a folder of its own.
-foreach(kind full partial oversized)
-  add_library(g729_stub_${kind} SHARED tests/fixtures/g729_stub_${kind}.c)
-  set_target_properties(g729_stub_${kind} PROPERTIES OUTPUT_NAME CodecG729 PREFIX ""
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/g729-stub-${kind})
-endforeach()
-
-talvenor_windows_sources(TEST_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/tests/support/win32 ${CMAKE_SOURCE_DIR}/tests/support)
-file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
-list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/settings/qt/|/win32/|/tests/apps/")
-list(REMOVE_ITEM TEST_SOURCES
-  ${CMAKE_SOURCE_DIR}/tests/platform/profile_store_test.cpp
-  ${CMAKE_SOURCE_DIR}/tests/module/startup_test.cpp)
-add_executable(talvenor_tests ${TEST_SUPPORT_SOURCES} ${TEST_SOURCES})
-target_include_directories(talvenor_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(talvenor_tests PRIVATE talvenor_core GTest::gtest GTest::gtest_main GTest::gmock)
-target_compile_definitions(talvenor_tests PRIVATE
-  TALVENOR_BIN_DIR="${TALVENOR_BIN_DIR}"
-  TALVENOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-  TALVENOR_G729_STUB_FULL_DIR="${CMAKE_BINARY_DIR}/g729-stub-full"
-  TALVENOR_G729_STUB_PARTIAL_DIR="${CMAKE_BINARY_DIR}/g729-stub-partial"
-  TALVENOR_G729_STUB_OVERSIZED_DIR="${CMAKE_BINARY_DIR}/g729-stub-oversized")
+include(${CMAKE_SOURCE_DIR}/cmake/test_suite.cmake)
+talvenor_test_suite(
+  LEAVE_OUT "/tests/settings/qt/|/win32/|/tests/apps/|/tests/platform/profile_store_test\\.cpp$|/tests/module/startup_test\\.cpp$"
+  DEPENDS CodecG729)
 set_target_properties(talvenor_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TALVENOR_BIN_DIR})
-add_dependencies(talvenor_tests talvenor CodecG729 g729_stub_full g729_stub_partial g729_stub_oversized)
 add_test(NAME windows.talvenor_tests COMMAND talvenor_tests WORKING_DIRECTORY ${TALVENOR_BIN_DIR})
 set_tests_properties(windows.talvenor_tests PROPERTIES TIMEOUT 900)
 

@@ -14,7 +14,7 @@
 #include <span>
 #include <vector>
 
-#include "apps/nuvex-phone/sound_card.h"
+#include "apps/nuvex-phone/platform/sound_card.h"
 
 namespace nuvex {
 

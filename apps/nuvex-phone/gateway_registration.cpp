@@ -8,8 +8,8 @@
 #include "apps/nuvex-phone/options_dialog.h"
 #include "apps/nuvex-phone/phone_calls.h"
 #include "apps/nuvex-phone/phone_output.h"
-#include "apps/nuvex-phone/phone_profile.h"
 #include "apps/nuvex-phone/platform/network_addresses.h"
+#include "apps/nuvex-phone/platform/phone_profile.h"
 
 namespace nuvex {
 

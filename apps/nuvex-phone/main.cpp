@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "apps/nuvex-phone/call_target.h"
-#include "apps/nuvex-phone/command_input.h"
 #include "apps/nuvex-phone/gateway_registration.h"
 #include "apps/nuvex-phone/module_session.h"
 #include "apps/nuvex-phone/options_dialog.h"
@@ -17,14 +16,15 @@
 #include "apps/nuvex-phone/phone_host.h"
 #include "apps/nuvex-phone/phone_options.h"
 #include "apps/nuvex-phone/phone_output.h"
-#include "apps/nuvex-phone/phone_profile.h"
+#include "apps/nuvex-phone/platform/command_input.h"
 #include "apps/nuvex-phone/platform/executable_folder.h"
 #include "apps/nuvex-phone/platform/file_system.h"
+#include "apps/nuvex-phone/platform/phone_profile.h"
 #include "apps/nuvex-phone/platform/shared_library.h"
+#include "apps/nuvex-phone/platform/sound_card.h"
 #include "apps/nuvex-phone/platform/stop_signals.h"
+#include "apps/nuvex-phone/platform/wav_files.h"
 #include "apps/nuvex-phone/priority_probe.h"
-#include "apps/nuvex-phone/sound_card.h"
-#include "apps/nuvex-phone/wav_files.h"
 
 namespace {
 

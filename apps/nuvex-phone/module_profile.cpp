@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "apps/nuvex-phone/phone_profile.h"
+#include "apps/nuvex-phone/platform/phone_profile.h"
 
 namespace nuvex {
 

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "apps/nuvex-phone/phone_output.h"
-#include "apps/nuvex-phone/sound_card.h"
+#include "apps/nuvex-phone/platform/sound_card.h"
 #include "apps/nuvex-phone/terminal_text.h"
 #include "host/ccom.h"
 

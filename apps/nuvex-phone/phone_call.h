@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "apps/nuvex-phone/call_options.h"
-#include "apps/nuvex-phone/wav_files.h"
+#include "apps/nuvex-phone/platform/wav_files.h"
 #include "host/ccon.h"
 
 class CCom;

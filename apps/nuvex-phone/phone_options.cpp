@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "apps/nuvex-phone/phone_profile.h"
 #include "apps/nuvex-phone/platform/environment.h"
 #include "apps/nuvex-phone/platform/file_system.h"
+#include "apps/nuvex-phone/platform/phone_profile.h"
 
 namespace nuvex {
 

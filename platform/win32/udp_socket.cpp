@@ -4,7 +4,6 @@
 #include <mswsock.h>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <mutex>
 
@@ -87,8 +86,10 @@ UdpSocket::~UdpSocket() { CloseHandles(); }
 
 bool UdpSocket::IsOpen() const {
   std::shared_lock lock(useMutex_);
-  return handles_->socket != INVALID_SOCKET;
+  return HandlesOpen();
 }
+
+bool UdpSocket::HandlesOpen() const { return handles_->socket != INVALID_SOCKET; }
 
 bool UdpSocket::Open() {
   std::unique_lock lock(useMutex_);
@@ -151,69 +152,40 @@ long UdpSocket::SendTo(std::span<const char> bytes, const Ipv4Endpoint& destinat
   }
 }
 
-UdpSocket::Received UdpSocket::Receive(std::span<char> buffer, int timeoutMilliseconds) const {
+std::optional<UdpSocket::Received> UdpSocket::TryReceiveOnce(std::span<char> buffer) const {
   Received result;
-  std::shared_lock lock(useMutex_);
-  const Handles& handles = *handles_;
-  if (handles.socket == INVALID_SOCKET) return result;
-  // The wait ends at one deadline: a wake-up of the event that finds no
-  // datagram must not start it again.
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMilliseconds, 0));
   const int capacity = static_cast<int>(std::min<size_t>(buffer.size(), INT_MAX));
-  for (;;) {
-    if (woken_.load(std::memory_order_acquire)) {
-      result.status = ReceiveStatus::Woken;
-      return result;
-    }
-    // The queue is drained without waiting: under load every datagram is
-    // taken by one call, and the wait below only comes when it is empty.
-    sockaddr_in source{};
-    int sourceLength = sizeof source;
-    int length = recvfrom(handles.socket, buffer.data(), capacity, 0, reinterpret_cast<sockaddr*>(&source),
-                          &sourceLength);
-    int error = length == SOCKET_ERROR ? WSAGetLastError() : 0;
-    if (length != SOCKET_ERROR || error == WSAEMSGSIZE) {
-      result.status = ReceiveStatus::Datagram;
-      result.copied = length == SOCKET_ERROR ? static_cast<size_t>(capacity) : static_cast<size_t>(length);
-      // WinSock fills the buffer with the datagram's first part and does not
-      // tell its length: one more than the buffer says that it was cut.
-      result.realLength = length == SOCKET_ERROR ? result.copied + 1 : result.copied;
-      result.source = {source.sin_addr.s_addr, source.sin_port};
-      return result;
-    }
-    if (error != WSAEWOULDBLOCK) {
-      result.status = IsTransient(error) ? ReceiveStatus::TransientError : ReceiveStatus::Failed;
-      return result;
-    }
-    DWORD wait = WSA_INFINITE;
-    if (timeoutMilliseconds >= 0) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) {
-        result.status = ReceiveStatus::TimedOut;
-        return result;
-      }
-      wait = static_cast<DWORD>(left);
-    }
-    const WSAEVENT events[2] = {handles.readable, handles.wake};
-    DWORD ready = WSAWaitForMultipleEvents(2, events, FALSE, wait, FALSE);
-    if (ready == WSA_WAIT_TIMEOUT) {
-      result.status = ReceiveStatus::TimedOut;
-      return result;
-    }
-    if (ready == WSA_WAIT_EVENT_0 + 1) {
-      result.status = ReceiveStatus::Woken;
-      return result;
-    }
-    if (ready != WSA_WAIT_EVENT_0) {
-      result.status = ReceiveStatus::Failed;  // the caller pauses and tries again
-      return result;
-    }
-    // Reset before the next recvfrom: a datagram arriving after this sets
-    // the event again, so none is missed.
-    WSANETWORKEVENTS happened{};
-    (void)WSAEnumNetworkEvents(handles.socket, handles.readable, &happened);
+  sockaddr_in source{};
+  int sourceLength = sizeof source;
+  int length = recvfrom(handles_->socket, buffer.data(), capacity, 0, reinterpret_cast<sockaddr*>(&source),
+                        &sourceLength);
+  int error = length == SOCKET_ERROR ? WSAGetLastError() : 0;
+  if (length != SOCKET_ERROR || error == WSAEMSGSIZE) {
+    result.status = ReceiveStatus::Datagram;
+    result.copied = length == SOCKET_ERROR ? static_cast<size_t>(capacity) : static_cast<size_t>(length);
+    // WinSock fills the buffer with the datagram's first part and does not
+    // tell its length: one more than the buffer says that it was cut.
+    result.realLength = length == SOCKET_ERROR ? result.copied + 1 : result.copied;
+    result.source = {source.sin_addr.s_addr, source.sin_port};
+    return result;
   }
+  if (error == WSAEWOULDBLOCK) return std::nullopt;
+  result.status = IsTransient(error) ? ReceiveStatus::TransientError : ReceiveStatus::Failed;
+  return result;
+}
+
+std::optional<UdpSocket::ReceiveStatus> UdpSocket::WaitReadable(int waitMilliseconds) const {
+  const WSAEVENT events[2] = {handles_->readable, handles_->wake};
+  DWORD wait = waitMilliseconds < 0 ? WSA_INFINITE : static_cast<DWORD>(waitMilliseconds);
+  DWORD ready = WSAWaitForMultipleEvents(2, events, FALSE, wait, FALSE);
+  if (ready == WSA_WAIT_TIMEOUT) return ReceiveStatus::TimedOut;
+  if (ready == WSA_WAIT_EVENT_0 + 1) return ReceiveStatus::Woken;
+  if (ready != WSA_WAIT_EVENT_0) return ReceiveStatus::Failed;  // the caller pauses and tries again
+  // Reset before the next recvfrom: a datagram arriving after this sets
+  // the event again, so none is missed.
+  WSANETWORKEVENTS happened{};
+  (void)WSAEnumNetworkEvents(handles_->socket, handles_->readable, &happened);
+  return std::nullopt;
 }
 
 void UdpSocket::Wake() const {

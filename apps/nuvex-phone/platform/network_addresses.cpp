@@ -1,46 +1,25 @@
+// What this machine's addresses mean to the phone, the same on every
+// system; the system's calls are in network_calls.cpp.
 #include "apps/nuvex-phone/platform/network_addresses.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <unistd.h>
+#include <cstring>
+
+#include "apps/nuvex-phone/platform/network_calls.h"
 
 namespace nuvex {
 
 std::string DottedAddress(uint32_t networkOrder) {
-  char text[INET_ADDRSTRLEN] = {};
-  in_addr address{networkOrder};
-  return inet_ntop(AF_INET, &address, text, sizeof text) != nullptr ? text : "";
+  unsigned char bytes[sizeof networkOrder];
+  std::memcpy(bytes, &networkOrder, sizeof bytes);
+  return std::to_string(bytes[0]) + '.' + std::to_string(bytes[1]) + '.' + std::to_string(bytes[2]) + '.' +
+         std::to_string(bytes[3]);
 }
 
 std::string InterfaceAddress() {
-  ifaddrs* interfaces = nullptr;
-  if (getifaddrs(&interfaces) != 0) return {};
-  std::string found;
-  for (ifaddrs* each = interfaces; each != nullptr && found.empty(); each = each->ifa_next) {
-    if (each->ifa_addr == nullptr || each->ifa_addr->sa_family != AF_INET) continue;
-    if (!(each->ifa_flags & IFF_UP) || (each->ifa_flags & IFF_LOOPBACK)) continue;
-    found = DottedAddress(reinterpret_cast<sockaddr_in*>(each->ifa_addr)->sin_addr.s_addr);
+  for (const InterfaceIpv4& each : InterfaceIpv4Addresses()) {
+    if (each.up && !each.loopback) return DottedAddress(each.address);
   }
-  freeifaddrs(interfaces);
-  return found;
-}
-
-std::string HostName() {
-  char name[256] = {};
-  return gethostname(name, sizeof name - 1) == 0 ? name : "";
-}
-
-bool ResolvesToIPv4(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
-  freeaddrinfo(found);
-  return true;
+  return {};
 }
 
 }  // namespace nuvex

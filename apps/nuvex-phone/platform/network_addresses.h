@@ -7,7 +7,7 @@
 
 namespace nuvex {
 
-// The IPv4 address in dotted form; empty when it cannot be formatted.
+// The IPv4 address in dotted form.
 std::string DottedAddress(uint32_t networkOrder);
 // The first IPv4 address of an interface that is up and not loopback; empty
 // when there is none.

@@ -11,7 +11,7 @@
 #include "apps/nuvex-phone/platform/file_system.h"
 #include "apps/nuvex-phone/platform/standard_streams.h"
 #include "apps/nuvex-phone/platform/wake_pipe.h"
-#include "apps/nuvex-phone/wav_files.h"
+#include "apps/nuvex-phone/platform/wav_files.h"
 
 namespace {
 

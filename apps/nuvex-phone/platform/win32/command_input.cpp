@@ -3,7 +3,7 @@
 // its output is printed at once and the prompt comes back when the main
 // loop asks for the next command. A thread of its own waits for the lines,
 // as neither a console nor a pipe can be waited for with a time limit.
-#include "apps/nuvex-phone/command_input.h"
+#include "apps/nuvex-phone/platform/command_input.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // The module keeps its settings in the registry on Windows: the phone reads
 // and writes the same values, one string value per entry, names matched
 // without regard to case as the registry matches them.
-#include "apps/nuvex-phone/phone_profile.h"
+#include "apps/nuvex-phone/platform/phone_profile.h"
 
 #include <windows.h>
 

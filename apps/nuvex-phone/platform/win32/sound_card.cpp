@@ -2,7 +2,7 @@
 // microphone and loudspeaker opened at the calls' own format (8000 Hz, mono,
 // 16-bit; the system converts for cards that run at another rate), 40 ms a
 // buffer.
-#include "apps/nuvex-phone/sound_card.h"
+#include "apps/nuvex-phone/platform/sound_card.h"
 
 #include <windows.h>
 #include <mmsystem.h>

@@ -1,6 +1,6 @@
 // WAV files through the system's multimedia file functions: a RIFF "WAVE"
 // file with its "fmt " and "data" chunks.
-#include "apps/nuvex-phone/wav_files.h"
+#include "apps/nuvex-phone/platform/wav_files.h"
 
 #include <windows.h>
 #include <mmsystem.h>

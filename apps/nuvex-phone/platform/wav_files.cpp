@@ -1,4 +1,4 @@
-#include "apps/nuvex-phone/wav_files.h"
+#include "apps/nuvex-phone/platform/wav_files.h"
 
 #include <sndfile.h>
 

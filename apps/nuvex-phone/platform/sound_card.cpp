@@ -1,4 +1,4 @@
-#include "apps/nuvex-phone/sound_card.h"
+#include "apps/nuvex-phone/platform/sound_card.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>

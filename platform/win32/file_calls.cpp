@@ -1,10 +1,10 @@
+// The list files' calls of the system (Windows).
+#include "platform/file_calls.h"
+// Before windows.h, which makes ReplaceFile a macro for ReplaceFileW.
 #include "platform/private_file.h"
 
 #include <io.h>
 #include <windows.h>
-// windows.h makes ReplaceFile a macro for the system's ReplaceFileW; ours
-// is the function of private_file.h.
-#undef ReplaceFile
 
 #include "platform/win32/wide_text.h"
 
@@ -26,28 +26,19 @@ FileHandle OpenFileForReading(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(WideFromUtf8(path).c_str()) != 0; }
 
-bool WriteText(FILE* file, std::string_view text) {
-  return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-}
-
-bool CloseFile(FileHandle file) {
-  if (!file) return false;
-  bool flushed = std::fflush(file.get()) == 0;
-  return (std::fclose(file.release()) == 0) && flushed;
-}
-
-bool ReplaceFile(const std::string& replacement, const std::string& path) {
-  std::wstring from = WideFromUtf8(replacement);
-  std::wstring to = WideFromUtf8(path);
+bool RenameOver(const std::string& from, const std::string& to) {
+  std::wstring wideFrom = WideFromUtf8(from);
+  std::wstring wideTo = WideFromUtf8(to);
   // A reader (the host's viewer, a virus scanner) that has the file open
   // without sharing its deletion holds the rename up for a moment.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
     DWORD error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
     Sleep(20);
   }
-  DeleteFileW(from.c_str());
   return false;
 }
 
@@ -62,7 +53,7 @@ bool ReadLine(FILE* file, std::string& line) {
   return true;
 }
 
-bool FlushToDisk(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
+bool SyncToDisk(FILE* file) { return _commit(_fileno(file)) == 0; }
 
 bool FileReadable(const std::string& path) { return _waccess(WideFromUtf8(path).c_str(), 4) == 0; }
 

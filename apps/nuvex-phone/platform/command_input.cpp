@@ -1,4 +1,4 @@
-#include "apps/nuvex-phone/command_input.h"
+#include "apps/nuvex-phone/platform/command_input.h"
 
 #include <histedit.h>
 

@@ -1,4 +1,5 @@
-#include "apps/nuvex-phone/platform/network_addresses.h"
+// The phone's calls of the system about this machine's network (Windows).
+#include "apps/nuvex-phone/platform/network_calls.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -6,18 +7,13 @@
 
 #include <vector>
 
+#include "apps/nuvex-phone/platform/network_addresses.h"
 #include "apps/nuvex-phone/platform/win32/sockets_ready.h"
 
 namespace nuvex {
 
-std::string DottedAddress(uint32_t networkOrder) {
-  char text[INET_ADDRSTRLEN] = {};
-  in_addr address{};
-  address.s_addr = networkOrder;
-  return inet_ntop(AF_INET, &address, text, sizeof text) != nullptr ? text : "";
-}
-
-std::string InterfaceAddress() {
+std::vector<InterfaceIpv4> InterfaceIpv4Addresses() {
+  std::vector<InterfaceIpv4> found;
   ULONG size = 16 * 1024;
   std::vector<unsigned char> buffer;
   ULONG result = ERROR_BUFFER_OVERFLOW;
@@ -27,17 +23,17 @@ std::string InterfaceAddress() {
     result = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
                                   nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
   }
-  if (result != NO_ERROR) return {};
+  if (result != NO_ERROR) return found;
   for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
        adapter = adapter->Next) {
-    if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
     for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
       const sockaddr* address = unicast->Address.lpSockaddr;
       if (address == nullptr || address->sa_family != AF_INET) continue;
-      return DottedAddress(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
+      found.push_back({reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr,
+                       adapter->OperStatus == IfOperStatusUp, adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK});
     }
   }
-  return {};
+  return found;
 }
 
 std::string HostName() {

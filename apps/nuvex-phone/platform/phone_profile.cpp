@@ -1,4 +1,4 @@
-#include "apps/nuvex-phone/phone_profile.h"
+#include "apps/nuvex-phone/platform/phone_profile.h"
 
 #include <algorithm>
 #include <cstdlib>

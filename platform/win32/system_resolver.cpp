@@ -1,4 +1,5 @@
-#include "platform/resolver.h"
+// The resolver's calls of the system (WinSock).
+#include "platform/system_resolver.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -6,7 +7,7 @@
 #include <array>
 
 #include "platform/endpoint.h"
-#include "platform/resolver_hooks.h"
+#include "platform/resolver.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/winsock_use.h"
 
@@ -21,60 +22,35 @@ struct AddrInfoList {
   }
 };
 
+}  // namespace
+
 // The wide calls take international host names; the module's text is UTF-8.
-bool LookUp(const std::string& hostName, AddrInfoList& list) {
-  if (hostName.empty()) return false;
+std::vector<uint32_t> SystemIpv4Addresses(const std::string& hostName) {
+  std::vector<uint32_t> addresses;
+  WinsockUse winsock;
   ADDRINFOW hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_DGRAM;
-  return GetAddrInfoW(WideFromUtf8(hostName).c_str(), nullptr, &hints, &list.head) == 0;
-}
-
-uint32_t AddressOf(const ADDRINFOW& entry) {
-  return reinterpret_cast<const sockaddr_in*>(entry.ai_addr)->sin_addr.s_addr;
-}
-
-}  // namespace
-
-uint32_t ResolveIpv4(const std::string& text) {
-  if (uint32_t dotted = ParseDottedAddress(text); dotted != 0) return dotted;
-  if (HostLookup lookup = InstalledHostLookup()) return lookup(text);
-  WinsockUse winsock;
   AddrInfoList list;
-  if (!LookUp(text, list)) return 0;
-  for (ADDRINFOW* entry = list.head; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family == AF_INET) return AddressOf(*entry);
-  }
-  return 0;
-}
-
-std::vector<std::string> ResolveAllIpv4(const std::string& hostName) {
-  std::vector<std::string> addresses;
-  WinsockUse winsock;
-  AddrInfoList list;
-  if (!LookUp(hostName, list)) return addresses;
+  if (GetAddrInfoW(WideFromUtf8(hostName).c_str(), nullptr, &hints, &list.head) != 0) return addresses;
   for (ADDRINFOW* entry = list.head; entry != nullptr; entry = entry->ai_next) {
     if (entry->ai_family != AF_INET) continue;
-    std::string dotted = DottedAddress(AddressOf(*entry));
-    bool seen = false;
-    for (const auto& known : addresses) seen = seen || known == dotted;
-    if (!seen) addresses.push_back(dotted);
+    addresses.push_back(reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
   }
   return addresses;
 }
 
-std::string ReverseLookup(uint32_t networkAddress) {
-  if (AddressLookup lookup = InstalledReverseLookup()) return lookup(networkAddress);
+std::optional<std::string> SystemHostName(uint32_t networkAddress) {
   WinsockUse winsock;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = networkAddress;
   std::array<wchar_t, NI_MAXHOST> host{};
   if (GetNameInfoW(reinterpret_cast<sockaddr*>(&address), sizeof address, host.data(),
-                   static_cast<DWORD>(host.size()), nullptr, 0, NI_NAMEREQD) == 0) {
-    return Utf8FromWide(host.data());
+                   static_cast<DWORD>(host.size()), nullptr, 0, NI_NAMEREQD) != 0) {
+    return std::nullopt;
   }
-  return DottedAddress(networkAddress);
+  return Utf8FromWide(host.data());
 }
 
 uint32_t LocalAddressToward(uint32_t peerAddress, uint16_t peerPort) {
