@@ -7,8 +7,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "calls/line_threads.h"
@@ -22,11 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string ReadBinary(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
   const fs::path sets[] = {TALVENOR_SOURCE_DIR "/tests/testdata/sip-edge",
@@ -46,7 +39,7 @@ TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
       // Senders take turns from two addresses: the flood detector counts a
       // run from one address, and these datagrams are no flood.
       testhelp::UdpPeer sender(0x7f000002 + (sent % 2));
-      sender.SendTo(module.SipPort(), ReadBinary(entry.path()));
+      sender.SendTo(module.SipPort(), testhelp::ReadFile(entry.path().string()));
       sender.ReceiveAll(spacing);
       ++sent;
     }
