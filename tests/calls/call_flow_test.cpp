@@ -119,6 +119,7 @@ TEST_F(CallFlowTest, AnOutgoingCallIsAnsweredAndHungUp) {
 
 TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
   // A phone registered here from 127.0.0.2, where no gateway is.
+  SetReverseLookup([](uint32_t) { return std::string("registered"); });  // its name, without DNS
   testhelp::UdpPeer registered(0x7f000002);
   std::string registeredAt = "127.0.0.2:" + std::to_string(registered.Port());
   testhelp::WriteFile(module_.Data().File("SIP-REG.txt"),
@@ -161,6 +162,7 @@ TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
     std::this_thread::sleep_for(10ms);
   }
   EXPECT_EQ(HostPort(TheModule().Line(line)->SipPeer().port), 5060);
+  SetReverseLookup(nullptr);
 }
 
 TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {

@@ -12,6 +12,7 @@
 #include "calls/line_threads.h"
 #include "config/module_settings.h"
 #include "module/sip_module.h"
+#include "platform/resolver.h"
 #include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
 
@@ -24,6 +25,7 @@ namespace fs = std::filesystem;
 TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
   const fs::path sets[] = {TALVENOR_SOURCE_DIR "/tests/testdata/sip-edge",
                            TALVENOR_SOURCE_DIR "/../shared/testdata/sip-torture"};
+  SetReverseLookup([](uint32_t) { return std::string("peer"); });  // the callers' names, without DNS
   testhelp::RunningModule module({{std::string("Register"), std::string("1,0,0,3600")}});
   ASSERT_TRUE(module.Started());
   Settings().LogEnabled = 1;
@@ -58,6 +60,7 @@ TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
   }
   module.Shutdown();
   EXPECT_TRUE(WaitForLineThreads(10s));
+  SetReverseLookup(nullptr);
 }
 
 }  // namespace
