@@ -75,7 +75,7 @@ set_target_properties(talvenor-options PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIREC
 add_dependencies(talvenor talvenor-options)
 
 # Pictures of the dialogs: wine talvenor-options-shots.exe DIR (needs a display).
-add_executable(talvenor-options-shots apps/options-shots/win32_options_shots.cpp)
+add_executable(talvenor-options-shots tests/tools/win32_options_shots.cpp)
 target_include_directories(talvenor-options-shots PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(talvenor-options-shots PRIVATE gdiplus gdi32 comctl32 user32)
 target_link_options(talvenor-options-shots PRIVATE -municode)

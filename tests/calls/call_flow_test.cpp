@@ -14,6 +14,7 @@
 #include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/clock.h"
+#include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
@@ -118,6 +119,7 @@ TEST_F(CallFlowTest, AnOutgoingCallIsAnsweredAndHungUp) {
 
 TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
   // A phone registered here from 127.0.0.2, where no gateway is.
+  SetReverseLookup([](uint32_t) { return std::string("registered"); });  // its name, without DNS
   testhelp::UdpPeer registered(0x7f000002);
   std::string registeredAt = "127.0.0.2:" + std::to_string(registered.Port());
   testhelp::WriteFile(module_.Data().File("SIP-REG.txt"),
@@ -160,6 +162,7 @@ TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
     std::this_thread::sleep_for(10ms);
   }
   EXPECT_EQ(HostPort(TheModule().Line(line)->SipPeer().port), 5060);
+  SetReverseLookup(nullptr);
 }
 
 TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
@@ -178,6 +181,7 @@ TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
       {"lab@" + Far(), 0, kEndUnreachable, "desk\nX-Injected: 1"},
       {"lab@" + Far(), 0, kEndUnreachable, std::string("desk\0x", 6)},
   };
+  SetHostLookup([](const std::string&) -> uint32_t { return 0; });  // no name has an address, at once
   for (const auto& c : cases) {
     testhost::RecordingConnection phone;
     int line = TheModule().PlaceCall(&phone, c.callMode, c.target, c.userId, "", "");
@@ -187,6 +191,7 @@ TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
     EXPECT_EQ(phone.Reasons(), std::vector<int>{c.reason}) << c.target;
     TheModule().ReleaseLine(line, 0);
   }
+  SetHostLookup(nullptr);
   EXPECT_TRUE(far_.ReceiveAll(100ms).empty());  // none of them sent anything
   // A far end that never answers gets six INVITEs, then the host hears why.
   ASSERT_GE(Place("lab@" + Far()), 0);

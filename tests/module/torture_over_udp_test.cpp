@@ -7,13 +7,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "calls/line_threads.h"
 #include "config/module_settings.h"
 #include "module/sip_module.h"
+#include "platform/resolver.h"
 #include "tests/support/sip_samples.h"
 #include "tests/support/test_helpers.h"
 
@@ -23,14 +22,10 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string ReadBinary(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
   const fs::path sets[] = {TALVENOR_SOURCE_DIR "/tests/testdata/sip-edge",
                            TALVENOR_SOURCE_DIR "/../shared/testdata/sip-torture"};
+  SetReverseLookup([](uint32_t) { return std::string("peer"); });  // the callers' names, without DNS
   testhelp::RunningModule module({{std::string("Register"), std::string("1,0,0,3600")}});
   ASSERT_TRUE(module.Started());
   Settings().LogEnabled = 1;
@@ -46,7 +41,7 @@ TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
       // Senders take turns from two addresses: the flood detector counts a
       // run from one address, and these datagrams are no flood.
       testhelp::UdpPeer sender(0x7f000002 + (sent % 2));
-      sender.SendTo(module.SipPort(), ReadBinary(entry.path()));
+      sender.SendTo(module.SipPort(), testhelp::ReadFile(entry.path().string()));
       sender.ReceiveAll(spacing);
       ++sent;
     }
@@ -65,6 +60,7 @@ TEST(TortureOverUdp, TheModuleStaysUpAndAnswers) {
   }
   module.Shutdown();
   EXPECT_TRUE(WaitForLineThreads(10s));
+  SetReverseLookup(nullptr);
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -14,21 +12,19 @@
 #include "sip/compose.h"
 #include "sip/recipes.h"
 #include "tests/sip/datagram_text.h"
+#include "tests/support/every_recipe.h"
+#include "tests/support/test_helpers.h"
 
 namespace talvenor {
 namespace {
 
 namespace fs = std::filesystem;
+using testhelp::ReadFile;
 
 // The project's own edge cases travel with the repository; the RFC 4475 set
 // sits in the shared test data next to it.
 const fs::path kEdgeData = TALVENOR_SOURCE_DIR "/tests/testdata/sip-edge";
 const fs::path kTortureData = TALVENOR_SOURCE_DIR "/../shared/testdata/sip-torture";
-
-std::string ReadBinary(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<fs::path> Datagrams(const fs::path& dir) {
   std::vector<fs::path> files;
@@ -58,21 +54,6 @@ protected:
   }
 };
 
-// True when view is empty or lies within one of the message's lines: no
-// value may reach past the line it was cut from.
-bool InsideALine(std::string_view view, const SipMessage& message) {
-  if (view.empty()) {
-    return true;
-  }
-  for (size_t i = 0; i < message.LineCount(); ++i) {
-    std::string_view line = message.LineAt(i);
-    if (view.data() >= line.data() && view.data() + view.size() <= line.data() + line.size()) {
-      return true;
-    }
-  }
-  return false;
-}
-
 void ReadEverything(const SipMessage& message, const std::string& name) {
   SipKind kind = message.Kind();
   EXPECT_TRUE(kind == kNoKind || IsKnownKind(kind)) << name;
@@ -82,15 +63,11 @@ void ReadEverything(const SipMessage& message, const std::string& name) {
     EXPECT_EQ(line.find_first_of(std::string_view("\r\n\0", 3)), std::string_view::npos)
         << name << " line " << i;
   }
-  std::string_view mediaLine = SdpMediaLine(message);
-  for (std::string_view view :
-       {CseqMethod(message), RegistrationExpiryText(message), SdpConnectionAddress(message),
-        mediaLine, SdpPayloadTypeToken(mediaLine, 0), StatelessAckTarget(message),
-        RemoteTarget(message), CallerUser(message), CalledUserAndHost(message),
-        CallerDisplayName(message), RegistrationDisplayName(message), RegistrationUser(message),
-        UserAgentText(message), QuotedParameter(message.FindLine("Authorization"), "nonce")}) {
-    EXPECT_TRUE(InsideALine(view, message)) << name << ": " << view;
+  int64_t numbers = 0;
+  for (std::string_view view : testhelp::ReadWithEveryRecipe(message, numbers)) {
+    EXPECT_TRUE(testhelp::InsideALine(view, message)) << name << ": " << view;
   }
+  std::string_view mediaLine = SdpMediaLine(message);
   EXPECT_EQ(SdpPayloadTypes(message).empty(), SdpPayloadTypeToken(mediaLine, 0).empty()) << name;
   std::string response = ComposeStatelessResponse(kStatus400, message, "");
   EXPECT_EQ(test::Message(response).Kind(), kStatus400) << name;
@@ -100,7 +77,7 @@ void ReadEverything(const SipMessage& message, const std::string& name) {
 
 void ReadEveryDatagramIn(const fs::path& dir) {
   for (const fs::path& file : Datagrams(dir)) {
-    std::string text = ReadBinary(file);
+    std::string text = ReadFile(file.string());
     SipMessage message = test::Message(text);
     ReadEverything(message, file.filename().string());
   }
@@ -124,7 +101,7 @@ void CheckTraps(const fs::path& dir, const std::vector<TrapCase>& cases) {
   for (const TrapCase& c : cases) {
     fs::path path = dir / c.file;
     ASSERT_TRUE(fs::exists(path)) << path;
-    std::string text = ReadBinary(path);
+    std::string text = ReadFile(path.string());
     SipMessage message = test::Message(text);
     EXPECT_EQ(message.Kind(), c.kind) << c.file;
     if (!c.header.empty()) {
@@ -161,13 +138,13 @@ TEST_F(TortureDatagramsTest, TrapDatagramsReadByTheModulesRules) {
 
 TEST(EdgeDatagramsTest, DeclinedStreamComesFirst) {
   // The first m=audio line is the declined one.
-  EXPECT_EQ(SdpMediaPort(test::Message(ReadBinary(kEdgeData / "sdp-m-port-0.dat"))), 0);
+  EXPECT_EQ(SdpMediaPort(test::Message(ReadFile((kEdgeData / "sdp-m-port-0.dat").string()))), 0);
 }
 
 TEST_F(TortureDatagramsTest, HugeExpiresSaturates) {
   // The Contact's expires sits on a folded line that is never joined, so the
   // Expires header's 100-digit value decides, saturated.
-  EXPECT_EQ(RegistrationExpiry(test::Message(ReadBinary(kTortureData / "scalar02.dat"))),
+  EXPECT_EQ(RegistrationExpiry(test::Message(ReadFile((kTortureData / "scalar02.dat").string()))),
             std::numeric_limits<int32_t>::max());
 }
 
