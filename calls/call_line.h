@@ -137,7 +137,9 @@ public:
   bool Hearing() const override;
   bool AwaitingFirstPacket() const override { return media_.firstPacketPending; }
   Ipv4Endpoint RtpPeer() const override { return media_.rtpPeer.Snapshot(); }
-  Ipv4Endpoint SipPeer() const override { return dialog_.Snapshot().sipPeer; }
+  Ipv4Endpoint SipPeer() const override {
+    return dialog_.Read([](const DialogState& dialog) { return dialog.sipPeer; });
+  }
   void TakeFirstPacket(int payloadType, const Ipv4Endpoint& source) override;
   void SetLocalMedia(uint16_t port, std::string localIp) override;
   bool PayloadTypeEnabled(int type) const override;

@@ -20,13 +20,14 @@ bool CallLine::Owns(const SipMessage& message) const {
 
 bool CallLine::OwnsRequest(const SipMessage& request) const {
   std::string_view toTag = ToTag(request);
-  DialogState dialog = dialog_.Snapshot();
-  if (dialog.farTagKnown && FromTag(request) != dialog.farTag) return false;
-  if (toTag == fmt::format_int(Tag()).str()) return true;
-  // The caller's INVITE repeated, or its CANCEL: the INVITE's transaction.
-  SipKind kind = request.Kind();
-  return incoming_ && toTag.empty() && (kind == kInvite || kind == kCancel) &&
-         TopViaBranch(request) == dialog.inviteBranch && CseqNumber(request) == dialog.inviteCseq;
+  return dialog_.Read([&](const DialogState& dialog) {
+    if (dialog.farTagKnown && FromTag(request) != dialog.farTag) return false;
+    if (toTag == fmt::format_int(Tag()).str()) return true;
+    // The caller's INVITE repeated, or its CANCEL: the INVITE's transaction.
+    SipKind kind = request.Kind();
+    return incoming_ && toTag.empty() && (kind == kInvite || kind == kCancel) &&
+           TopViaBranch(request) == dialog.inviteBranch && CseqNumber(request) == dialog.inviteCseq;
+  });
 }
 
 bool CallLine::OwnsResponse(const SipMessage& response) const {
@@ -37,13 +38,14 @@ bool CallLine::OwnsResponse(const SipMessage& response) const {
   if (!branch.starts_with(own) || (branch.size() > own.size() && branch[own.size()] != '.')) return false;
   std::string_view method = CseqMethod(response);
   int32_t number = CseqNumber(response);
-  DialogState dialog = dialog_.Snapshot();
-  // One whose CSeq method cannot be read is taken as the INVITE's.
-  if (method == KindText(kInvite) || method.empty()) {
-    return !incoming_ && dialog.inviteCseq != 0 && (number == dialog.inviteCseq || (method.empty() && number == 0));
-  }
   SipKind pending = pendingRequest_;
-  return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(dialog.cseq);
+  return dialog_.Read([&](const DialogState& dialog) {
+    // One whose CSeq method cannot be read is taken as the INVITE's.
+    if (method == KindText(kInvite) || method.empty()) {
+      return !incoming_ && dialog.inviteCseq != 0 && (number == dialog.inviteCseq || (method.empty() && number == 0));
+    }
+    return pending != kNoKind && method == KindText(pending) && number == static_cast<int32_t>(dialog.cseq);
+  });
 }
 
 void CallLine::SetInviteTransaction(std::string_view farTag, std::string_view branch, int32_t cseqNumber) {

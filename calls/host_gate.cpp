@@ -38,6 +38,9 @@ void HostGate::TellEnd(int reason) {
   CCon* connection;
   {
     std::scoped_lock lock(mutex_);
+    // Once: an end told while the host's connection arrives could otherwise
+    // reach it both from here and from Connect.
+    if (endHeard_) return;
     connection = connection_;
     endHeard_ = connection != nullptr;
   }

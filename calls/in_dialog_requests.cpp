@@ -145,7 +145,8 @@ void CallLine::HandleReinvite(const SipMessage& request) {
   // Repeated until its ACK; without one the call is ended with BYE.
   StartLineThread(shared_from_this(), [text, source, number](CallLine& line) {
     bool acknowledged = RepeatUntilAcknowledged([&] { line.Context().SendSip(text, source); }, [&] {
-      return line.Dialog().Snapshot().pendingAckCseq != number || line.Finished();
+      return line.Dialog().Read([](const DialogState& dialog) { return dialog.pendingAckCseq; }) != number ||
+             line.Finished();
     });
     if (acknowledged) return;
     std::unique_lock<std::recursive_mutex> lock;

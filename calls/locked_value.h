@@ -21,6 +21,13 @@ public:
     std::scoped_lock lock(mutex_);
     return value_;
   }
+  // Runs `read` on the value under the lock and returns what it returns: a
+  // look at a field or two without copying the whole value.
+  template <typename Reader>
+  decltype(auto) Read(Reader&& read) const {
+    std::scoped_lock lock(mutex_);
+    return std::forward<Reader>(read)(std::as_const(value_));
+  }
   void Replace(Value value) {
     std::scoped_lock lock(mutex_);
     value_ = std::move(value);

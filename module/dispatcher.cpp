@@ -70,7 +70,11 @@ void SipModule::Dispatch(const SipMessage& message) {
 std::shared_ptr<CallLine> SipModule::FindCallByCallId(std::string_view key) const {
   for (int index = 0; index <= highestLine_ && index < kMaxLines; ++index) {
     const std::shared_ptr<CallLine>& line = lines_[index];
-    if (line && CallIdMatches(key, line->Dialog().Snapshot().lines.callIdLine)) return line;
+    if (line && line->Dialog().Read([&](const DialogState& dialog) {
+          return CallIdMatches(key, dialog.lines.callIdLine);
+        })) {
+      return line;
+    }
   }
   return nullptr;
 }
