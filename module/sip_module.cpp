@@ -44,7 +44,7 @@ thread_local bool onModuleThread = false;
 
 }  // namespace
 
-SipModule::SipModule() { SetOptionsAccounts(&gateways_); }
+SipModule::SipModule() { SetOptionsModule(gateways_, Settings()); }
 
 SipModule& TheModule() {
   static SipModule* module = new SipModule;  // lives as long as the library
@@ -98,19 +98,19 @@ int SipModule::StartRun() {
     closing_ = false;
     if (!StartSocketsLibrary()) return AbandonStart(1001);
     if (!SocketsLibraryHasVersion22()) return AbandonStart(1002);
-    LoadAddressSettings();
     ModuleSettings& settings = Settings();
+    LoadAddressSettings(settings);
     switch (sipSocket_.Open({settings.BindAddress, NetworkPort(settings.SipPort)})) {
       case SipSocket::OpenResult::NotOpened: return AbandonStart(1006);
       case SipSocket::OpenResult::NotBound: return AbandonStart(1007);
       case SipSocket::OpenResult::Opened: break;
     }
-    LoadRegisterSettings();
+    LoadRegisterSettings(settings);
     {
       std::scoped_lock lock(moduleLock_);
-      LoadGatewaySettings(gateways_);
+      LoadGatewaySettings(settings, gateways_);
     }
-    LoadVoipSettings();
+    LoadVoipSettings(settings);
     running_ = 1;
     timerId_ = timer_.Start(kTimerInterval, [this] {
       // Where the ticks come on the host's own thread (Windows), that thread
@@ -213,14 +213,15 @@ bool SipModule::StopRun() {
   timerId_ = 0;
   sipSocket_.Close();
   CleanUpSocketsLibrary();
+  const ModuleSettings& settings = Settings();
   bool saved;
   {
     std::scoped_lock lock(moduleLock_);  // the accounts go with their save
-    saved = SaveGatewaySettings(gateways_);
+    saved = SaveGatewaySettings(settings, gateways_);
   }
-  saved = SaveAddressSettings() && saved;
-  saved = SaveRegisterSettings() && saved;
-  saved = SaveVoipSettings() && saved;
+  saved = SaveAddressSettings(settings) && saved;
+  saved = SaveRegisterSettings(settings) && saved;
+  saved = SaveVoipSettings(settings) && saved;
   WithdrawG729Library();
   return saved;
 }

@@ -9,14 +9,12 @@
 
 namespace talvenor {
 
-AddressForm LoadAddressPage() {
-  ModuleSettings& settings = Settings();
+AddressForm LoadAddressPage(const ModuleSettings& settings) {
   return {settings.LocalAddress.Get(), std::to_string(settings.SipPort), settings.DisplayName.Get(),
           settings.LogEnabled != 0, settings.BanEnabled != 0};
 }
 
-Exchange StoreAddressPage(const AddressForm& form) {
-  ModuleSettings& settings = Settings();
+Exchange StoreAddressPage(ModuleSettings& settings, const AddressForm& form) {
   // The switches change at once, whatever the rest of the page holds.
   settings.LogEnabled = form.log ? 1 : 0;
   settings.BanEnabled = form.ban ? 1 : 0;
@@ -37,8 +35,10 @@ Exchange StoreAddressPage(const AddressForm& form) {
   return {};
 }
 
-std::string StoredLocalAddress() { return Settings().LocalAddress.Get(); }
+std::string StoredLocalAddress(const ModuleSettings& settings) { return settings.LocalAddress.Get(); }
 
-std::vector<std::string> LocalAddressChoices() { return ResolveAllIpv4(Settings().HostName.Get()); }
+std::vector<std::string> LocalAddressChoices(const ModuleSettings& settings) {
+  return ResolveAllIpv4(settings.HostName.Get());
+}
 
 }  // namespace talvenor

@@ -1,4 +1,4 @@
-// The SIP Address page over the live settings.
+// The SIP Address page over the module's settings.
 #pragma once
 
 #include <string>
@@ -8,11 +8,13 @@
 
 namespace talvenor {
 
-AddressForm LoadAddressPage();
+struct ModuleSettings;
+
+AddressForm LoadAddressPage(const ModuleSettings& settings);
 // The switches change at once; the rest only when every field passes.
-Exchange StoreAddressPage(const AddressForm& form);
-std::string StoredLocalAddress();
+Exchange StoreAddressPage(ModuleSettings& settings, const AddressForm& form);
+std::string StoredLocalAddress(const ModuleSettings& settings);
 // The host name's addresses, offered in the address box.
-std::vector<std::string> LocalAddressChoices();
+std::vector<std::string> LocalAddressChoices(const ModuleSettings& settings);
 
 }  // namespace talvenor

@@ -9,8 +9,7 @@
 
 namespace talvenor {
 
-void LoadAddressSettings() {
-  ModuleSettings& settings = Settings();
+void LoadAddressSettings(ModuleSettings& settings) {
   const ProfileStore& profile = ModuleProfile();
   settings.HostName.Set(LocalHostName());
   std::string hostName = settings.HostName.Get();
@@ -29,8 +28,7 @@ void LoadAddressSettings() {
   if (values.size() > 2) settings.SipPort = (values[2] == 0 || values[2] > 65535) ? kDefaultSipPort : static_cast<uint16_t>(values[2]);
 }
 
-bool SaveAddressSettings() {
-  ModuleSettings& settings = Settings();
+bool SaveAddressSettings(const ModuleSettings& settings) {
   const ProfileStore& profile = ModuleProfile();
   bool ok = profile.WriteString("Port", FormatUnsignedList({settings.LogEnabled, settings.BanEnabled, settings.SipPort}));
   ok = profile.WriteString("Name", settings.DisplayName.Get()) && ok;

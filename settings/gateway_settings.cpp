@@ -29,10 +29,10 @@ GatewayFields ParseGatewayEntry(const std::string& text) {
   return {DecimalValue(fields[0]) != 0, fields[1], fields[2], fields[3], fields[4], fields[5]};
 }
 
-void LoadGatewaySettings(GatewayAccounts& accounts) {
+void LoadGatewaySettings(ModuleSettings& settings, GatewayAccounts& accounts) {
   const ProfileStore& profile = ModuleProfile();
   int selected = profile.GetInt("GW", 0);
-  Settings().SelectedGateway = (selected < 0 || selected > 2) ? 0 : selected;
+  settings.SelectedGateway = (selected < 0 || selected > 2) ? 0 : selected;
   for (int index = 0; index < kGatewayCount; ++index) {
     std::string stored = profile.GetString(kEntries[index]);
     GatewayFields fields = ParseGatewayEntry(stored);
@@ -41,9 +41,9 @@ void LoadGatewaySettings(GatewayAccounts& accounts) {
   }
 }
 
-bool SaveGatewaySettings(GatewayAccounts& accounts) {
+bool SaveGatewaySettings(const ModuleSettings& settings, GatewayAccounts& accounts) {
   const ProfileStore& profile = ModuleProfile();
-  bool ok = profile.WriteInt("GW", Settings().SelectedGateway);
+  bool ok = profile.WriteInt("GW", settings.SelectedGateway);
   for (int index = 0; index < kGatewayCount; ++index) {
     std::unique_ptr<GatewayAccount>& account = accounts[index];
     if (!account) continue;

@@ -9,16 +9,18 @@
 
 namespace talvenor {
 
+struct ModuleSettings;
+
 // Splits a stored account at its commas into at most six fields, every
 // space and TAB removed; missing fields are empty.
 GatewayFields ParseGatewayEntry(const std::string& text);
 
-// Creates the three accounts from the profile, under their lock. Needs
-// DefaultExpiration loaded first.
-void LoadGatewaySettings(GatewayAccounts& accounts);
+// "GW" into SelectedGateway, and the three accounts created from the
+// profile, under their lock. Needs DefaultExpiration loaded first.
+void LoadGatewaySettings(ModuleSettings& settings, GatewayAccounts& accounts);
 // Writes "GW" and the three accounts, then destroys them; false when an
 // entry could not be written.
-bool SaveGatewaySettings(GatewayAccounts& accounts);
+bool SaveGatewaySettings(const ModuleSettings& settings, GatewayAccounts& accounts);
 
 // Gateway of account 0 when the profile holds none.
 inline constexpr const char* kDefaultGatewayHost = "sip.example.net";

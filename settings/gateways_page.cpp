@@ -26,9 +26,9 @@ void GatewaysPage::SetAccounts(GatewayAccounts* accounts) {
   accounts_ = accounts;
 }
 
-GatewayForm GatewaysPage::Load() {
+GatewayForm GatewaysPage::Load(const ModuleSettings& settings) {
   GatewayForm form;
-  form.selected = Settings().SelectedGateway;
+  form.selected = settings.SelectedGateway;
   GatewayAccounts* accounts = Accounts();
   if (accounts == nullptr) return form;
   std::scoped_lock lock(accounts->Lock());
@@ -40,8 +40,8 @@ GatewayForm GatewaysPage::Load() {
   return form;
 }
 
-Exchange GatewaysPage::Store(const GatewayForm& form) {
-  if (form.selected >= 0 && form.selected < kGatewayCount) Settings().SelectedGateway = form.selected;
+Exchange GatewaysPage::Store(ModuleSettings& settings, const GatewayForm& form) {
+  if (form.selected >= 0 && form.selected < kGatewayCount) settings.SelectedGateway = form.selected;
   // Checked first and stored after, so that no message box is up while
   // ModuleLock is held; the fields before a refused one are stored.
   std::vector<GatewayChange> changes;
@@ -67,14 +67,15 @@ Exchange GatewaysPage::Store(const GatewayForm& form) {
   return checks.ShowRefusal();
 }
 
-GatewayForm GatewaysPage::ToggleRegistration(int row, const GatewayForm& form, Exchange& exchange) {
-  exchange = Store(form);
+GatewayForm GatewaysPage::ToggleRegistration(ModuleSettings& settings, int row, const GatewayForm& form,
+                                             Exchange& exchange) {
+  exchange = Store(settings, form);
   if (!exchange.ok) return form;
   GatewayAccounts* accounts = Accounts();
   if (accounts != nullptr && row >= 0 && row < kGatewayCount) {
     GatewayAccount::ToggleRegistration(accounts->Lock(), [accounts, row] { return (*accounts)[row].get(); });
   }
-  return Load();
+  return Load(settings);
 }
 
 GatewayAccounts* GatewaysPage::Accounts() {

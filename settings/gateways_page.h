@@ -1,4 +1,4 @@
-// The Gateways page over the live settings and the module's gateway accounts.
+// The Gateways page over the module's settings and its gateway accounts.
 #pragma once
 
 #include <mutex>
@@ -8,15 +8,16 @@
 namespace talvenor {
 
 class GatewayAccounts;
+struct ModuleSettings;
 
 class GatewaysPage {
 public:
   // The accounts shown (the module's); the page takes their lock for every
   // account it reads or changes. None: the rows stay empty.
   void SetAccounts(GatewayAccounts* accounts);
-  GatewayForm Load();
-  Exchange Store(const GatewayForm& form);
-  GatewayForm ToggleRegistration(int row, const GatewayForm& form, Exchange& exchange);
+  GatewayForm Load(const ModuleSettings& settings);
+  Exchange Store(ModuleSettings& settings, const GatewayForm& form);
+  GatewayForm ToggleRegistration(ModuleSettings& settings, int row, const GatewayForm& form, Exchange& exchange);
 
 private:
   GatewayAccounts* Accounts();

@@ -1,5 +1,7 @@
 #include "settings/options_logic.h"
 
+#include <atomic>
+
 #include "host/ccon.h"
 #include "config/module_settings.h"
 #include "platform/message_box.h"
@@ -17,33 +19,36 @@ namespace {
 // lists belong to the sheet as a whole.
 class ModulePages final : public OptionsPages {
 public:
-  void SetAccounts(GatewayAccounts* accounts) { gateways_.SetAccounts(accounts); }
+  void SetModule(GatewayAccounts& accounts, ModuleSettings& settings) {
+    gateways_.SetAccounts(&accounts);
+    settings_ = &settings;
+  }
 
-  AddressForm LoadAddress() override { return LoadAddressPage(); }
-  Exchange StoreAddress(const AddressForm& form) override { return StoreAddressPage(form); }
-  std::string StoredAddress() override { return StoredLocalAddress(); }
-  std::vector<std::string> AddressChoices() override { return LocalAddressChoices(); }
+  AddressForm LoadAddress() override { return LoadAddressPage(Values()); }
+  Exchange StoreAddress(const AddressForm& form) override { return StoreAddressPage(Values(), form); }
+  std::string StoredAddress() override { return StoredLocalAddress(Values()); }
+  std::vector<std::string> AddressChoices() override { return LocalAddressChoices(Values()); }
 
-  GatewayForm LoadGateways() override { return gateways_.Load(); }
-  Exchange StoreGateways(const GatewayForm& form) override { return gateways_.Store(form); }
+  GatewayForm LoadGateways() override { return gateways_.Load(Values()); }
+  Exchange StoreGateways(const GatewayForm& form) override { return gateways_.Store(Values(), form); }
   GatewayForm ToggleRegistration(int row, const GatewayForm& form, Exchange& exchange) override {
-    return gateways_.ToggleRegistration(row, form, exchange);
+    return gateways_.ToggleRegistration(Values(), row, form, exchange);
   }
 
   // Help on this platform is HTML: where the compiled help file is missing,
   // the file of the same name ending in ".html" stands in for it.
   std::string HelpFile() override {
-    std::string path = Settings().HelpFilePath.Get();
+    std::string path = Values().HelpFilePath.Get();
     if (FileReadable(path) || !path.ends_with(".chm")) return path;
     return path.substr(0, path.size() - 4) + ".html";
   }
 
-  RegisterForm LoadRegister() override { return LoadRegisterPage(); }
-  Exchange StoreRegister(const RegisterForm& form) override { return StoreRegisterPage(form); }
+  RegisterForm LoadRegister() override { return LoadRegisterPage(Values()); }
+  Exchange StoreRegister(const RegisterForm& form) override { return StoreRegisterPage(Values(), form); }
 
-  VoipForm LoadVoip() override { return LoadVoipPage(); }
-  Exchange StoreVoip(const VoipForm& form) override { return StoreVoipPage(form); }
-  void SilenceSliderMoved(int position) override { MoveSilenceSlider(position); }
+  VoipForm LoadVoip() override { return LoadVoipPage(Values()); }
+  Exchange StoreVoip(const VoipForm& form) override { return StoreVoipPage(Values(), form); }
+  void SilenceSliderMoved(int position) override { MoveSilenceSlider(Values(), position); }
 
   void OpenList(ListFile list) override {
     switch (list) {
@@ -66,6 +71,10 @@ public:
   void ShowToolkitMessage(const std::string& text) override { talvenor::ShowToolkitMessage(text); }
 
 private:
+  // The module's settings; handed over before the pages are first shown.
+  ModuleSettings& Values() const { return *settings_.load(); }
+
+  std::atomic<ModuleSettings*> settings_{nullptr};
   GatewaysPage gateways_;
 };
 
@@ -78,6 +87,6 @@ ModulePages& Pages() {
 
 OptionsPages& ModuleOptionsPages() { return Pages(); }
 
-void SetOptionsAccounts(GatewayAccounts* accounts) { Pages().SetAccounts(accounts); }
+void SetOptionsModule(GatewayAccounts& accounts, ModuleSettings& settings) { Pages().SetModule(accounts, settings); }
 
 }  // namespace talvenor

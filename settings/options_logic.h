@@ -1,5 +1,5 @@
 // The module's side of the "SIP Options" dialogs: the pages' logic over the
-// live settings and the gateway accounts, free of any dialog toolkit.
+// module's settings and gateway accounts, free of any dialog toolkit.
 #pragma once
 
 #include "settings/credentials_page.h"
@@ -8,11 +8,14 @@
 namespace talvenor {
 
 class GatewayAccounts;
+struct ModuleSettings;
 
-// The pages over the module's settings; one object for the process.
+// The pages over the module's settings; one object for the process, used
+// only once the module has handed them over.
 OptionsPages& ModuleOptionsPages();
-// The gateway accounts the Gateways page shows (the module's); the pages
-// take the accounts' lock for every account they read or change.
-void SetOptionsAccounts(GatewayAccounts* accounts);
+// What the pages show and change: the module's settings and its gateway
+// accounts, both living until the process ends. The pages take the
+// accounts' lock for every account they read or change.
+void SetOptionsModule(GatewayAccounts& accounts, ModuleSettings& settings);
 
 }  // namespace talvenor

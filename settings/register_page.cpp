@@ -7,14 +7,12 @@
 
 namespace talvenor {
 
-RegisterForm LoadRegisterPage() {
-  ModuleSettings& settings = Settings();
+RegisterForm LoadRegisterPage(const ModuleSettings& settings) {
   return {settings.EnableRegistrations != 0, settings.AuthenticateRegistrations != 0,
           settings.AuthenticateInvites != 0, std::to_string(settings.DefaultExpiration)};
 }
 
-Exchange StoreRegisterPage(const RegisterForm& form) {
-  ModuleSettings& settings = Settings();
+Exchange StoreRegisterPage(ModuleSettings& settings, const RegisterForm& form) {
   settings.EnableRegistrations = form.enable ? 1 : 0;
   settings.AuthenticateRegistrations = form.authenticateRegistrations ? 1 : 0;
   settings.AuthenticateInvites = form.authenticateInvites ? 1 : 0;

@@ -1,12 +1,14 @@
-// The Registration page over the live settings.
+// The Registration page over the module's settings.
 #pragma once
 
 #include "settings/options_pages.h"
 
 namespace talvenor {
 
-RegisterForm LoadRegisterPage();
+struct ModuleSettings;
+
+RegisterForm LoadRegisterPage(const ModuleSettings& settings);
 // The switches change at once; the expiration only when it passes.
-Exchange StoreRegisterPage(const RegisterForm& form);
+Exchange StoreRegisterPage(ModuleSettings& settings, const RegisterForm& form);
 
 }  // namespace talvenor

@@ -7,8 +7,7 @@
 
 namespace talvenor {
 
-void LoadRegisterSettings() {
-  ModuleSettings& settings = Settings();
+void LoadRegisterSettings(ModuleSettings& settings) {
   std::string text = ModuleProfile().GetString("Register");
   if (text.empty()) return;
   std::vector<uint32_t> values = ScanUnsignedList(text, 4);
@@ -23,8 +22,7 @@ void LoadRegisterSettings() {
   }
 }
 
-bool SaveRegisterSettings() {
-  ModuleSettings& settings = Settings();
+bool SaveRegisterSettings(const ModuleSettings& settings) {
   return ModuleProfile().WriteString("Register",
                               FormatUnsignedList({settings.EnableRegistrations, settings.AuthenticateRegistrations,
                                                   settings.AuthenticateInvites, settings.DefaultExpiration}));

@@ -3,11 +3,13 @@
 
 namespace talvenor {
 
+struct ModuleSettings;
+
 // "%u,%u,%u,%u": EnableRegistrations, AuthenticateRegistrations,
 // AuthenticateInvites, DefaultExpiration (low 16 bits); missing values keep
 // their defaults.
-void LoadRegisterSettings();
+void LoadRegisterSettings(ModuleSettings& settings);
 // False when the entry could not be written.
-bool SaveRegisterSettings();
+bool SaveRegisterSettings(const ModuleSettings& settings);
 
 }  // namespace talvenor

@@ -9,8 +9,7 @@
 
 namespace talvenor {
 
-VoipForm LoadVoipPage() {
-  ModuleSettings& settings = Settings();
+VoipForm LoadVoipPage(const ModuleSettings& settings) {
   VoipForm form;
   form.pcmu = settings.EnabledPayloadTypes[0] != 0;
   form.pcma = settings.EnabledPayloadTypes[8] != 0;
@@ -22,8 +21,7 @@ VoipForm LoadVoipPage() {
   return form;
 }
 
-Exchange StoreVoipPage(const VoipForm& form) {
-  ModuleSettings& settings = Settings();
+Exchange StoreVoipPage(ModuleSettings& settings, const VoipForm& form) {
   settings.EnabledPayloadTypes[0] = form.pcmu ? 1 : 0;
   settings.EnabledPayloadTypes[8] = form.pcma ? 1 : 0;
   settings.EnabledPayloadTypes[3] = form.gsm ? 1 : 0;
@@ -40,8 +38,8 @@ Exchange StoreVoipPage(const VoipForm& form) {
   return {};
 }
 
-void MoveSilenceSlider(int position) {
-  Settings().SilenceThreshold = static_cast<uint32_t>(std::clamp(position, 0, kSilenceSliderMax));
+void MoveSilenceSlider(ModuleSettings& settings, int position) {
+  settings.SilenceThreshold = static_cast<uint32_t>(std::clamp(position, 0, kSilenceSliderMax));
 }
 
 }  // namespace talvenor

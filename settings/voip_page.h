@@ -1,14 +1,16 @@
-// The VoIP page over the live settings.
+// The VoIP page over the module's settings.
 #pragma once
 
 #include "settings/options_pages.h"
 
 namespace talvenor {
 
-VoipForm LoadVoipPage();
+struct ModuleSettings;
+
+VoipForm LoadVoipPage(const ModuleSettings& settings);
 // The codecs change at once; the base port only when it passes.
-Exchange StoreVoipPage(const VoipForm& form);
+Exchange StoreVoipPage(ModuleSettings& settings, const VoipForm& form);
 // The threshold follows the slider while calls run.
-void MoveSilenceSlider(int position);
+void MoveSilenceSlider(ModuleSettings& settings, int position);
 
 }  // namespace talvenor

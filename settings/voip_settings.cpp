@@ -14,8 +14,7 @@ namespace {
 constexpr int kStoredPayloadTypes[] = {0, 8, 3, 18};
 }  // namespace
 
-void LoadVoipSettings() {
-  ModuleSettings& settings = Settings();
+void LoadVoipSettings(ModuleSettings& settings) {
   std::string text = ModuleProfile().GetString("VoIP");
   if (!text.empty()) {
     std::vector<uint32_t> values = ScanUnsignedList(text, 6);
@@ -33,8 +32,7 @@ void LoadVoipSettings() {
   if (!settings.G729Available) settings.EnabledPayloadTypes[18] = 0;
 }
 
-bool SaveVoipSettings() {
-  ModuleSettings& settings = Settings();
+bool SaveVoipSettings(const ModuleSettings& settings) {
   std::vector<uint32_t> values;
   for (int type : kStoredPayloadTypes) values.push_back(static_cast<uint32_t>(settings.EnabledPayloadTypes[type]));
   values.push_back(settings.SilenceThreshold);

@@ -41,7 +41,7 @@ protected:
 };
 
 TEST_F(GatewaySettingsTest, EmptyProfileGivesTheDefaultFirstAccount) {
-  LoadGatewaySettings(TheModule().Gateways());
+  LoadGatewaySettings(Settings(), TheModule().Gateways());
   GatewayAccount& first = *TheModule().Gateways()[0];
   EXPECT_EQ(first.attemptsLeft, 0);
   EXPECT_EQ(first.address, kDefaultGatewayHost);
@@ -55,11 +55,11 @@ TEST_F(GatewaySettingsTest, EmptyProfileGivesTheDefaultFirstAccount) {
 TEST_F(GatewaySettingsTest, SelectionOutOfRangeIsTheFirstGateway) {
   for (const char* stored : {"7", "-1", "x"}) {
     ModuleProfile().WriteString("GW", stored);
-    LoadGatewaySettings(TheModule().Gateways());
+    LoadGatewaySettings(Settings(), TheModule().Gateways());
     EXPECT_EQ(Settings().SelectedGateway, 0) << stored;
   }
   ModuleProfile().WriteString("GW", "2");
-  LoadGatewaySettings(TheModule().Gateways());
+  LoadGatewaySettings(Settings(), TheModule().Gateways());
   EXPECT_EQ(TheModule().Gateways().Current(), TheModule().Gateways()[2].get());
 }
 
@@ -68,14 +68,14 @@ TEST_F(GatewaySettingsTest, SaveWritesEveryAccountThenDestroysThem) {
   ModuleProfile().WriteString("GW2", "0, Other.Example.com");
   ModuleProfile().WriteString("GW", "1");
   Settings().DefaultExpiration = 1800;
-  LoadGatewaySettings(TheModule().Gateways());
+  LoadGatewaySettings(Settings(), TheModule().Gateways());
   EXPECT_EQ(TheModule().Gateways()[1]->attemptsLeft, 6);
   EXPECT_EQ(TheModule().Gateways()[1]->expires, 1800);
   EXPECT_EQ(TheModule().Gateways().FindByAddress("GW.EXAMPLE.COM"), TheModule().Gateways()[1].get());
   EXPECT_EQ(TheModule().Gateways().FindByAddress("other.example.com"), TheModule().Gateways()[2].get());
   EXPECT_EQ(TheModule().Gateways().FindByAddress("nowhere"), nullptr);
   TheModule().Gateways()[2]->attemptsLeft = 3;  // still trying: saved as registering
-  SaveGatewaySettings(TheModule().Gateways());
+  SaveGatewaySettings(Settings(), TheModule().Gateways());
   for (auto& account : TheModule().Gateways()) EXPECT_EQ(account, nullptr);
   EXPECT_EQ(ModuleProfile().GetString("GW"), "1");
   EXPECT_EQ(ModuleProfile().GetString("GW0"), "0, sip.example.net, , , test, ZOK8MUVA");
@@ -85,9 +85,9 @@ TEST_F(GatewaySettingsTest, SaveWritesEveryAccountThenDestroysThem) {
 
 TEST_F(GatewaySettingsTest, AnAccountBeingUnregisteredIsSavedAsStopped) {
   ModuleProfile().WriteString("GW1", "1, gw.example.com, 9, 555, alice, secret");
-  LoadGatewaySettings(TheModule().Gateways());
+  LoadGatewaySettings(Settings(), TheModule().Gateways());
   TheModule().Gateways()[1]->expires = 0;  // the user unticked R; the unregistration is under way
-  SaveGatewaySettings(TheModule().Gateways());
+  SaveGatewaySettings(Settings(), TheModule().Gateways());
   EXPECT_EQ(ModuleProfile().GetString("GW1"), "0, gw.example.com, 9, 555, alice, secret");
 }
 

@@ -26,7 +26,7 @@ protected:
     for (auto& account : TheModule().Gateways()) account.reset();
     RestoreDefaultSettings();
   }
-  OptionsPages& pages_ = ModuleOptionsPages();
+  OptionsPages& pages_ = (TheModule(), ModuleOptionsPages());  // the module hands the pages its settings
   testhelp::MessageRecorder messages_;
 };
 
@@ -134,7 +134,7 @@ TEST_F(OptionsPagesTest, VoipPageBasePortCodecsAndSlider) {
 TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
   testhelp::TempDir config;
   testhelp::ScopedProfile profile(config.Path());
-  LoadGatewaySettings(TheModule().Gateways());
+  LoadGatewaySettings(Settings(), TheModule().Gateways());
   GatewayForm form = pages_.LoadGateways();
   EXPECT_EQ(form.rows[0].address, kDefaultGatewayHost);
   form.selected = 1;
@@ -161,7 +161,7 @@ TEST_F(OptionsPagesTest, GatewayPageStoresUntilARefusedField) {
 TEST_F(OptionsPagesTest, RegisteredBoxGoesThroughTheCredentialsDialog) {
   testhelp::TempDir config;
   testhelp::ScopedProfile profile(config.Path());
-  LoadGatewaySettings(TheModule().Gateways());
+  LoadGatewaySettings(Settings(), TheModule().Gateways());
   // The dialog as the user fills it: first empty, then with a comma, then a
   // quote, then right.
   std::vector<CredentialsForm> typed = {

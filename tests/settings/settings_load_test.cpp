@@ -27,9 +27,9 @@ protected:
 };
 
 TEST_F(SettingsLoadTest, MissingProfileKeepsEveryDefault) {
-  LoadAddressSettings();
-  LoadRegisterSettings();
-  LoadVoipSettings();
+  LoadAddressSettings(Settings());
+  LoadRegisterSettings(Settings());
+  LoadVoipSettings(Settings());
   ModuleSettings& s = Settings();
   EXPECT_FALSE(s.HostName.Get().empty());
   EXPECT_EQ(s.LocalAddress.Get(), s.HostName.Get());
@@ -44,7 +44,7 @@ TEST_F(SettingsLoadTest, MissingProfileKeepsEveryDefault) {
 
 TEST_F(SettingsLoadTest, PortOfOneTurnsLoggingOnAndKeepsTheRest) {
   Store("Port", "1");
-  LoadAddressSettings();
+  LoadAddressSettings(Settings());
   EXPECT_EQ(Settings().LogEnabled, 1u);
   EXPECT_EQ(Settings().BanEnabled, 0u);
   EXPECT_EQ(Settings().SipPort, 5060);
@@ -53,20 +53,20 @@ TEST_F(SettingsLoadTest, PortOfOneTurnsLoggingOnAndKeepsTheRest) {
 TEST_F(SettingsLoadTest, EmptyAddressBecomesTheHostName) {
   Store("Address", "");
   Store("Name", "");
-  LoadAddressSettings();
+  LoadAddressSettings(Settings());
   EXPECT_EQ(Settings().LocalAddress.Get(), Settings().HostName.Get());
   EXPECT_EQ(Settings().DisplayName.Get(), "");  // an empty display name stays empty
 }
 
 TEST_F(SettingsLoadTest, NameLoadsWithoutQuotesAndBackslashes) {
   Store("Name", "Bo \"The\\Desk\"");  // written by hand: the page refuses both
-  LoadAddressSettings();
+  LoadAddressSettings(Settings());
   EXPECT_EQ(Settings().DisplayName.Get(), "Bo TheDesk");
 }
 
 TEST_F(SettingsLoadTest, RegisterOfOneOneKeepsTheExpiration) {
   Store("Register", "1,1");
-  LoadRegisterSettings();
+  LoadRegisterSettings(Settings());
   EXPECT_EQ(Settings().EnableRegistrations, 1u);
   EXPECT_EQ(Settings().AuthenticateRegistrations, 1u);
   EXPECT_EQ(Settings().AuthenticateInvites, 0u);
@@ -101,9 +101,9 @@ TEST_F(SettingsLoadTest, ValuesOutsideThePageLimitsLoadAsDefaults) {
     Settings().SilenceThreshold = 1234;
     Settings().RtpBasePort = 1234;
     Store(c.entry, c.value);
-    LoadAddressSettings();
-    LoadRegisterSettings();
-    LoadVoipSettings();
+    LoadAddressSettings(Settings());
+    LoadRegisterSettings(Settings());
+    LoadVoipSettings(Settings());
     EXPECT_EQ(c.read(), c.expected) << c.entry << "=" << c.value;
   }
 }
@@ -111,7 +111,7 @@ TEST_F(SettingsLoadTest, ValuesOutsideThePageLimitsLoadAsDefaults) {
 TEST_F(SettingsLoadTest, VoipWithTheG729Library) {
   Settings().G729Available = 1;
   Store("VoIP", "1,0,1,1,200,9001");
-  LoadVoipSettings();
+  LoadVoipSettings(Settings());
   ModuleSettings& s = Settings();
   EXPECT_EQ(s.EnabledPayloadTypes[0], 1);
   EXPECT_EQ(s.EnabledPayloadTypes[8], 0);
@@ -123,21 +123,21 @@ TEST_F(SettingsLoadTest, VoipWithTheG729Library) {
 
 TEST_F(SettingsLoadTest, VoipWithoutTheG729Library) {
   Store("VoIP", "1,0,1,1,200,9001");
-  LoadVoipSettings();
+  LoadVoipSettings(Settings());
   EXPECT_EQ(Settings().EnabledPayloadTypes[18], 0);
   EXPECT_EQ(Settings().EnabledPayloadTypes[3], 1);
 }
 
 TEST_F(SettingsLoadTest, VoipBasePortLimits) {
   Store("VoIP", "1,1,1,0,0,65400");
-  LoadVoipSettings();
+  LoadVoipSettings(Settings());
   EXPECT_EQ(Settings().RtpBasePort, 65400);
   Store("VoIP", "1,1,1,0,0,65402");
-  LoadVoipSettings();
+  LoadVoipSettings(Settings());
   EXPECT_EQ(Settings().RtpBasePort, 8000);
   Store("VoIP", "0,1");  // missing values keep theirs
   Settings().RtpBasePort = 9002;
-  LoadVoipSettings();
+  LoadVoipSettings(Settings());
   EXPECT_EQ(Settings().EnabledPayloadTypes[0], 0);
   EXPECT_EQ(Settings().EnabledPayloadTypes[8], 1);
   EXPECT_EQ(Settings().EnabledPayloadTypes[3], 1);
@@ -151,9 +151,9 @@ TEST_F(SettingsLoadTest, SavesWriteTheEntriesInTheirFormats) {
   Settings().LocalAddress.Set("10.0.0.2");
   Settings().EnableRegistrations = 1;
   Settings().SilenceThreshold = 1036;
-  SaveAddressSettings();
-  SaveRegisterSettings();
-  SaveVoipSettings();
+  SaveAddressSettings(Settings());
+  SaveRegisterSettings(Settings());
+  SaveVoipSettings(Settings());
 #ifdef _WIN32
   // The profile is a registry key there: each entry is a value of its own.
   const std::pair<std::string, std::string> entries[] = {{"Port", "1,0,5070"},         {"Name", "Desk"},

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/module_settings.h"
 #include "media/g729_library.h"
 #include "module/g729_probe.h"
 #include "module/sip_module.h"
@@ -48,13 +49,13 @@ bool WriteProfile() {
 
 void LoadSettings() {
   talvenor::ProbeG729Library(talvenor::DefaultG729Candidates());
-  talvenor::LoadAddressSettings();
-  talvenor::LoadRegisterSettings();
+  talvenor::LoadAddressSettings(talvenor::Settings());
+  talvenor::LoadRegisterSettings(talvenor::Settings());
   {
     std::scoped_lock lock(talvenor::TheModule().ModuleLock());
-    talvenor::LoadGatewaySettings(talvenor::TheModule().Gateways());
+    talvenor::LoadGatewaySettings(talvenor::Settings(), talvenor::TheModule().Gateways());
   }
-  talvenor::LoadVoipSettings();
+  talvenor::LoadVoipSettings(talvenor::Settings());
 }
 
 bool Save(QWidget& widget, const QDir& folder, const char* name) {

@@ -56,13 +56,13 @@ protected:
   void Open(const std::vector<std::pair<std::string, std::string>>& profile = {}) {
     RestoreDefaultSettings();
     for (const auto& [entry, value] : profile) ASSERT_TRUE(ModuleProfile().WriteString(entry, value));
-    LoadAddressSettings();
-    LoadRegisterSettings();
+    LoadAddressSettings(Settings());
+    LoadRegisterSettings(Settings());
     {
       std::scoped_lock lock(TheModule().ModuleLock());
-      LoadGatewaySettings(TheModule().Gateways());
+      LoadGatewaySettings(Settings(), TheModule().Gateways());
     }
-    LoadVoipSettings();
+    LoadVoipSettings(Settings());
     sheet_ = std::make_unique<CSIPOptionsSheet>(ModuleOptionsPages());
     sheet_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
@@ -236,7 +236,7 @@ TEST(OptionsPluginLibrary, SheetClosedFromAnotherThreadEndsAsCancel) {
   ASSERT_NE(plugin, nullptr);
   QTimer::singleShot(0, [plugin] { std::thread([plugin] { plugin->CloseSheet(); }).join(); });
   std::string why;
-  EXPECT_EQ(plugin->RunSheet(ModuleOptionsPages(), why), 0) << why;
+  EXPECT_EQ(plugin->RunSheet((TheModule(), ModuleOptionsPages()), why), 0) << why;  // the module's pages
   // A second ShowOptions while the first is still starting the toolkit:
   // its close is kept for the sheet, not lost.
   plugin->CloseSheet();
