@@ -25,10 +25,15 @@ int SipModule::PlaceCall(CCon* connection, int callMode, const CString& destinat
         // way would not end.
         if (connection == nullptr || closing_) return -1;
         PayloadTypeFlags enabled = CallPayloadTypes();
-        std::shared_ptr<CallLine> line = CreateLine([&](int index) {
+        LineMaker make = [&](int index) {
           CallParameters parameters{index, connection, callMode, destination, userId, displayName, fourth, enabled};
           return std::make_shared<CallLine>(*this, parameters);
-        });
+        };
+        std::shared_ptr<CallLine> line = CreateLine(make);
+        // Calls nobody has answered never keep the user from calling out: one
+        // of them ends, and a host that releases its line at the end (as
+        // hosts do inside OnDisconnected) hands it to this call.
+        if (!line && EndARingingCall()) line = CreateLine(make);
         if (!line) return -1;
         if (!StartLineThread(line, RunOutgoingCall)) {
           ReleaseLine(line->LineIndex(), 0);

@@ -34,6 +34,36 @@ bool SipModule::AttachLine(int index, std::shared_ptr<CallLine> line) {
   return true;
 }
 
+namespace {
+
+bool StillRinging(const CallLine& line) {
+  return line.Incoming() && !line.Finished() && line.State() == CallState::Setup;
+}
+
+}  // namespace
+
+bool SipModule::RingingFrom(uint32_t address) {
+  std::scoped_lock lock(moduleLock_);
+  for (const auto& account : gateways_) {
+    if (account && account->gatewayIp == address) return false;
+  }
+  return std::any_of(lines_.begin(), lines_.end(), [address](const std::shared_ptr<CallLine>& line) {
+    return line && StillRinging(*line) && line->SipPeer().address == address;
+  });
+}
+
+bool SipModule::EndARingingCall() {
+  std::scoped_lock lock(moduleLock_);
+  for (const std::shared_ptr<CallLine>& slot : lines_) {
+    // Shared while it ends: the host may release it inside OnDisconnected.
+    if (std::shared_ptr<CallLine> line = slot; line && StillRinging(*line)) {
+      line->HangUp();
+      return true;
+    }
+  }
+  return false;
+}
+
 std::shared_ptr<CallLine> SipModule::Line(int index) {
   std::scoped_lock lock(slotsMutex_);
   return index >= 0 && index < kMaxLines ? lines_[index] : nullptr;

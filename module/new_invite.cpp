@@ -75,6 +75,12 @@ void SipModule::HandleNewInvite(const SipMessage& invite) {
   }
   // The host is closing, or the module is ending its calls: no answer at all.
   if (CCon::IsClose() || closing_) return;
+  // One ringing line for each caller's address: a stranger cannot ring
+  // every line at once.
+  if (RingingFrom(invite.SourceAddress())) {
+    SendStatelessResponse(kStatus486, invite, {});
+    return;
+  }
   PayloadTypeFlags enabled = CallPayloadTypes();
   std::shared_ptr<CallLine> line = CreateLine([&](int index) {
     CallParameters parameters;

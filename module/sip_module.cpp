@@ -14,6 +14,7 @@
 #include "platform/message_box.h"
 #include "platform/shared_library.h"
 #include "platform/sockets_library.h"
+#include "registration/gateway_routes.h"
 #include "settings/address_settings.h"
 #include "settings/gateway_settings.h"
 #include "settings/options_logic.h"
@@ -36,6 +37,7 @@ constexpr std::chrono::seconds kMessageDrainLimit{2};
 // A shutdown gives the calls' closing BYEs and CANCELs their six repeats
 // (3 s) and the accounts their unregistration, together, within this.
 constexpr std::chrono::milliseconds kClosingLimit{3500};
+std::atomic<int> libraryKeptLoaded{0};
 constexpr std::chrono::milliseconds kClosingPoll{20};
 
 // Set on the timer thread: a shutdown in progress may be waiting for it, as
@@ -152,21 +154,29 @@ void SipModule::Shutdown() {
       if (life_ != Life::Running) return;
       life_ = Life::Stopping;
     }
-    Guarded([this] { EndCalls(); });
+    bool linesEnded = Guarded([this] { return EndCalls(); }, false);
     bool saved = Guarded([this] { return StopRun(); }, false);
     SetLife(Life::Stopped);
     // Settings reach the profile only here: a failure must not pass unseen.
     if (!saved) ShowMessage(kSettingsNotSavedMessage, MessageIcon::Error);
     // The host may unload the library as soon as this returns. A message
-    // the user has not closed yet, or a lookup stuck in the resolver, would
-    // then return into unloaded code: the library stays loaded for them.
+    // the user has not closed yet, or a lookup stuck in the resolver (a
+    // line's, a peer name's, a gateway's), would then return into unloaded
+    // code: the library stays loaded for them.
     bool drained = WaitForDetachedMessages(kMessageDrainLimit);
     drained = WaitForPeerLookups(kMessageDrainLimit) && drained;
-    if (!drained) KeepLibraryLoaded();
+    drained = WaitForGatewayRouteLookups(kMessageDrainLimit) && drained;
+    drained = linesEnded && drained;
+    if (!drained) {
+      KeepLibraryLoaded();
+      ++libraryKeptLoaded;
+    }
   });
 }
 
-void SipModule::EndCalls() {
+int SipModule::LibraryKeptLoadedCount() { return libraryKeptLoaded; }
+
+bool SipModule::EndCalls() {
   closing_ = true;
   std::array<std::shared_ptr<CallLine>, kMaxLines> lines;
   {
@@ -182,7 +192,8 @@ void SipModule::EndCalls() {
   // The receive thread and the timer go on meanwhile: answers stop the
   // repeats early, and the accounts' REGISTERs go out on the ticks.
   auto deadline = std::chrono::steady_clock::now() + kClosingLimit;
-  WaitForLineThreads(kClosingLimit);
+  // A line thread may be stuck in a name lookup that outlasts the limit.
+  bool linesEnded = WaitForLineThreads(kClosingLimit);
   for (;;) {
     {
       std::scoped_lock lock(moduleLock_);
@@ -194,6 +205,7 @@ void SipModule::EndCalls() {
     PeriodicTimer::RunDueCalls();
     std::this_thread::sleep_for(kClosingPoll);
   }
+  return linesEnded;
 }
 
 bool SipModule::LockLines(std::unique_lock<std::recursive_mutex>& lock) const {
@@ -235,16 +247,10 @@ bool SipModule::LockUnlessStopped(std::unique_lock<std::recursive_mutex>& lock) 
 }
 
 void SipModule::TimerProcedure() {
-  // Gateway names are looked up before ModuleLock is taken: a slow resolver
-  // must not hold up every received message.
   std::unique_lock lock(moduleLock_, std::defer_lock);
   if (!LockUnlessStopped(lock)) return;
-  DueRegistrations due = gateways_.FindDue();
-  lock.unlock();
-  gateways_.LookUpRoutes(due);
-  if (!LockUnlessStopped(lock)) return;
   TickCallLines();
-  gateways_.SendDue(due);
+  gateways_.SendDueRegisters();
 }
 
 void SipModule::HandleDatagram(std::string_view text, const Ipv4Endpoint& source) {

@@ -44,6 +44,10 @@ public:
   void SendAudio(int line, const short* samples, int byteCount, int unused) override;
   void ReleaseLine(int line, int unused) override;
 
+  // How many shutdowns have kept the library loaded for a thread of the
+  // module that did not end in time.
+  static int LibraryKeptLoadedCount();
+
   // The steps of CreateCom; null (after a message box) when start-up failed.
   // Works from any thread, inside a host callback included.
   CCom* Start();
@@ -81,6 +85,14 @@ public:
   // the slot's index, under ModuleLock; null when every slot is taken.
   using LineMaker = std::function<std::shared_ptr<CallLine>(int index)>;
   std::shared_ptr<CallLine> CreateLine(const LineMaker& make);
+  // Whether an incoming call from this address (network order) is still
+  // ringing; a gateway's address never counts, as a provider or PBX brings
+  // every caller's call. Under ModuleLock.
+  bool RingingFrom(uint32_t address);
+  // Hangs up the first incoming call still ringing, so that the user's own
+  // call gets a line strangers would otherwise hold: the caller hears 480
+  // and the host its end. False when none was ringing.
+  bool EndARingingCall();
   // The line in a slot, or null for an empty or out-of-range index; never
   // waits for ModuleLock.
   std::shared_ptr<CallLine> Line(int index);
@@ -122,7 +134,8 @@ private:
   int AbandonStart(int messageId);
   // The first shutdown step: hangs up every line and unregisters every
   // registered account, then gives the closing requests their repeats.
-  void EndCalls();
+  // False when a line thread outlasted the wait (one stuck in a lookup).
+  bool EndCalls();
   // Shutdown steps; false when the settings could not be saved.
   bool StopRun();
   // Waits until no other thread is starting or stopping the module; false

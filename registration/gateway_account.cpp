@@ -8,6 +8,7 @@
 #include "platform/endpoint.h"
 #include "platform/message_box.h"
 #include "platform/resolver.h"
+#include "platform/secure_random.h"
 #include "registration/digest.h"
 #include "sip/call_id_number.h"
 #include "sip/compose.h"
@@ -132,8 +133,14 @@ std::string GatewayAccount::ComposeRegister(const std::string& local) {
   std::string host = address.substr(0, address.find(':'));
   if (callIdLine.empty()) callIdLine = CallIdLine(NewCallIdNumber(), local);
   cseqLine = CseqLine(cseq, "REGISTER");
+  // A branch nobody can guess, for each new CSeq: a response must echo it to
+  // be taken. Retransmissions of a REGISTER keep theirs.
+  if (branch.empty() || branchCseq_ != cseq) {
+    branch = fmt::sprintf("%s%u.%08x%08x", kBranchPrefix, Tag(), SecureRandomNumber(), SecureRandomNumber());
+    branchCseq_ = cseq;
+  }
   return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s\r\n%s: 0\r\n\r\n",
-                      "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, Tag()),
+                      "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, branch),
                       RegisterToLine(displayName, userId, host), RegisterFromLine(displayName, userId, host, Tag()),
                       callIdLine, cseqLine, kMaxForwardsLine, RegisterContactLine(userId, local, suffix, expires),
                       authorizationLine, proxyAuthorizationLine, UserAgentLine(), "Content-Length");
@@ -141,6 +148,7 @@ std::string GatewayAccount::ComposeRegister(const std::string& local) {
 
 void GatewayAccount::OnGatewayResponse(const SipMessage& response) {
   if (attemptsLeft == 0 || !RegistrationResponseMatches(response, callIdLine, cseqLine)) return;
+  if (branch.empty() || TopViaBranch(response) != branch || response.SourceAddress() != gatewayIp) return;
   SipKind kind = response.Kind();
   switch (kind) {
     case kStatus200: return OnRegistered(response);
@@ -224,6 +232,7 @@ void GatewayAccount::ToggleRegistration(std::recursive_mutex& accountsLock, cons
   account->proxyAuthorizationLine.clear();
   account->authorizationLine.clear();
   account->callIdLine.clear();
+  account->branch.clear();
 }
 
 }  // namespace talvenor

@@ -62,8 +62,10 @@ public:
   void SendRegister(const GatewayRoute& route);
   // The same, looking the route up first (slow: name lookups).
   void SendRegister();
-  // Takes a response that matches this account's last REGISTER; ignores
-  // every other one. Under ModuleLock, on the receive thread.
+  // Takes a response to this account's last REGISTER: its Call-ID, CSeq and
+  // Via branch, from the gateway's address. Every other one is ignored, so a
+  // stranger cannot stop or steer the account. Under ModuleLock, on the
+  // receive thread.
   void OnGatewayResponse(const SipMessage& response);
   // The R check box: stops a running registration (unregisters), or starts
   // one after the credentials dialog was confirmed. The account is found
@@ -103,6 +105,7 @@ public:
   uint16_t cseq = 1;
   std::string callIdLine;
   std::string cseqLine;
+  std::string branch;  // of the last REGISTER's Via: fresh for every one sent
   std::string authorizationLine;       // empty or "\r\nAuthorization: ..."
   std::string proxyAuthorizationLine;  // empty or "\r\nProxy-Authorization: ..."
 
@@ -113,6 +116,7 @@ private:
   void OnIntervalTooBrief(const SipMessage& response);
 
   std::optional<uint32_t> flagAtShutdown_;
+  uint16_t branchCseq_ = 0;  // the CSeq `branch` was drawn for
   const SipChannel& channel_;
   AccountSettingsSource settings_;
   std::recursive_mutex& accountsLock_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "registration/gateway_routes.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
@@ -42,27 +43,13 @@ bool GatewayAccounts::Idle() const {
                       [](const auto& account) { return account && account->attemptsLeft != 0; });
 }
 
-DueRegistrations GatewayAccounts::FindDue() const {
-  DueRegistrations due;
-  for (int index = 0; index < kGatewayCount; ++index) {
-    const auto& account = slots_[index];
-    if (account && account->IsDue()) due[index] = {true, account->address, {}};
-  }
-  return due;
-}
-
-void GatewayAccounts::LookUpRoutes(DueRegistrations& due) const {
-  std::string configuredAddress = settings_().localAddress;
-  for (DueRegistration& registration : due) {
-    if (registration.due) registration.route = FindGatewayRoute(registration.address, configuredAddress);
-  }
-}
-
-void GatewayAccounts::SendDue(const DueRegistrations& due) {
-  for (int index = 0; index < kGatewayCount; ++index) {
-    const auto& account = slots_[index];
-    if (account && due[index].due && account->address == due[index].address) {
-      account->SendRegister(due[index].route);
+void GatewayAccounts::SendDueRegisters() {
+  std::string configuredAddress;  // asked for once, and only when an account is due
+  for (auto& account : slots_) {
+    if (!account || !account->IsDue()) continue;
+    if (configuredAddress.empty()) configuredAddress = settings_().localAddress;
+    if (std::optional<GatewayRoute> route = KnownGatewayRoute(account->address, configuredAddress)) {
+      account->SendRegister(*route);
     }
   }
 }

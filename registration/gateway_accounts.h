@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <string_view>
 
 #include "registration/gateway_account.h"
@@ -13,16 +12,6 @@
 namespace talvenor {
 
 inline constexpr int kGatewayCount = 3;
-
-// One timer tick's registrations: the accounts found due under ModuleLock,
-// their routes looked up without it (name lookups may take seconds), their
-// REGISTERs sent under it again.
-struct DueRegistration {
-  bool due = false;
-  std::string address;
-  GatewayRoute route;
-};
-using DueRegistrations = std::array<DueRegistration, kGatewayCount>;
 
 // The slots of the accounts; empty before start-up and after shutdown. Read
 // and changed under the accounts' lock, ModuleLock.
@@ -58,12 +47,10 @@ public:
   void UnregisterForShutdown();
   bool Idle() const;
 
-  DueRegistrations FindDue() const;
-  // Without the lock: the routes of the due accounts.
-  void LookUpRoutes(DueRegistrations& due) const;
-  // An account whose address changed meanwhile, or that was not due when the
-  // routes were looked up, waits for the next tick.
-  void SendDue(const DueRegistrations& due);
+  // Sends the REGISTERs due at this tick along the routes the lookup worker
+  // has found; an account whose route is not known yet waits for a later
+  // tick. Never waits for a name lookup. Under the accounts' lock.
+  void SendDueRegisters();
 
 private:
   const SipChannel& channel_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "config/module_settings.h"
 #include "module/sip_module.h"
 #include "platform/clock.h"
+#include "platform/endpoint.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
 #include "tests/support/sip_samples.h"
@@ -163,6 +165,38 @@ TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
   }
   EXPECT_EQ(HostPort(TheModule().Line(line)->SipPeer().port), 5060);
   SetReverseLookup(nullptr);
+}
+
+TEST_F(CallFlowTest, AShutdownKeepsTheLibraryLoadedForACallStuckInALookup) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool looking = false;
+  bool released = false;
+  SetHostLookup([&](const std::string&) -> uint32_t {
+    std::unique_lock lock(mutex);
+    looking = true;
+    changed.notify_all();
+    changed.wait_for(lock, 20s, [&] { return released; });
+    return 0;
+  });
+  int line = Place("lab@never.answers.test");
+  bool stuck = false;
+  {
+    std::unique_lock lock(mutex);
+    stuck = line >= 0 && changed.wait_for(lock, 5s, [&] { return looking; });
+  }
+  int keptBefore = SipModule::LibraryKeptLoadedCount();
+  if (stuck) module_.Shutdown();  // the host may unload the library next: the stuck thread would return into nothing
+  int keptAfter = SipModule::LibraryKeptLoadedCount();
+  {
+    std::scoped_lock lock(mutex);
+    released = true;
+    changed.notify_all();
+  }
+  EXPECT_TRUE(WaitForLineThreads(5s));
+  SetHostLookup(nullptr);
+  ASSERT_TRUE(stuck);
+  EXPECT_EQ(keptAfter, keptBefore + 1);
 }
 
 TEST_F(CallFlowTest, OutgoingFailuresAreToldOnce) {
@@ -320,6 +354,40 @@ TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {
   TheModule().HangUp(placed);
 }
 
+TEST_F(CallFlowTest, StrangersRingingHoldOneLineEachAndNeverTheUsersCall) {
+  if (!testhelp::OtherLoopbackSourcesWork()) GTEST_SKIP() << "every caller would come from 127.0.0.1 (Wine)";
+  Settings().LineCount = 3;
+  testhelp::UdpPeer first(0x7f000002), second(0x7f000003), third(0x7f000004);
+  auto ring = [&](const testhelp::UdpPeer& caller, const std::string& callId) {
+    std::string at = "127.0.0." + std::to_string(&caller == &first ? 2 : &caller == &second ? 3 : 4) + ":" +
+                     std::to_string(caller.Port());
+    caller.SendTo(module_.SipPort(),
+                  testhelp::Request({.method = "INVITE", .callId = callId,
+                                     .extra = "Contact: <sip:1234@" + at + ">\r\nContent-Type: application/sdp\r\n",
+                                     .uri = "sip:5678@127.0.0.1", .to = "<sip:5678@127.0.0.1>",
+                                     .from = "<sip:1234@127.0.0.1>;tag=1", .via = at, .branch = "z9hG4bK" + callId,
+                                     .body = Sdp()}));
+    std::vector<std::string> answers = caller.ReceiveAll(300ms);
+    return answers.empty() ? std::string() : FirstLine(answers.back());
+  };
+  EXPECT_EQ(ring(first, "ring-1"), "SIP/2.0 180 Ringing");
+  EXPECT_EQ(ring(first, "ring-1b"), "SIP/2.0 486 Busy Here");  // its one line rings already
+  EXPECT_EQ(ring(second, "ring-2"), "SIP/2.0 180 Ringing");
+  EXPECT_EQ(ring(third, "ring-3"), "SIP/2.0 180 Ringing");
+  auto connections = testhost::Connections();
+  ASSERT_EQ(connections.size(), 3u);
+  for (size_t call = 0; call < 3; ++call) {
+    connections[call]->SetHook(testhost::ReleaseLineOnDisconnect(TheModule(), std::stoi(Offered(call)[0])));
+  }
+  // Every line rings: the user's call still gets one, and the first caller hears 480.
+  int placed = Place("lab@" + Far());
+  EXPECT_EQ(placed, std::stoi(Offered(0)[0]));
+  EXPECT_EQ(FirstLine(first.Receive(1s).value_or("")), "SIP/2.0 480 Temporarily not available");
+  EXPECT_EQ(connections[0]->Reasons().size(), 1u);
+  EXPECT_EQ(connections[1]->Count("OnDisconnected"), 0);
+  Settings().LineCount = 4;
+}
+
 TEST_F(CallFlowTest, AnAnswerNobodyAcknowledgesIsEndedWithBye) {
   ToModule(Invite("no-ack"));
   Next();
@@ -375,6 +443,12 @@ TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   far_.ReceiveAll(100ms);
 
   // Four lines ringing: the fifth INVITE gets 488 and the host hears OnClose.
+  // The calls come from a gateway's address, where a provider brings every
+  // caller's call: more than one rings at a time.
+  {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    TheModule().Gateways()[0]->gatewayIp = LoopbackAddress();
+  }
   for (int call = 0; call < 4; ++call) ToModule(Invite("busy-" + std::to_string(call)));
   Offered(6);
   far_.ReceiveAll(200ms);

@@ -17,6 +17,7 @@
 #include "platform/resolver.h"
 #include "registration/digest.h"
 #include "registration/gateway_account.h"
+#include "registration/gateway_routes.h"
 #include "sip/call_id_number.h"
 #include "sip/sip_message.h"
 #include "tests/support/sip_samples.h"
@@ -71,7 +72,7 @@ TEST_F(GatewayAccountTest, RegisterIsComposedInTheFixedOrder) {
   std::string portSuffix = module_.SipPort() == 5060 ? "" : ":" + std::to_string(module_.SipPort());
   std::string tag = std::to_string(account_->Tag());
   std::string expected = "REGISTER sip:127.0.0.1:" + port + " SIP/2.0\r\n"
-                         "Via: SIP/2.0/UDP 127.0.0.1" + portSuffix + ";branch=z9hG4bK" + tag + ";rport\r\n"
+                         "Via: SIP/2.0/UDP 127.0.0.1" + portSuffix + ";branch=" + account_->branch + ";rport\r\n"
                          "To: \"Desk\" <sip:alice@127.0.0.1>\r\n"
                          "From: \"Desk\" <sip:alice@127.0.0.1>;tag=" + tag + "\r\n" +
                          account_->callIdLine + "\r\n"
@@ -81,6 +82,8 @@ TEST_F(GatewayAccountTest, RegisterIsComposedInTheFixedOrder) {
                          "User-Agent: Talvenor 7.2\r\n"
                          "Content-Length: 0\r\n\r\n";
   EXPECT_EQ(request, expected);
+  EXPECT_EQ(account_->branch.size(), 7 + tag.size() + 1 + 16);
+  EXPECT_EQ(account_->branch.rfind("z9hG4bK" + tag + ".", 0), 0u);
   EXPECT_EQ(account_->callIdLine.rfind("Call-ID: call-", 0), 0u);
   EXPECT_TRUE(account_->callIdLine.ends_with("@127.0.0.1"));
   EXPECT_EQ(account_->attemptsLeft, 5);
@@ -164,11 +167,22 @@ TEST_F(GatewayAccountTest, ResponsesOfOtherRequestsAreIgnored) {
   std::string otherCall = second;
   otherCall.replace(otherCall.find("Call-ID: call-"), 14, "Call-ID: other-");
   Answer(otherCall, "403 Forbidden");
+  // A stranger who knows the Call-ID and CSeq but not the branch, or who
+  // sends from another address than the gateway's, stops nothing.
+  std::string guessed = second;
+  guessed.replace(guessed.find(";branch=") + 8, account_->branch.size(), "z9hG4bK" + std::to_string(account_->Tag()));
+  Answer(guessed, "403 Forbidden");
+  account_->OnGatewayResponse(SipMessage(Reply(second, "403 Forbidden"), LoopbackAddress() + (1u << 24),
+                                         NetworkPort(gateway_.Port())));
   EXPECT_EQ(account_->attemptsLeft, 4);
+  // A retransmission keeps its branch; a response to either is the account's.
+  account_->nextSend = 0;
+  EXPECT_EQ(Header(Tick(), "Via"), Header(second, "Via"));
   // Case does not matter for the account's own lines.
   std::string callId = Header(second, "Call-ID");
   for (char& c : callId) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  Deliver("SIP/2.0 200 OK\r\n" + callId + "\r\nCSEQ: 2 register\r\nExpires: 600\r\nContent-Length: 0\r\n\r\n");
+  Deliver("SIP/2.0 200 OK\r\n" + Header(second, "Via") + "\r\n" + callId +
+          "\r\nCSEQ: 2 register\r\nExpires: 600\r\nContent-Length: 0\r\n\r\n");
   EXPECT_EQ(account_->attemptsLeft, 6);
 }
 
@@ -313,7 +327,7 @@ TEST_F(GatewayAccountTest, AccountsOnOneGatewayHaveTheirOwnTags) {
   EXPECT_NE(account_->Tag(), third.Tag());
 }
 
-TEST(GatewayRegistration, ASlowGatewayLookupNeverHoldsUpReceivedMessages) {
+TEST(GatewayRegistration, ASlowGatewayLookupHoldsUpNeitherReceivedMessagesNorTheHostsThread) {
   std::mutex mutex;
   std::condition_variable changed;
   bool looking = false;
@@ -332,15 +346,18 @@ TEST(GatewayRegistration, ASlowGatewayLookupNeverHoldsUpReceivedMessages) {
   };
   // The module runs on a host thread of its own, which gives the timer its
   // ticks as a host's message loop would (on Windows the ticks come only on
-  // the thread that started the module): the lookup then blocks that thread,
-  // never this one.
+  // the thread that started the module): its loop must go on turning while
+  // the lookup hangs.
+  ForgetGatewayRoutes();
   std::promise<uint16_t> started;
   std::atomic<bool> finished{false};
+  std::atomic<int> hostLoops{0};
   std::thread host([&] {
     testhelp::RunningModule module({{std::string("GW0"), std::string("1, slow.gateway.test, , , desk, secret")}});
     started.set_value(module.Started() ? module.SipPort() : 0);
     while (!finished) {
       PeriodicTimer::RunDueCalls();
+      ++hostLoops;
       std::this_thread::sleep_for(10ms);
     }
     module.Shutdown();
@@ -352,10 +369,15 @@ TEST(GatewayRegistration, ASlowGatewayLookupNeverHoldsUpReceivedMessages) {
     inLookup = changed.wait_for(lock, 5s, [&] { return looking; });  // the timer is inside the lookup
   }
   std::optional<std::string> answer;
+  bool hostTurning = false;
   if (inLookup) {
     testhelp::UdpPeer phone;
     phone.SendTo(sipPort, testhelp::Request("OPTIONS", "while-resolving"));
     answer = phone.Receive(1s);
+    // Past several ticks (888 ms each) with the lookup still hanging.
+    int before = hostLoops;
+    for (int wait = 0; wait < 300 && hostLoops < before + 150; ++wait) std::this_thread::sleep_for(10ms);
+    hostTurning = hostLoops >= before + 150;
   }
   release();
   finished = true;
@@ -365,6 +387,7 @@ TEST(GatewayRegistration, ASlowGatewayLookupNeverHoldsUpReceivedMessages) {
   ASSERT_TRUE(inLookup);
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(FirstLine(*answer), "SIP/2.0 405 Method Not Allowed");
+  EXPECT_TRUE(hostTurning);
 }
 
 }  // namespace
