@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/private_file.h"
 #include "registration/digest.h"
+#include "registration/guess_guard.h"
 #include "registration/registration_list.h"
 #include "sip/tokens.h"
 #include "tests/support/sip_samples.h"
@@ -220,30 +221,82 @@ TEST_F(AuthenticatedRegistrarTest, ChallengeThenRegistrationUnderTheAuthenticate
 }
 
 TEST_F(AuthenticatedRegistrarTest, RefusalsByStatus) {
-  std::string challenge = Send(Register{});
-  Register wrong;
-  wrong.cseq = 2;
-  wrong.authorization = Answer(challenge, "desk", "guess");
-  EXPECT_EQ(StatusLine(Send(wrong)), "SIP/2.0 403 Forbidden");
-  Register unknown;
-  unknown.cseq = 3;
-  unknown.authorization = Answer(challenge, "stranger", "secret");
-  EXPECT_EQ(StatusLine(Send(unknown)), "SIP/2.0 404 Not Found");
-  Register noPassword;
-  noPassword.cseq = 4;
-  noPassword.authorization = Answer(challenge, "empty", "");
-  EXPECT_EQ(StatusLine(Send(noPassword)), "SIP/2.0 404 Not Found");
-  // The right password in an answer for another request URI or realm.
-  for (const std::string& notOurs : {Answer(challenge, "desk", "secret", "sip:127.0.0.2"),
-                                     Answer(challenge, "desk", "secret", "sip:127.0.0.1", "REGISTER", "x@127.0.0.1")}) {
-    Register answered;
-    answered.authorization = notOurs;
-    EXPECT_EQ(StatusLine(Send(answered)), "SIP/2.0 403 Forbidden") << notOurs;
-  }
   Register stale;
   stale.cseq = 5;
   stale.authorization = "Authorization: Digest username=\"desk\", nonce=\"0123\"\r\n";
   EXPECT_EQ(StatusLine(Send(stale)), "SIP/2.0 401 Unauthorised");
+  // Each refusal spends its nonce: every answer here answers a fresh challenge.
+  int cseq = 10;
+  auto refused = [&](const std::string& user, const std::string& password, const std::string& uri = "sip:127.0.0.1",
+                     const std::string& realm = {}) {
+    Register challenged;
+    challenged.cseq = ++cseq;
+    Register answered;
+    answered.cseq = ++cseq;
+    answered.authorization = Answer(Send(challenged), user, password, uri, "REGISTER", realm);
+    return StatusLine(Send(answered));
+  };
+  EXPECT_EQ(refused("desk", "guess"), "SIP/2.0 403 Forbidden");
+  EXPECT_EQ(refused("stranger", "secret"), "SIP/2.0 404 Not Found");
+  EXPECT_EQ(refused("empty", ""), "SIP/2.0 404 Not Found");
+  // The right password in an answer for another request URI or realm.
+  EXPECT_EQ(refused("desk", "secret", "sip:127.0.0.2"), "SIP/2.0 403 Forbidden");
+  EXPECT_EQ(refused("desk", "secret", "sip:127.0.0.1", "x@127.0.0.1"), "SIP/2.0 403 Forbidden");
+  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
+}
+
+TEST_F(AuthenticatedRegistrarTest, AWrongAnswerSpendsItsNonce) {
+  std::string challenge = Send(Register{});
+  Register wrong;
+  wrong.cseq = 2;
+  wrong.authorization = Answer(challenge, "Desk", "0000");
+  ASSERT_EQ(StatusLine(Send(wrong)), "SIP/2.0 403 Forbidden");
+  // The next guess on the same nonce is not verified: a plain fresh challenge.
+  Register retry;
+  retry.cseq = 3;
+  retry.authorization = Answer(challenge, "Desk", "secret");
+  std::string reply = Send(retry);
+  EXPECT_EQ(StatusLine(reply), "SIP/2.0 401 Unauthorised");
+  EXPECT_NE(Quoted(reply, "nonce"), Quoted(challenge, "nonce"));
+  EXPECT_EQ(reply.find("stale"), std::string::npos);
+  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
+  Register answered;
+  answered.cseq = 4;
+  answered.authorization = Answer(reply, "Desk", "secret");
+  EXPECT_EQ(StatusLine(Send(answered)), "SIP/2.0 200 OK");
+}
+
+TEST_F(AuthenticatedRegistrarTest, FiveWrongAnswersHoldTheSourceBackAndTwentyBanIt) {
+  int cseq = 0;
+  for (int guess = 0; guess < GuessGuard::kFailuresBeforeWaiting; ++guess) {
+    Register challenged;
+    challenged.cseq = ++cseq;
+    Register wrong;
+    wrong.cseq = ++cseq;
+    wrong.authorization = Answer(Send(challenged), "desk", "guess" + std::to_string(guess));
+    ASSERT_EQ(StatusLine(Send(wrong)), "SIP/2.0 403 Forbidden") << guess;
+  }
+  // Now the source waits: its credentials go unanswered, even the right ones,
+  // and count. An OPTIONS after each shows the guess was handled.
+  auto guessWhileWaiting = [&] {
+    Register held;
+    held.cseq = ++cseq;
+    held.authorization = "Authorization: Digest username=\"desk\", nonce=\"0123\"\r\n";
+    peer_.SendTo(module_.SipPort(), held.Text());
+    peer_.SendTo(module_.SipPort(), testhelp::Request("OPTIONS", "after-" + std::to_string(cseq)));
+    return StatusLine(peer_.Receive(2s).value_or(""));
+  };
+  for (int guess = GuessGuard::kFailuresBeforeWaiting; guess < GuessGuard::kFailuresBeforeBan - 1; ++guess) {
+    ASSERT_EQ(guessWhileWaiting(), "SIP/2.0 405 Method Not Allowed") << guess;
+  }
+  // The twentieth bans it like a flooder, with its BANNED record.
+  Settings().BanEnabled = 1;
+  Settings().LogEnabled = 1;
+  EXPECT_EQ(guessWhileWaiting(), "");
+  EXPECT_EQ(testhelp::ReadFile(module_.Data().File("SIP-BAN.txt")).substr(0, 10), "127.0.0.1\t");
+  std::string log = testhelp::ReadFile(module_.Data().File("SIP-LOG.txt"));
+  EXPECT_NE(log.find("\t127.0.0.1:" + std::to_string(peer_.Port()) + "\tBANNED\n=====") , std::string::npos) << log;
+  EXPECT_NE(log.find("REGISTER sip:127.0.0.1 SIP/2.0"), std::string::npos) << log;
   EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
 }
 
@@ -324,6 +377,15 @@ TEST_F(InviteAuthenticationTest, AnAnswerCountsForItsFromUserRealmRequestUriAndO
   }
   // Captured and sent again, with another Call-ID from the same source and From tag.
   EXPECT_EQ(StatusLine(Invite("c0-replay", accepted, peer_)), kChallenged);
+}
+
+TEST_F(InviteAuthenticationTest, AWrongAnswerSpendsItsNonce) {
+  std::string challenge = Invite("w1", {}, peer_);
+  ASSERT_EQ(StatusLine(Invite("w1", Answer(challenge, "Desk", "0000", "sip:lab@127.0.0.1", "INVITE"), peer_)),
+            "SIP/2.0 403 Forbidden");
+  std::string reply = Invite("w1", Answer(challenge, "Desk", "secret", "sip:lab@127.0.0.1", "INVITE"), peer_);
+  EXPECT_EQ(StatusLine(reply), kChallenged);
+  EXPECT_EQ(reply.find("stale"), std::string::npos);
 }
 
 TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
