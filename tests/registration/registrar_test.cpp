@@ -12,7 +12,6 @@
 #include "platform/clock.h"
 #include "platform/private_file.h"
 #include "registration/digest.h"
-#include "registration/guess_guard.h"
 #include "registration/registration_list.h"
 #include "sip/tokens.h"
 #include "tests/support/sip_samples.h"
@@ -264,58 +263,6 @@ TEST_F(AuthenticatedRegistrarTest, AWrongAnswerSpendsItsNonce) {
   answered.cseq = 4;
   answered.authorization = Answer(reply, "Desk", "secret");
   EXPECT_EQ(StatusLine(Send(answered)), "SIP/2.0 200 OK");
-}
-
-TEST_F(AuthenticatedRegistrarTest, FiveWrongAnswersHoldTheSourceBackAndTwentyBanIt) {
-  int cseq = 0;
-  for (int guess = 0; guess < GuessGuard::kFailuresBeforeWaiting; ++guess) {
-    Register challenged;
-    challenged.cseq = ++cseq;
-    Register wrong;
-    wrong.cseq = ++cseq;
-    wrong.authorization = Answer(Send(challenged), "desk", "guess" + std::to_string(guess));
-    ASSERT_EQ(StatusLine(Send(wrong)), "SIP/2.0 403 Forbidden") << guess;
-  }
-  // Now the source waits: its credentials go unanswered, even the right ones,
-  // and count. An OPTIONS after each shows the guess was handled.
-  auto guessWhileWaiting = [&] {
-    Register held;
-    held.cseq = ++cseq;
-    held.authorization = "Authorization: Digest username=\"desk\", nonce=\"0123\"\r\n";
-    peer_.SendTo(module_.SipPort(), held.Text());
-    peer_.SendTo(module_.SipPort(), testhelp::Request("OPTIONS", "after-" + std::to_string(cseq)));
-    return StatusLine(peer_.Receive(2s).value_or(""));
-  };
-  for (int guess = GuessGuard::kFailuresBeforeWaiting; guess < GuessGuard::kFailuresBeforeBan - 1; ++guess) {
-    ASSERT_EQ(guessWhileWaiting(), "SIP/2.0 405 Method Not Allowed") << guess;
-  }
-  // The twentieth bans it like a flooder, with its BANNED record.
-  Settings().BanEnabled = 1;
-  Settings().LogEnabled = 1;
-  EXPECT_EQ(guessWhileWaiting(), "");
-  EXPECT_EQ(testhelp::ReadFile(module_.Data().File("SIP-BAN.txt")).substr(0, 10), "127.0.0.1\t");
-  std::string log = testhelp::ReadFile(module_.Data().File("SIP-LOG.txt"));
-  EXPECT_NE(log.find("\t127.0.0.1:" + std::to_string(peer_.Port()) + "\tBANNED\n=====") , std::string::npos) << log;
-  EXPECT_NE(log.find("REGISTER sip:127.0.0.1 SIP/2.0"), std::string::npos) << log;
-  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
-}
-
-TEST_F(AuthenticatedRegistrarTest, ACapturedAnswerCannotBeReplayedWithTheCurrentNonce) {
-  std::string challenge = Send(Register{});
-  Register captured;
-  captured.cseq = 2;
-  captured.authorization = Answer(challenge, "Desk", "secret");
-  // An answer to a nonce of an earlier window, with the current nonce pasted on.
-  std::string oldNonce = MakeNonceAt(CalendarSeconds() - 60, LoopbackAddress(), NetworkPort(peer_.Port()),
-                                     "From: \"Front Desk\" <sip:desk@127.0.0.1>;tag=55");
-  std::string nonce = challenge.substr(challenge.find("nonce=\"") + 7, 32);
-  std::string stale = captured.authorization;
-  stale.replace(stale.find(nonce), nonce.size(), oldNonce);
-  stale.replace(stale.find(DigestResponse("Desk", "desk@127.0.0.1", "secret", "REGISTER", "sip:127.0.0.1", nonce)),
-                32, DigestResponse("Desk", "desk@127.0.0.1", "secret", "REGISTER", "sip:127.0.0.1", oldNonce));
-  captured.authorization = stale.substr(0, stale.size() - 2) + ", x=\"" + nonce + "\"\r\n";
-  EXPECT_EQ(StatusLine(Send(captured)), "SIP/2.0 401 Unauthorised");
-  EXPECT_FALSE(testhelp::FileExists(module_.Data().File("SIP-REG.txt")));
 }
 
 // "Authenticate invites" on: an INVITE without SDP offer is answered 488
