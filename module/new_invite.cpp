@@ -49,12 +49,19 @@ bool SipModule::InviteAuthenticated(const SipMessage& invite) {
     SendStatelessResponse(kStatus400, invite, {});
     return false;
   }
-  std::string localAddress = Settings().LocalAddress.Get();
-  std::string nonce = MakeNonce(invite);
   std::string_view authorization = invite.FindLine(kAuthorizationHeader);
-  SipKind status = AnswersChallenge(authorization, nonce)
-                       ? VerifyInviteDigest(invite, caller, localAddress, authorization)
-                       : kStatus401;
+  // A source held back for guessing: its credentials go unanswered.
+  if (!authorization.empty() && !guesses_.MayVerify(invite)) return false;
+  std::string localAddress = Settings().LocalAddress.Get();
+  uint32_t round = guesses_.NonceRound(invite.SourceAddress());
+  std::string nonce = MakeNonce(invite, round);
+  if (!AnswersChallenge(authorization, nonce)) {
+    SendStatelessResponse(kStatus401, invite, ChallengeFor(invite, authorization, caller, localAddress, nonce, round));
+    return false;
+  }
+  SipKind status = VerifyInviteDigest(invite, caller, localAddress, authorization);
+  if (status != 0 && status != kStatus400) guesses_.Failed(invite, caller);
+  if (status == 0) guesses_.Succeeded(invite);
   // A right answer whose nonce has already let an INVITE through is stale.
   if (status == 0 && !SpentInviteNonces().Spend(nonce, CalendarSeconds())) status = kStatus401;
   if (status == kStatus401) {

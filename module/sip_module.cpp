@@ -96,6 +96,7 @@ int SipModule::StartRun() {
       std::scoped_lock lock(moduleLock_, slotsMutex_);
       highestLine_ = 0;
       lines_ = {};
+      guesses_.Clear();
     }
     closing_ = false;
     if (!StartSocketsLibrary()) return AbandonStart(1001);

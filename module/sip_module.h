@@ -19,7 +19,9 @@
 #include "module/settings_slices.h"
 #include "module/sip_socket.h"
 #include "platform/periodic_timer.h"
+#include "module/guess_bans.h"
 #include "registration/gateway_accounts.h"
+#include "registration/guess_guard.h"
 #include "transport/receive_loop.h"
 
 namespace talvenor {
@@ -162,6 +164,9 @@ private:
   // Guarded by ModuleLock. Never destroyed, like the module: the timer may
   // still tick while a host that skipped Shutdown exits.
   mutable GatewayAccounts gateways_{*this, moduleLock_, CurrentAccountSettings, SelectedGatewayIndex};
+  // Guarded by ModuleLock: the password guessers held back or banned, for
+  // the registrar and the INVITE check alike.
+  GuessGuard guesses_{SteadyMilliseconds, BanGuessingSource};
   // The slots change under ModuleLock and this lock both; either is enough
   // to read them. The host's audio reaches its line with this one alone.
   mutable std::mutex slotsMutex_;

@@ -38,7 +38,7 @@ std::string CredentialsLine(const SipMessage& challenge, std::string_view header
 }
 
 std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine,
-                        std::string_view secret) {
+                        std::string_view secret, uint32_t round) {
   const auto* addressBytes = reinterpret_cast<const uint8_t*>(&sourceAddress);
   const auto* portBytes = reinterpret_cast<const uint8_t*>(&sourcePort);
   // The network-order bytes taken least significant first, whatever the host's order.
@@ -48,14 +48,21 @@ std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort
   uint64_t window = static_cast<uint64_t>(now) & ~uint64_t{3};  // changes every 4 seconds
   // The secret leads: extending a known nonce's input would need MD5's
   // padding, NUL bytes included, inside the From line, which no SIP line holds.
+  std::string input = fmt::sprintf("%s:Time:%llx:%x:%x:%s", secret, static_cast<unsigned long long>(window), address,
+                                   port, fromLine);
+  if (round != 0) input += fmt::sprintf(":%x", round);
   Md5Digest md5;
-  return std::string(md5.Hex(fmt::sprintf("%s:Time:%llx:%x:%x:%s", secret,
-                                          static_cast<unsigned long long>(window), address, port, fromLine)));
+  return std::string(md5.Hex(input));
 }
 
-std::string MakeNonce(const SipMessage& request) {
-  return MakeNonceAt(CalendarSeconds(), request.SourceAddress(), request.SourcePort(),
-                     request.FindLine(kFromHeader));
+std::string MakeNonce(const SipMessage& request, uint32_t round) {
+  return MakeNonceAt(CalendarSeconds(), request.SourceAddress(), request.SourcePort(), request.FindLine(kFromHeader),
+                     NonceSecret(), round);
+}
+
+std::string MakePreviousNonce(const SipMessage& request, uint32_t round) {
+  return MakeNonceAt(CalendarSeconds() - 4, request.SourceAddress(), request.SourcePort(),
+                     request.FindLine(kFromHeader), NonceSecret(), round);
 }
 
 bool AnswersChallenge(std::string_view authorizationLine, std::string_view nonce) {
@@ -66,9 +73,16 @@ std::string ChallengeRealm(std::string_view user, std::string_view localAddress)
   return fmt::sprintf("%s@%s", user, localAddress);
 }
 
-std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce) {
-  return fmt::sprintf("\r\n%s: %s %s=\"%s\", %s=\"%s\"", "WWW-Authenticate", "Digest", "realm",
-                      ChallengeRealm(user, localAddress), "nonce", nonce);
+std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce,
+                           bool stale) {
+  return fmt::sprintf("\r\n%s: %s %s=\"%s\", %s=\"%s\"%s", "WWW-Authenticate", "Digest", "realm",
+                      ChallengeRealm(user, localAddress), "nonce", nonce, stale ? ", stale=true" : "");
+}
+
+std::string ChallengeFor(const SipMessage& request, std::string_view authorizationLine, std::string_view user,
+                         std::string_view localAddress, std::string_view nonce, uint32_t round) {
+  bool stale = !authorizationLine.empty() && AnswersChallenge(authorizationLine, MakePreviousNonce(request, round));
+  return ChallengeLines(user, localAddress, nonce, stale);
 }
 
 std::string_view RequestUri(const SipMessage& request) { return NthToken(request.LineAt(0), " ", 1); }

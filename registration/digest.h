@@ -30,12 +30,15 @@ std::string CredentialsLine(const SipMessage& challenge, std::string_view header
 
 // The server's nonce for a request at calendar time `now`: MD5hex of
 // "<secret>:Time:<now with two low bits cleared, hex>:<address>:<port>:<From line>",
-// address and port as their network-order bytes read least significant first.
-// Without the secret nobody can work out a nonce for a source they cannot
-// receive at.
+// address and port as their network-order bytes read least significant first,
+// and ":<round, hex>" after it once the source's round is not 0 (each wrong
+// answer moves it on: see GuessGuard). Without the secret nobody can work
+// out a nonce for a source they cannot receive at.
 std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine,
-                        std::string_view secret = NonceSecret());
-std::string MakeNonce(const SipMessage& request);
+                        std::string_view secret = NonceSecret(), uint32_t round = 0);
+// The request's current nonce, and the one of the 4-second window before.
+std::string MakeNonce(const SipMessage& request, uint32_t round = 0);
+std::string MakePreviousNonce(const SipMessage& request, uint32_t round);
 
 // True when the Authorization line answers the challenge of `nonce`: its
 // nonce parameter is that nonce. A line that only holds it elsewhere (a
@@ -44,8 +47,15 @@ bool AnswersChallenge(std::string_view authorizationLine, std::string_view nonce
 
 // The realm of our challenges: "user@LocalAddress".
 std::string ChallengeRealm(std::string_view user, std::string_view localAddress);
-// The extra header text of a 401 challenge, with that realm.
-std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce);
+// The extra header text of a 401 challenge, with that realm; `stale` adds
+// stale=true: the answer only came too late for its nonce.
+std::string ChallengeLines(std::string_view user, std::string_view localAddress, std::string_view nonce,
+                           bool stale = false);
+// The challenge for a request whose credentials do not answer `nonce`:
+// stale=true when they answer the nonce of the window just ended at the same
+// round, one that ran out rather than one a wrong answer spent.
+std::string ChallengeFor(const SipMessage& request, std::string_view authorizationLine, std::string_view user,
+                         std::string_view localAddress, std::string_view nonce, uint32_t round);
 
 // 'INVITE sip:lab@10.0.0.2:5070 SIP/2.0' gives "sip:lab@10.0.0.2:5070".
 std::string_view RequestUri(const SipMessage& request);

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/endpoint.h"
 #include "registration/digest.h"
+#include "registration/guess_guard.h"
 #include "registration/registration_list.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
@@ -66,26 +67,35 @@ std::optional<uint32_t> GrantedLifetime(const SipChannel& channel, const SipMess
 
 // With authentication on: true when the request carries valid credentials
 // for the current nonce, the realm we challenged with and its own request
-// URI; otherwise the challenge or refusal has been sent. `user` becomes the
-// username the client authenticated as, which may name another account than
-// the To line: the registration is recorded under it.
+// URI; otherwise the challenge or refusal has been sent, or nothing when the
+// source is held back for guessing. `user` becomes the username the client
+// authenticated as, which may name another account than the To line: the
+// registration is recorded under it.
 bool Authenticated(const SipChannel& channel, const SipMessage& request, std::string& user,
-                   const std::string& localAddress) {
-  std::string nonce = MakeNonce(request);
+                   const std::string& localAddress, GuessGuard& guesses) {
   std::string_view authorization = request.FindLine(kAuthorizationHeader);
+  if (!authorization.empty() && !guesses.MayVerify(request)) return false;
+  uint32_t round = guesses.NonceRound(request.SourceAddress());
+  std::string nonce = MakeNonce(request, round);
   if (!AnswersChallenge(authorization, nonce)) {
-    Answer(channel, kStatus401, request, ChallengeLines(user, localAddress, nonce));
+    Answer(channel, kStatus401, request, ChallengeFor(request, authorization, user, localAddress, nonce, round));
     return false;
   }
   DigestScope scope{ChallengeRealm(user, localAddress), std::string(RequestUri(request)), std::nullopt};
   SipKind status = VerifyScopedDigest(kRegister, scope, user, authorization, LookupPassword);
-  if (status != 0) Answer(channel, status, request, {});
-  return status == 0;
+  if (status == 0) {
+    guesses.Succeeded(request);
+    return true;
+  }
+  if (status != kStatus400) guesses.Failed(request, user);
+  Answer(channel, status, request, {});
+  return false;
 }
 
 }  // namespace
 
-void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings) {
+void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings,
+                    GuessGuard& guesses) {
   std::string user(RegistrationUser(request));
   // A quote in the user would end the quoted realm of its challenge early:
   // a REGISTER nobody could ever answer.
@@ -96,7 +106,7 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request, const 
   }
   int64_t now = CalendarSeconds();
   bool authenticated = settings.authenticate;
-  if (authenticated && !Authenticated(channel, request, user, settings.localAddress)) return;
+  if (authenticated && !Authenticated(channel, request, user, settings.localAddress, guesses)) return;
   if (request.FindLine(kContactHeader).empty()) {
     AnswerQuery(channel, request, user, settings.defaultExpiration);
     return;

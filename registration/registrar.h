@@ -9,6 +9,7 @@
 
 namespace talvenor {
 
+class GuessGuard;
 class SipMessage;
 
 // The Registration page's settings and the local address, as they stand
@@ -20,7 +21,9 @@ struct RegistrarSettings {
 };
 
 // Answers one REGISTER with exactly one response, sent on the channel back
-// to where the request came from. Under ModuleLock.
-void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings);
+// to where the request came from, unless `guesses` holds its source back:
+// then its credentials are dropped unanswered. Under ModuleLock.
+void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings,
+                    GuessGuard& guesses);
 
 }  // namespace talvenor

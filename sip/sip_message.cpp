@@ -45,6 +45,7 @@ SipMessage::SipMessage(std::string_view text, uint32_t sourceAddress, uint16_t s
   }
   text_ = std::make_unique_for_overwrite<char[]>(text.size());
   std::memcpy(text_.get(), text.data(), text.size());
+  textSize_ = text.size();
   std::string_view owned(text_.get(), text.size());
   lines_.reserve(CountLines(owned));
   SplitLines(owned, lines_);

@@ -38,6 +38,8 @@ public:
   std::string_view LineAt(size_t index) const;
   size_t LineCount() const { return lines_.size(); }
 
+  // The datagram's text up to its first NUL, as received.
+  std::string_view Text() const { return text_ ? std::string_view(text_.get(), textSize_) : std::string_view(); }
   uint32_t SourceAddress() const { return sourceAddress_; }
   uint16_t SourcePort() const { return sourcePort_; }
 
@@ -45,6 +47,7 @@ public:
 
 private:
   std::unique_ptr<char[]> text_;
+  size_t textSize_ = 0;
   std::vector<std::string_view> lines_;
   uint32_t sourceAddress_;
   uint16_t sourcePort_;

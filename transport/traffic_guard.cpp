@@ -11,6 +11,16 @@ namespace {
 constexpr const char* kBanned = "BANNED";
 }  // namespace
 
+void BanSender(const TrafficGuardSettings& settings, std::string_view datagram, const Ipv4Endpoint& source) {
+  if (!settings.banEnabled) return;
+  std::string banPath = CCon::AddSystemPath("SIP-BAN", ".txt");
+  std::string dotted = DottedAddress(source.address);
+  if (!BanListMark(banPath, dotted).empty()) return;
+  std::string dateText = LocalDateText(CalendarSeconds());
+  if (!AppendBanEntry(banPath, dotted, dateText) || !settings.logEnabled) return;
+  AppendLogRecord(CCon::AddSystemPath("SIP-LOG", ".txt"), dateText, dotted, HostPort(source.port), kBanned, datagram);
+}
+
 std::string TrafficGuard::Screen(std::string_view datagram, const Ipv4Endpoint& source) {
   auto [banEnabled, logEnabled] = settings_();
   if (!banEnabled && !logEnabled) return {};

@@ -17,6 +17,12 @@ struct TrafficGuardSettings {
   bool logEnabled = false;
 };
 
+// Bans a sender the layers above caught (a password guesser) as the flood
+// detector bans a flooder: its SIP-BAN line, unless an entry already
+// matches, and with the log on the datagram's record marked "BANNED".
+// Nothing while the ban list is off.
+void BanSender(const TrafficGuardSettings& settings, std::string_view datagram, const Ipv4Endpoint& source);
+
 class TrafficGuard {
 public:
   // Asked once per datagram: the switches change while the thread runs.

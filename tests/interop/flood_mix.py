@@ -7,8 +7,9 @@ Requests of every method (INVITE with an offer, REGISTER, OPTIONS, BYE,
 CANCEL, ACK, MESSAGE, SUBSCRIBE, INFO), responses to nothing, requests cut
 short, text that is no SIP at all and binary noise, padded to sizes spread
 over 60..1700 bytes (most of them within the 151..1499 a SIP port reads).
-They come round-robin from 48 addresses 127.0.1.1-48, two ports each, so
-that no single sender looks like a flood; every 400 datagrams a burst of
+They come round-robin from 192 addresses 127.0.1.1-192, two ports each, so
+that no single sender looks like a flood (at 3000 a second, each address
+sends about 16 a second, well below a busy peer's rate); every 400 datagrams a burst of
 15 comes from a fresh address 127.0.2.N, which a flood detector bans, and
 now and then one more datagram comes from an address burst earlier.
 RATE is the datagrams a second aimed at; the count sent is printed at the
@@ -114,7 +115,7 @@ def main():
         s.bind((address, 0))
         return s
 
-    spread = [bound("127.0.1.%d" % (i // 2 + 1)) for i in range(96)]
+    spread = [bound("127.0.1.%d" % (i // 2 + 1)) for i in range(384)]
     bursts = []
     sent = 0
     n = 0

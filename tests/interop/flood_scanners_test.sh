@@ -14,7 +14,11 @@
 #      from a hundred addresses for 20 s: the senders that burst are banned,
 #      the others never, and the resident memory (VmHWM) grows by less than
 #      8 MB; then 1000 short calls from SIPp (ban list off: one busy caller
-#      is a flood to the detector) must not grow it by 8 MB either.
+#      is a flood to the detector) must not grow it by 8 MB either;
+#  (d) with the registrar authenticating: 127.0.0.6 and 127.0.0.7 taking
+#      turns, forty OPTIONS each, are both banned; a REGISTER password
+#      guesser from 127.0.0.8, paced below the flood rules, is held back and
+#      then banned (its SIP-BAN.txt line and a BANNED record).
 # After each part an OPTIONS from 127.0.0.1 still gets its 405.
 #
 # Usage: bash flood_scanners_test.sh BIN_DIR
@@ -154,7 +158,7 @@ interop_log "mixed flood of $sent datagrams: VmHWM $hwm_before -> $hwm_after kB,
   interop_fail "the phone's peak memory grew by $((hwm_after - hwm_before)) kB over the mixed flood"
 grep -q $'^127\\.0\\.2\\.[0-9]*\t' "$ban_list" || interop_fail "no bursting sender of the mix was banned"
 ! grep -q $'^127\\.0\\.1\\.[0-9]*\t' "$ban_list" ||
-  interop_fail "a sender of the mix that never sent eleven in a row was banned:$(printf '\n'; grep '^127\.0\.1\.' "$ban_list" | show /dev/stdin 5)"
+  interop_fail "a sender of the mix that never flooded was banned:$(printf '\n'; grep '^127\.0\.1\.' "$ban_list" | show /dev/stdin 5)"
 banned 127.0.0.1 && interop_fail "127.0.0.1 was banned"
 options_served after_mix
 interop_stop_phone
@@ -185,4 +189,69 @@ interop_log "1000 calls: VmHWM $hwm_before -> $hwm_after kB, VmRSS $rss_before -
   interop_fail "the phone's peak memory grew by $((hwm_after - hwm_before)) kB over 1000 calls" \
     "($(((hwm_after - hwm_before) / 1000)) kB a call; address space grew by $(((size_after - size_before) / 1000)) kB a call)"
 options_served after_calls
+interop_stop_phone
+
+# ---- (d) senders taking turns, and a password guesser ----------------------
+interop_start_phone "$phone_port" "Port=1,1,$phone_port" "Register=1,1,0,3600" "Address=127.0.0.1"
+ban_list=$PHONE_DATA_DIR/SIP-BAN.txt
+message_log=$PHONE_DATA_DIR/SIP-LOG.txt
+printf 'desk\tsecret\n' >"$PHONE_DATA_DIR/SIP-PIN.txt"
+python3 - "$phone_port" <<'PYTHON'
+import socket, sys
+senders = []
+for address in ("127.0.0.6", "127.0.0.7"):
+    senders.append(socket.socket(socket.AF_INET, socket.SOCK_DGRAM))
+    senders[-1].bind((address, 0))
+for n in range(80):
+    s = senders[n % 2]
+    host, port = s.getsockname()
+    s.sendto(("OPTIONS sip:desk@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP %s:%d;branch=z9hG4bK-turn-%d\r\n"
+              "From: <sip:turns@%s>;tag=%d\r\nTo: <sip:desk@127.0.0.1>\r\nCall-ID: turn-%d@%s\r\n"
+              "CSeq: 1 OPTIONS\r\nContent-Length: 0\r\n\r\n" % (host, port, n, host, n, n, host)).encode(),
+             ("127.0.0.1", int(sys.argv[1])))
+PYTHON
+sleep 0.5
+banned 127.0.0.6 && banned 127.0.0.7 ||
+  interop_fail "127.0.0.6 and 127.0.0.7 taking turns were not both banned:$(printf '\n'; show "$ban_list")"
+interop_log "ok: two senders taking turns are both banned"
+
+# Guesses the 4-digit password of desk, one datagram every 60 ms or more:
+# too slow for the flood rules. Prints the guesses made until the ban.
+guesses=$(python3 - "$phone_port" "$ban_list" <<'PYTHON'
+import hashlib, os, re, socket, sys, time
+port, ban_list = int(sys.argv[1]), sys.argv[2]
+md5 = lambda text: hashlib.md5(text.encode()).hexdigest()
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.8", 0))
+s.settimeout(0.1)
+host, own = s.getsockname()
+realm = nonce = ""
+for n in range(1, 120):
+    credentials = ""
+    if nonce:
+        response = md5("%s:%s:%s" % (md5("desk:%s:%04d" % (realm, n)), nonce, md5("REGISTER:sip:127.0.0.1")))
+        credentials = ('Authorization: Digest username="desk", realm="%s", nonce="%s", uri="sip:127.0.0.1", '
+                       'response="%s"\r\n' % (realm, nonce, response))
+    s.sendto(("REGISTER sip:127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP %s:%d;branch=z9hG4bK-guess-%d\r\n"
+              "From: <sip:desk@127.0.0.1>;tag=guess\r\nTo: <sip:desk@127.0.0.1>\r\nCall-ID: guess@%s\r\n"
+              "CSeq: %d REGISTER\r\nContact: <sip:desk@%s:%d>\r\n%sContent-Length: 0\r\n\r\n"
+              % (host, own, n, host, n, host, own, credentials)).encode(), ("127.0.0.1", port))
+    try:
+        found = re.search(r'realm="([^"]*)", nonce="([^"]*)"', s.recv(2000).decode("latin-1"))
+        if found:
+            realm, nonce = found.groups()
+    except socket.timeout:
+        pass  # held back
+    time.sleep(0.06)
+    if os.path.exists(ban_list) and "127.0.0.8\t" in open(ban_list).read():
+        break
+print(n)
+PYTHON
+)
+banned 127.0.0.8 || interop_fail "the password guesser from 127.0.0.8 was not banned after $guesses guesses:$(printf '\n'; show "$ban_list")"
+awk -F'\t' '$2 ~ /^127\.0\.0\.8:/ && $3 == "BANNED" { found = 1 } END { exit !found }' "$message_log" ||
+  interop_fail "SIP-LOG.txt holds no BANNED record for 127.0.0.8"
+[[ ! -s $PHONE_DATA_DIR/SIP-REG.txt ]] || interop_fail "a guess registered:$(printf '\n'; show "$PHONE_DATA_DIR/SIP-REG.txt")"
+options_served after_guesses
+interop_log "ok: the password guesser was banned after $guesses requests"
 interop_stop_phone

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "registration/digest.h"
+#include "registration/guess_guard.h"
 #include "registration/md5_digest.h"
 #include "sip/sip_message.h"
 
 #include <cstring>
+#include <vector>
 
 namespace talvenor {
 namespace {
@@ -105,6 +107,84 @@ TEST(DigestSpentNonces, ANonceServesOnceAndTheRecordStaysBounded) {
   EXPECT_FALSE(spent.Spend("one more", 2000));
   EXPECT_EQ(spent.Size(), SpentNonces::kCapacity);
   EXPECT_TRUE(spent.Spend("one more", 2000 + SpentNonces::kKeepSeconds + 1));
+}
+
+// The guard with a clock the test moves, and the sources it banned.
+class GuessGuardTest : public ::testing::Test {
+protected:
+  bool MayVerify(uint32_t source) { return guard_.MayVerify(SipMessage(kRequest, source, 0)); }
+  void Fail(uint32_t source, std::string_view user = "desk") { guard_.Failed(SipMessage(kRequest, source, 0), user); }
+  static constexpr std::string_view kRequest = "REGISTER sip:10.0.0.2 SIP/2.0\r\n\r\n";
+  int64_t now_ = 1'000'000;
+  std::vector<uint32_t> banned_;
+  GuessGuard guard_{[this] { return now_; },
+                    [this](const SipMessage& request) { banned_.push_back(request.SourceAddress()); }};
+};
+
+TEST_F(GuessGuardTest, FiveFailuresMakeTheSourceWaitLongerEachTime) {
+  for (int failure = 0; failure < 4; ++failure) Fail(7);
+  EXPECT_TRUE(MayVerify(7));
+  Fail(7);
+  EXPECT_TRUE(MayVerify(8));  // only that source waits
+  const int64_t waits[] = {1000, 2000, 4000, 8000, 16000, 32000, 60000};
+  for (int64_t wait : waits) {
+    now_ += wait - 1;
+    EXPECT_FALSE(MayVerify(7)) << wait;
+    now_ += 1;
+    EXPECT_TRUE(MayVerify(7)) << wait;
+    Fail(7);
+  }
+  EXPECT_TRUE(banned_.empty());  // 12 failures and 7 held back: not yet 20
+}
+
+TEST_F(GuessGuardTest, ARightAnswerIsNeverSlowedAndClearsTheCount) {
+  for (int failure = 0; failure < 4; ++failure) Fail(7, "a" + std::to_string(failure));
+  EXPECT_TRUE(MayVerify(7));
+  guard_.Succeeded(SipMessage(kRequest, 7, 0));
+  for (int failure = 0; failure < 4; ++failure) Fail(7, "b" + std::to_string(failure));
+  EXPECT_TRUE(MayVerify(7));
+  // Each failure moves the nonce round on, and success does not move it back.
+  EXPECT_EQ(guard_.NonceRound(7), 8u);
+  EXPECT_EQ(guard_.NonceRound(9), 0u);
+}
+
+TEST_F(GuessGuardTest, FailuresForOneUserFromManySourcesHoldBackEachFurtherSource) {
+  for (uint32_t source = 100; source < 105; ++source) Fail(source);
+  Fail(200, "alice");
+  EXPECT_TRUE(MayVerify(200));
+  Fail(105, "DESK");
+  EXPECT_FALSE(MayVerify(105));  // its first failure
+  EXPECT_TRUE(MayVerify(104));
+  now_ += GuessGuard::kWaitingWindowMs + 1;  // the user's minute is over
+  Fail(106);
+  EXPECT_TRUE(MayVerify(106));
+}
+
+TEST_F(GuessGuardTest, TwentyFailuresBanAndHeldBackGuessesCount) {
+  for (int failure = 0; failure < GuessGuard::kFailuresBeforeWaiting; ++failure) Fail(7);
+  for (int held = 0; held < 14; ++held) EXPECT_FALSE(MayVerify(7));
+  EXPECT_TRUE(banned_.empty());
+  EXPECT_FALSE(MayVerify(7));
+  EXPECT_EQ(banned_, std::vector<uint32_t>{7});
+}
+
+TEST_F(GuessGuardTest, AFloodOfSourcesAndUsersKeepsTheRecordBounded) {
+  for (uint32_t source = 1; source <= 2 * GuessGuard::kCapacity; ++source) Fail(source, std::to_string(source));
+  EXPECT_EQ(guard_.SourcesKept(), GuessGuard::kCapacity);
+  // A source still failing now keeps its record.
+  for (int failure = 0; failure < 4; ++failure) Fail(2 * GuessGuard::kCapacity);
+  EXPECT_FALSE(MayVerify(2 * GuessGuard::kCapacity));
+}
+
+TEST(ChallengeLines, StaleOnlyWhenTheWindowBeforeWasAnswered) {
+  SipMessage request("REGISTER sip:10.0.0.2 SIP/2.0\r\nFrom: <sip:desk@10.0.0.2>;tag=1\r\n\r\n", 7, 5060);
+  auto line = [](const std::string& nonce) { return "Authorization: Digest nonce=\"" + nonce + "\""; };
+  std::string previous = MakePreviousNonce(request, 2);
+  EXPECT_NE(ChallengeFor(request, line(previous), "desk", "h", "new", 2).find(", stale=true"), std::string::npos);
+  // A nonce of an earlier round is one a wrong answer spent.
+  EXPECT_EQ(ChallengeFor(request, line(MakePreviousNonce(request, 1)), "desk", "h", "new", 2),
+            ChallengeLines("desk", "h", "new"));
+  EXPECT_NE(MakeNonce(request, 1), MakeNonce(request, 2));
 }
 
 TEST(ChallengeLines, RealmIsUserAtLocalAddress) {

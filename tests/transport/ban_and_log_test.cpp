@@ -73,6 +73,27 @@ TEST(FloodDetector, SlowSendersAndAlternatingSendersAreNotFloods) {
   for (int index = 0; index < 40; ++index) EXPECT_FALSE(alternating.Count(source + (index % 2), 5));
 }
 
+TEST(FloodDetector, AmongBusyPeersAndManyOthersOnlyTheFastSenderIsAFlood) {
+  // A PBX and a registrar at thirty datagrams a second each, for a minute,
+  // among five hundred other addresses that fill the table, and one sender
+  // at twice that rate, never twice in a row.
+  FloodDetector detector;
+  uint32_t pbx = NetworkAddress(0x0a000001), registrar = NetworkAddress(0x0a000002);
+  uint32_t fast = NetworkAddress(0x0a000003);
+  uint32_t caughtAt = 0;
+  for (uint32_t tick = 0; tick < 60'000; tick += 34) {
+    ASSERT_FALSE(detector.Count(pbx, tick)) << tick;
+    if (detector.Count(fast, tick) && caughtAt == 0) caughtAt = tick;
+    ASSERT_FALSE(detector.Count(registrar, tick + 1)) << tick;
+    for (uint32_t other = 0; other < 500; other += 50) {
+      detector.Count(NetworkAddress(0x0b000000 + other + tick % 50), tick + 2);
+    }
+    if (detector.Count(fast, tick + 3) && caughtAt == 0) caughtAt = tick;
+  }
+  EXPECT_NE(caughtAt, 0u);
+  EXPECT_LT(caughtAt, 1000u);
+}
+
 TEST(FloodDetector, TickWrapDoesNotHideAFlood) {
   FloodDetector detector;
   uint32_t source = NetworkAddress(0x0a000001);
