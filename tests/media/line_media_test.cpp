@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -49,7 +50,7 @@ uint16_t FreeBasePort() {
 }
 
 // Numbered one after the other, 20 ms apart: the receiver plays them in order.
-std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload) {
+std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload, uint32_t ssrc = 0) {
   static uint16_t sequence = 0;
   ++sequence;
   uint32_t timestamp = sequence * 160u;
@@ -59,6 +60,7 @@ std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload) {
   packet[2] = static_cast<char>(sequence >> 8);
   packet[3] = static_cast<char>(sequence);
   for (int at = 0; at < 4; ++at) packet[4 + at] = static_cast<char>(timestamp >> (24 - 8 * at));
+  for (int at = 0; at < 4; ++at) packet[8 + at] = static_cast<char>(ssrc >> (24 - 8 * at));
   packet.append(reinterpret_cast<const char*>(payload.data()), payload.size());
   return packet;
 }
@@ -107,6 +109,7 @@ protected:
 
 TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   testhelp::UdpPeer far;
+  settings_.rtpBasePort = kHighestEvenPort - 6;  // room for four ports only
   std::vector<uint16_t> ports;
   std::vector<std::shared_ptr<CallLine>> lines;
   for (int call = 0; call < 4; ++call) {
@@ -131,6 +134,19 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   EXPECT_EQ(fifth->MediaState().localRtpPort, freed);
   std::scoped_lock lock(TheModule().ModuleLock());
   lines[3]->Finish();
+}
+
+TEST_F(LineMediaTest, PortsAreDrawnAtRandomFromTheWholeSpan) {
+  testhelp::UdpPeer far;
+  std::shared_ptr<CallLine> line = Call(host, far);
+  std::set<uint16_t> offsets;
+  for (int call = 0; call < 20; ++call) {
+    ASSERT_TRUE(LineMedia::Open(*line, settings_));  // its socket closes at once
+    offsets.insert(static_cast<uint16_t>(line->MediaState().localRtpPort - settings_.rtpBasePort));
+  }
+  EXPECT_GT(*offsets.rbegin(), 6);  // not the next of four ports in turn
+  EXPECT_LT(*offsets.rbegin(), kRtpPortSpan);
+  EXPECT_TRUE(std::all_of(offsets.begin(), offsets.end(), [](uint16_t offset) { return offset % 2 == 0; }));
 }
 
 TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
@@ -256,6 +272,64 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   std::optional<std::string> sent = far.Receive(200ms);
   ASSERT_TRUE(sent);
   EXPECT_EQ(static_cast<uint8_t>((*sent)[1]) & 0x7F, 0);
+}
+
+TEST_F(LineMediaTest, TheSdpSourceIsTakenAtOnceAndAnyOtherOnlyAfterARunOfItsOwn) {
+  // The SDP names 127.0.0.1:sdp; SIP comes from 127.0.0.2 (a proxy, or the
+  // far end's NAT); a far end behind NAT sends from 127.0.0.4.
+  uint16_t sdp = 20000;
+  enum From { Sdp, SdpAddressOtherPort, SipAddress, Nat, Third };
+  const Ipv4Endpoint sources[] = {Bound(sdp), Bound(sdp + 2), {NetworkAddress(0x7f000002), NetworkPort(sdp)},
+                                  {NetworkAddress(0x7f000004), NetworkPort(40000)},
+                                  {NetworkAddress(0x7f000003), NetworkPort(sdp)}};
+  struct Step {
+    From from;
+    int packets;
+    uint32_t ssrc;
+    From target;  // where the call's audio goes after them
+    bool heard;   // the call connected: a packet was played
+    uint8_t type = 8;
+  };
+  const struct {
+    const char* name;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"the SDP's source over one before it on another port",
+       {{SdpAddressOtherPort, 2, 1, Sdp, false}, {Sdp, 1, 2, Sdp, true}, {SdpAddressOtherPort, 5, 1, Sdp, true}}},
+      {"another port of the SDP's address after 3",
+       {{SdpAddressOtherPort, 2, 1, Sdp, false}, {SdpAddressOtherPort, 1, 1, SdpAddressOtherPort, true}}},
+      {"a stranger unheard through 9", {{SipAddress, 9, 1, Sdp, false}}},
+      {"a packet from elsewhere breaks the run",
+       {{SipAddress, 5, 1, Sdp, false}, {Third, 1, 1, Sdp, false}, {SipAddress, 5, 1, Sdp, false}}},
+      {"so does another SSRC", {{SipAddress, 5, 1, Sdp, false}, {SipAddress, 5, 2, Sdp, false}}},
+      {"so does a type the call does not take",
+       {{SipAddress, 5, 1, Sdp, false}, {SipAddress, 1, 1, Sdp, false, 96}, {SipAddress, 5, 1, Sdp, false}}},
+      {"NAT heard after 10", {{Nat, 9, 1, Sdp, false}, {Nat, 1, 1, Nat, true}}},
+      {"the SDP's source takes over for good",
+       {{Nat, 10, 1, Nat, true}, {Sdp, 1, 2, Sdp, true}, {Nat, 10, 1, Sdp, true},
+        {SdpAddressOtherPort, 3, 1, Sdp, true}}},
+  };
+  std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
+  for (const auto& c : cases) {
+    CallParameters parameters;
+    parameters.connection = &host;
+    parameters.enabledPayloadTypes[8] = true;
+    auto line = std::make_shared<CallLine>(TheModule(), parameters);
+    line->Dialog().Update([&](DialogState& d) { d.sipPeer = sources[SipAddress]; });
+    line->MediaState().rtpPeer.Replace(sources[Sdp]);
+    line->SetEndReason(kEndNormal);
+    RtpReceiver receiver(nullptr);
+    for (const Step& step : c.steps) {
+      for (int packet = 0; packet < step.packets; ++packet) {
+        std::string datagram = RtpPacket(step.type, alaw, step.ssrc);
+        receiver.Take(*line, std::as_bytes(std::span(datagram)), sources[step.from], 0);
+      }
+      EXPECT_EQ(line->RtpPeer(), sources[step.target]) << c.name << ", after " << step.packets << " from " << step.from;
+      EXPECT_EQ(line->State() == CallState::Connected, step.heard) << c.name << ", after " << step.from;
+    }
+    std::scoped_lock lock(TheModule().ModuleLock());
+    line->Finish();
+  }
 }
 
 TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
