@@ -34,7 +34,8 @@ using namespace std::chrono_literals;
 
 using testhost::RecordingConnection;
 
-// An even base port whose four ports are free at the moment.
+// An even base port whose first four ports are free at the moment (the
+// others of its span a call skips when taken).
 uint16_t FreeBasePort() {
   for (;;) {
     auto base = static_cast<uint16_t>(testhelp::FreeUdpPort() & ~1u);
