@@ -4,14 +4,18 @@ namespace talvenor {
 
 RtpSourceLatch::Verdict RtpSourceLatch::Judge(const Ipv4Endpoint& source, uint32_t ssrc, bool typeTaken,
                                               const Ipv4Endpoint& announced, bool fresh) {
-  if (fresh && state_ != State::Open) {
-    // A new SDP since the source was taken: start over. The same far end
-    // behind the same NAT (a hold and its resume) need not prove itself again.
-    proven_ = state_ == State::OnTrust && announced == announced_ ? taken_ : Ipv4Endpoint{};
-    state_ = State::Open;
-    run_ = {};
+  if (fresh) {
+    if (state_ != State::Open) {
+      // A new SDP since the source was taken: start over. The same far end
+      // behind the same NAT (a hold and its resume) need not prove itself
+      // again.
+      proven_ = state_ == State::OnTrust ? taken_ : Ipv4Endpoint{};
+      state_ = State::Open;
+      run_ = {};
+    }
+    if (announced != announced_) proven_ = {};
+    announced_ = announced;
   }
-  if (fresh) announced_ = announced;
   if (source == announced_) {
     bool moved = state_ != State::Final;
     state_ = State::Final;
