@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/resolver.h"
+#include "platform/secure_random.h"
 #include "platform/thread_priority.h"
 #include "sip/sdp.h"
 
@@ -15,9 +16,8 @@ namespace talvenor {
 
 namespace {
 
-// The offset from the base port of the next call: 0, 2, 4, 6 in turn.
-std::atomic<uint16_t> portOffset{0};
-constexpr int kPortAttempts = 4;
+// Random even ports first, then every one in turn from a random one.
+constexpr int kRandomPortAttempts = 8;
 constexpr std::chrono::milliseconds kPauseAfterFailure{20};
 
 // The interface toward the peer when it is in the SIP peer's /24 network,
@@ -32,6 +32,11 @@ uint32_t ChooseLocalAddress(const RtpCall& call, const MediaSettings& settings) 
 
 }  // namespace
 
+uint32_t RtpPortSlots(uint16_t basePort) {
+  if (basePort > kHighestEvenPort) return 1;
+  return std::min<uint32_t>(kRtpPortSpan - 2, kHighestEvenPort - basePort) / 2 + 1;
+}
+
 LineMedia::LineMedia(MediaSettings settings)
     : silenceThreshold_(settings.silenceThreshold),
       liveSilenceThreshold_(settings.liveSilenceThreshold),
@@ -45,14 +50,17 @@ LineMedia::LineMedia(MediaSettings settings)
 std::shared_ptr<LineMedia> LineMedia::Open(RtpCall& call, MediaSettings settings) {
   auto media = std::make_shared<LineMedia>(settings);
   if (!media->socket_.Open()) return nullptr;
+  // Nobody can tell the port of the next call from the ports of the calls
+  // before it (a guessed port invites packets before the far end's).
+  uint32_t slots = RtpPortSlots(settings.rtpBasePort);
   uint16_t port = 0;
-  for (int attempt = 0; attempt < kPortAttempts && port == 0; ++attempt) {
-    uint16_t offset = portOffset.load();
-    while (!portOffset.compare_exchange_weak(offset, static_cast<uint16_t>((offset + 2) % 8))) {
-    }
-    auto candidate = static_cast<uint16_t>(settings.rtpBasePort + offset);
+  auto tryPort = [&](uint32_t slot) {
+    auto candidate = static_cast<uint16_t>(settings.rtpBasePort + 2 * (slot % slots));
     if (media->socket_.Bind({settings.bindAddress, NetworkPort(candidate)})) port = candidate;
-  }
+  };
+  for (int attempt = 0; attempt < kRandomPortAttempts && port == 0; ++attempt) tryPort(SecureRandomNumber());
+  uint32_t start = SecureRandomNumber() % slots;
+  for (uint32_t step = 0; step < slots && port == 0; ++step) tryPort(start + step);
   if (port == 0) return nullptr;
   uint32_t local = ChooseLocalAddress(call, settings);
   if (local == 0) return nullptr;

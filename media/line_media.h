@@ -30,10 +30,19 @@ struct MediaSettings {
   std::shared_ptr<const LoadedG729Library> g729;
 };
 
+// A call's RTP port is the base port plus an even offset below this span:
+// the VoIP page keeps the base at most 65400, which leaves every such port
+// below 65536.
+inline constexpr uint32_t kRtpPortSpan = 136;
+inline constexpr uint16_t kHighestEvenPort = 65534;
+// How many ports a call may take from `basePort` on: every second one
+// within the span, none beyond the highest port (1 at the very top).
+uint32_t RtpPortSlots(uint16_t basePort);
+
 class LineMedia final : public MediaHandle {
 public:
-  // Opens the media of a call: the socket on the next free port of the
-  // four from the base port (the offset rotates module-wide) and the local
+  // Opens the media of a call: the socket on a free port drawn at random
+  // among those of RtpPortSlots (same parity as the base port) and the local
   // address toward the peer, both told to the call. Null when no port or
   // no local address could be had. The receive loop is the caller's to run.
   static std::shared_ptr<LineMedia> Open(RtpCall& call, MediaSettings settings);

@@ -16,11 +16,13 @@ public:
   virtual bool MediaOpen() const = 0;
   // The call was answered and has not ended: received audio is heard.
   virtual bool Hearing() const = 0;
-  // No packet has been taken yet: the next one from the far end sets the source.
+  // No packet was taken since the far end's SDP last said where its media
+  // comes from (RtpPeer until then).
   virtual bool AwaitingFirstPacket() const = 0;
   virtual Ipv4Endpoint RtpPeer() const = 0;
   virtual Ipv4Endpoint SipPeer() const = 0;
-  // The far end's first packet, of this payload type, came from `source`:
+  // A packet of this payload type from `source` took the media's latch
+  // (the first taken, or the SDP's own endpoint after a source behind NAT):
   // from now on the audio goes there.
   virtual void TakeFirstPacket(int payloadType, const Ipv4Endpoint& source) = 0;
   // The socket is bound: its port and the local address offered in SDP.

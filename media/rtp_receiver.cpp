@@ -32,7 +32,7 @@ void RtpReceiver::Take(RtpCall& call, std::span<const std::byte> datagram, const
   if (!packet) return;
   // Nothing before the call is answered, nothing after it ended.
   if (!call.Hearing()) return;
-  if (!FromFarEnd(call, packet->header.payloadType, source)) return;
+  if (!FromFarEnd(call, packet->header, source)) return;
   int type = packet->header.payloadType;
   if (call.PayloadTypeEnabled(type)) {
     call.UsePayloadType(type);  // answer with the codec the far end sends
@@ -45,17 +45,15 @@ void RtpReceiver::Take(RtpCall& call, std::span<const std::byte> datagram, const
   call.MediaFlows();
 }
 
-bool RtpReceiver::FromFarEnd(RtpCall& call, int payloadType, const Ipv4Endpoint& source) {
-  if (!call.AwaitingFirstPacket()) return source == source_;
-  // Only the far end may set where the audio goes: the address its SDP
-  // named, or the one its SIP comes from (a phone behind NAT sends from its
-  // public address), any port. A stranger's packets change nothing.
-  if (source.address != call.RtpPeer().address && source.address != call.SipPeer().address) return false;
-  // From now on the module answers to where the far end sends from, and
-  // hears nothing else: not even another port of that address.
-  source_ = source;
-  call.TakeFirstPacket(payloadType, source);
-  return true;
+bool RtpReceiver::FromFarEnd(RtpCall& call, const RtpHeader& header, const Ipv4Endpoint& source) {
+  // Read in this order: a new SDP replaces the peer before it marks the call
+  // as awaiting its first packet.
+  bool fresh = call.AwaitingFirstPacket();
+  RtpSourceLatch::Verdict verdict =
+      latch_.Judge(source, header.ssrc, call.PayloadTypeEnabled(header.payloadType), call.RtpPeer(), fresh);
+  // From now on the module answers to where the far end sends from.
+  if (verdict == RtpSourceLatch::Verdict::Take) call.TakeFirstPacket(header.payloadType, source);
+  return verdict != RtpSourceLatch::Verdict::Refuse;
 }
 
 void RtpReceiver::Play(RtpCall& call, int64_t now) {

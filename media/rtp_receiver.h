@@ -1,5 +1,6 @@
 // The receive side of a call's RTP, apart from any socket: takes each
-// datagram that reached the call's port, keeps to the far end's source,
+// datagram that reached the call's port, keeps to the far end's source
+// (RtpSourceLatch decides which that is),
 // puts the packets back in order, and hands the call a 320-sample frame
 // every 40 ms of its playout clock, with what was lost made up for a while.
 #pragma once
@@ -15,6 +16,7 @@
 #include "media/loss_concealment.h"
 #include "media/rtp_call.h"
 #include "media/rtp_packet.h"
+#include "media/rtp_source_latch.h"
 
 namespace talvenor {
 
@@ -42,9 +44,9 @@ public:
   const JitterBuffer& Buffer() const { return buffer_; }
 
 private:
-  // Whether a packet from `source` is the far end's, latching the source on
-  // the first one.
-  bool FromFarEnd(RtpCall& call, int payloadType, const Ipv4Endpoint& source);
+  // Whether a packet from `source` is the far end's; the call hears of each
+  // source taken.
+  bool FromFarEnd(RtpCall& call, const RtpHeader& header, const Ipv4Endpoint& source);
   // Fills frame_ for the frame that plays from `start`; whether any of it
   // came from a packet.
   bool Assemble(int64_t start);
@@ -52,7 +54,7 @@ private:
   LineCodecs codecs_;
   LossConcealment concealment_;
   JitterBuffer buffer_;
-  Ipv4Endpoint source_;
+  RtpSourceLatch latch_;
   bool clockRunning_ = false;
   int64_t frameDue_ = 0;
   bool quiet_ = true;  // the last frame played was silence

@@ -149,7 +149,7 @@ TEST_F(CallFlowTest, TargetsAreResolvedAsThePhoneDialsThem) {
     int line = Place(c.target);
     ASSERT_GE(line, 0) << c.target;
     std::string invite = c.fromUser == "desk" ? registered.Receive(1s).value_or("") : Next();
-    callIds.insert(Header(invite, "Call-ID"));  // never the RTP port, which comes round every fourth call
+    callIds.insert(Header(invite, "Call-ID"));  // never the RTP port, which calls may share in turn
     EXPECT_EQ(FirstLine(invite), c.requestLine);
     EXPECT_EQ(Header(invite, "From").find("From: \"Desk\" <sip:" + c.fromUser + "@127.0.0.1>"), 0u) << invite;
     TheModule().HangUp(line);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -33,7 +34,8 @@ using namespace std::chrono_literals;
 
 using testhost::RecordingConnection;
 
-// An even base port whose four ports are free at the moment.
+// An even base port whose first four ports are free at the moment (the
+// others of its span a call skips when taken).
 uint16_t FreeBasePort() {
   for (;;) {
     auto base = static_cast<uint16_t>(testhelp::FreeUdpPort() & ~1u);
@@ -49,7 +51,7 @@ uint16_t FreeBasePort() {
 }
 
 // Numbered one after the other, 20 ms apart: the receiver plays them in order.
-std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload) {
+std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload, uint32_t ssrc = 0) {
   static uint16_t sequence = 0;
   ++sequence;
   uint32_t timestamp = sequence * 160u;
@@ -59,6 +61,7 @@ std::string RtpPacket(uint8_t secondByte, std::span<const uint8_t> payload) {
   packet[2] = static_cast<char>(sequence >> 8);
   packet[3] = static_cast<char>(sequence);
   for (int at = 0; at < 4; ++at) packet[4 + at] = static_cast<char>(timestamp >> (24 - 8 * at));
+  for (int at = 0; at < 4; ++at) packet[8 + at] = static_cast<char>(ssrc >> (24 - 8 * at));
   packet.append(reinterpret_cast<const char*>(payload.data()), payload.size());
   return packet;
 }
@@ -107,6 +110,7 @@ protected:
 
 TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   testhelp::UdpPeer far;
+  settings_.rtpBasePort = kHighestEvenPort - 6;  // room for four ports only
   std::vector<uint16_t> ports;
   std::vector<std::shared_ptr<CallLine>> lines;
   for (int call = 0; call < 4; ++call) {
@@ -131,6 +135,17 @@ TEST_F(LineMediaTest, FourCallsTakeTheFourPortsAndAFifthWaitsForOneToEnd) {
   EXPECT_EQ(fifth->MediaState().localRtpPort, freed);
   std::scoped_lock lock(TheModule().ModuleLock());
   lines[3]->Finish();
+}
+
+TEST_F(LineMediaTest, PortsAreDrawnAtRandomFromTheWholeSpan) {
+  testhelp::UdpPeer far;
+  std::shared_ptr<CallLine> line = Call(host, far);
+  std::set<int> offsets;  // of 20 calls' ports: more than four, even, within the span
+  for (int call = 0; call < 20 && LineMedia::Open(*line, settings_); ++call) {
+    offsets.insert(line->MediaState().localRtpPort - settings_.rtpBasePort);
+  }
+  EXPECT_TRUE(offsets.size() > 4 && *offsets.rbegin() < static_cast<int>(kRtpPortSpan));
+  EXPECT_TRUE(std::all_of(offsets.begin(), offsets.end(), [](int offset) { return offset % 2 == 0; }));
 }
 
 TEST_F(LineMediaTest, SendingSuppressesSilenceAndKeepsTheClock) {
@@ -256,6 +271,46 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
   std::optional<std::string> sent = far.Receive(200ms);
   ASSERT_TRUE(sent);
   EXPECT_EQ(static_cast<uint8_t>((*sent)[1]) & 0x7F, 0);
+}
+
+TEST_F(LineMediaTest, TheSdpSourceIsTakenAtOnceAndAnyOtherOnlyAfterARunOfItsOwn) {
+  // The SDP names 127.0.0.1:20000, SIP comes from 127.0.0.2, a far end behind NAT sends from 127.0.0.4.
+  enum From { Sdp, SdpAddressOtherPort, SipAddress, Nat, Third };
+  const Ipv4Endpoint sources[] = {Bound(20000), Bound(20002), {NetworkAddress(0x7f000002), NetworkPort(20000)},
+                                  {NetworkAddress(0x7f000004), NetworkPort(40000)}, Bound(30000)};
+  // `packets` from `from`; then the call's audio goes to `target`, and it connected when a packet was played.
+  struct Step { From from; int packets; From target; bool heard; uint32_t ssrc = 1; uint8_t type = 8; };
+  const std::vector<std::vector<Step>> cases = {
+      {{SdpAddressOtherPort, 2, Sdp, false}, {Sdp, 1, Sdp, true, 2}, {SdpAddressOtherPort, 5, Sdp, true}},
+      {{SdpAddressOtherPort, 2, Sdp, false}, {SdpAddressOtherPort, 1, SdpAddressOtherPort, true}},
+      {{SipAddress, 9, Sdp, false}},
+      // Another source, SSRC or type breaks a run.
+      {{SipAddress, 5, Sdp, false}, {Third, 1, Sdp, false}, {SipAddress, 5, Sdp, false},
+       {SipAddress, 5, Sdp, false, 2}, {SipAddress, 1, Sdp, false, 2, 96}, {SipAddress, 5, Sdp, false, 2}},
+      {{Nat, 9, Sdp, false}, {Nat, 1, Nat, true}},
+      {{Nat, 10, Nat, true}, {Sdp, 1, Sdp, true}, {Nat, 10, Sdp, true}, {SdpAddressOtherPort, 3, Sdp, true}},
+  };
+  std::vector<uint8_t> alaw(160, AlawFromLinear(1000));
+  for (size_t c = 0; c < cases.size(); ++c) {
+    CallParameters parameters;
+    parameters.connection = &host;
+    parameters.enabledPayloadTypes[8] = true;
+    auto line = std::make_shared<CallLine>(TheModule(), parameters);
+    line->Dialog().Update([&](DialogState& d) { d.sipPeer = sources[SipAddress]; });
+    line->MediaState().rtpPeer.Replace(sources[Sdp]);
+    line->SetEndReason(kEndNormal);
+    RtpReceiver receiver(nullptr);
+    for (const Step& step : cases[c]) {
+      for (int packet = 0; packet < step.packets; ++packet) {
+        std::string datagram = RtpPacket(step.type, alaw, step.ssrc);
+        receiver.Take(*line, std::as_bytes(std::span(datagram)), sources[step.from], 0);
+      }
+      EXPECT_EQ(line->RtpPeer(), sources[step.target]) << "case " << c << ", after source " << step.from;
+      EXPECT_EQ(line->State() == CallState::Connected, step.heard) << "case " << c << ", after source " << step.from;
+    }
+    std::scoped_lock lock(TheModule().ModuleLock());
+    line->Finish();
+  }
 }
 
 TEST_F(LineMediaTest, PacketsTheCallsRulesDoNotAllowChangeNothing) {
