@@ -1,5 +1,6 @@
-// The registrar for other user agents. It keeps nothing in memory: the
-// SIP-REG list is the record, rewritten at every accepted registration.
+// The registrar for other user agents. Its bindings are the module's
+// RegistrationBook: a REGISTER that changes one is answered once the SIP-REG
+// list holding the change is on disk, from the book's writer thread.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 namespace talvenor {
 
+class RegistrationBook;
 class SipMessage;
 
 // The Registration page's settings and the local address, as they stand
@@ -20,7 +22,9 @@ struct RegistrarSettings {
 };
 
 // Answers one REGISTER with exactly one response, sent on the channel back
-// to where the request came from. Under ModuleLock.
-void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings);
+// to where the request came from, at once or after the book's write. Under
+// ModuleLock; the channel outlives the book's writer.
+void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings,
+                    RegistrationBook& book);
 
 }  // namespace talvenor
