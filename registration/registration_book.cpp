@@ -30,6 +30,9 @@ bool RegistrationBook::Entry::Expired(int64_t now, uint32_t lifetimeCap) const {
 }
 
 bool RegistrationBook::Current() {
+  // While a write is under way the file is ours: it changes under the
+  // rename, and reading it back would only cost the time of a reload.
+  if (loaded_ && writeInFlight_) return readable_;
   // Found through the host at every use: another folder is another list.
   std::string path = RegistrationListPath();
   FileStamp stamp = StampOfFile(path);
@@ -115,22 +118,26 @@ bool RegistrationBook::AuthenticatedFrom(std::string_view user, std::string_view
 
 bool RegistrationBook::WritePending() {
   std::scoped_lock writing(writeMutex_);
-  std::vector<std::string> lines;
+  std::string text;  // the whole list, written in one piece
   std::vector<Written> makers;
   {
     std::scoped_lock lock(mutex_);
     if (pending_.empty()) return true;
-    lines.reserve(entries_.size());
-    for (const Entry& entry : entries_) lines.push_back(entry.line);
+    size_t size = 0;
+    for (const Entry& entry : entries_) size += entry.line.size();
+    text.reserve(size);
+    for (const Entry& entry : entries_) text += entry.line;
     makers = std::move(makers_);
     makers_.clear();
     writing_ = std::move(pending_);
     pending_.clear();
+    writeInFlight_ = true;
   }
-  bool written = ReplaceRegistrationList(lines);
+  bool written = ReplaceRegistrationList({std::move(text)});
   {
     std::scoped_lock lock(mutex_);
     writing_.clear();
+    writeInFlight_ = false;
     // A failed write forgets its changes: the list is read again, with
     // only the changes that came after.
     if (written) stamp_ = StampOfFile(path_);

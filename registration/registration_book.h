@@ -110,6 +110,7 @@ private:
   std::vector<RegistrationChange> writing_;  // handed to the write under way
   std::vector<Written> makers_;
   std::string path_;     // of the list last read
+  bool writeInFlight_ = false;
   bool stopping_ = false;
   bool writerRunning_ = false;
   std::thread writer_;
