@@ -16,6 +16,7 @@
 #include "bench/allocation_count.h"
 #include "calls/call_line.h"
 #include "registration/gateway_accounts.h"
+#include "registration/registration_book.h"
 #include "calls/call_media.h"
 #include "calls/line_threads.h"
 #include "media/g711.h"
@@ -38,6 +39,10 @@ public:
   OutgoingCallSettings SettingsForOutgoingCall() const override { return {}; }
   GatewayAccounts& Gateways() const override { return gateways_; }
   uint32_t LongestRegistration() const override { return 0; }
+  RegistrationBook& Registrations() const override {
+    static RegistrationBook* book = new RegistrationBook;
+    return *book;
+  }
 
 private:
   mutable std::recursive_mutex lock_;

@@ -14,6 +14,7 @@ namespace talvenor {
 
 class CallLine;
 class GatewayAccounts;
+class RegistrationBook;
 
 class CallContext : public SipChannel {
 public:
@@ -41,6 +42,8 @@ public:
   virtual GatewayAccounts& Gateways() const = 0;
   // The longest a registration taken here lives, as the settings stand.
   virtual uint32_t LongestRegistration() const = 0;
+  // The registrations taken here, looked up in memory.
+  virtual RegistrationBook& Registrations() const = 0;
 
 protected:
   ~CallContext() = default;

@@ -12,11 +12,12 @@
 #include "calls/line_threads.h"
 #include "media/line_media.h"
 #include "calls/peer_lookup.h"
-#include "registration/registration_list.h"
+#include "registration/registration_book.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
+#include "sip/tokens.h"
 
 namespace talvenor {
 
@@ -28,16 +29,16 @@ constexpr std::chrono::milliseconds kSilencePause{40};
 
 // "1234#5678" for caller 1234 calling 5678, with the registered binding of
 // 5678 when it registered here; the caller alone when the request URI has no user.
-std::string CallerText(const SipMessage& invite, uint32_t lifetimeCap) {
+std::string CallerText(const SipMessage& invite, uint32_t lifetimeCap, RegistrationBook& registrations) {
   std::string caller(CallerUser(invite));
   std::string called(CalledUserAndHost(invite));
   size_t at = called.find('@');
   if (at == std::string::npos || at == 0) return caller;
   std::string user = called.substr(0, at);
   std::string key = user;
-  if (FindRegistrationByUser(key, '#', lifetimeCap) != 0) return caller + key.substr(key.find('#'));
+  if (registrations.FindByUser(key, '#', lifetimeCap) != 0) return caller + key.substr(key.find('#'));
   key = user;
-  FindRegistrationByUser(key, '@', lifetimeCap);  // a registered user becomes its binding
+  registrations.FindByUser(key, '@', lifetimeCap);  // a registered user becomes its binding
   return fmt::sprintf("%s#%s", caller, key);
 }
 
@@ -90,10 +91,9 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
       target.empty()) {
     return false;
   }
-  std::string caller = CallerText(invite, line->Context().LongestRegistration());
-  if (caller.size() > kTextLimit) return false;
-  std::string displayName(CallerDisplayName(invite));
-  if (displayName.size() > kTextLimit) displayName.resize(kTextLimit);
+  CallContext& context = line->Context();
+  std::string caller(Utf8Prefix(CallerText(invite, context.LongestRegistration(), context.Registrations()), kTextLimit));
+  std::string displayName(Utf8Prefix(CallerDisplayName(invite), kTextLimit));
   if (!line->ParseSdp(invite)) return false;
   Ipv4Endpoint source{invite.SourceAddress(), invite.SourcePort()};
   line->Dialog().Update([&](DialogState& state) {

@@ -10,7 +10,7 @@
 #include "calls/peer_lookup.h"
 #include "platform/resolver.h"
 #include "registration/gateway_accounts.h"
-#include "registration/registration_list.h"
+#include "registration/registration_book.h"
 #include "sip/compose.h"
 #include "sip/tokens.h"
 
@@ -53,7 +53,7 @@ std::optional<Destination> FindDestination(CallLine& line) {
     // An empty target, or "@" alone, would match every registration.
     if (destination.target.empty() || destination.target == "@") return std::nullopt;
     std::string registered = destination.target;
-    if (FindRegistrationByUser(registered, '\0', line.Context().LongestRegistration()) != 0) {
+    if (line.Context().Registrations().FindByUser(registered, '\0', line.Context().LongestRegistration()) != 0) {
       destination.target = registered;
       destination.hostPart = HostPart(registered);
     } else {

@@ -36,6 +36,7 @@
 #include "calls/call_context.h"
 #include "calls/call_line.h"
 #include "registration/gateway_accounts.h"
+#include "registration/registration_book.h"
 #include "calls/call_state.h"
 #include "calls/line_threads.h"
 #include "media/g729_library.h"
@@ -69,6 +70,10 @@ public:
   OutgoingCallSettings SettingsForOutgoingCall() const override { return {}; }
   GatewayAccounts& Gateways() const override { return gateways_; }
   uint32_t LongestRegistration() const override { return 0; }
+  RegistrationBook& Registrations() const override {
+    static RegistrationBook* book = new RegistrationBook;
+    return *book;
+  }
 
 private:
   mutable std::atomic<bool> g729Busy_{false};

@@ -22,7 +22,7 @@ void SipModule::Dispatch(const SipMessage& message) {
   if (!LockUnlessStopped(lock)) return;  // dropped: the module is stopping
   SipKind kind = message.Kind();
   if (kind == kRegister && Settings().EnableRegistrations) {
-    HandleRegister(*this, message, CurrentRegistrarSettings(), guesses_);  // whatever line matches
+    HandleRegister(*this, message, CurrentRegistrarSettings(), registrations_, guesses_);  // whatever line matches
     return;
   }
   // A line is found by its Call-ID, then takes the message only when it

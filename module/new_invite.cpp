@@ -44,7 +44,7 @@ SipKind VerifyInviteDigest(const SipMessage& invite, const std::string& caller, 
 // source, or its digest answer is right for this INVITE and not used before.
 bool SipModule::InviteAuthenticated(const SipMessage& invite) {
   std::string caller(CallerUser(invite));
-  if (!Settings().AuthenticateInvites || AuthenticatedRegistrationFrom(caller, SourceText(invite), RegistrationLifetimeCap())) return true;
+  if (!Settings().AuthenticateInvites || registrations_.AuthenticatedFrom(caller, SourceText(invite), RegistrationLifetimeCap())) return true;
   if (caller.empty()) {
     SendStatelessResponse(kStatus400, invite, {});
     return false;

@@ -122,6 +122,7 @@ int SipModule::StartRun() {
       TimerProcedure();
       onModuleThread = wasModuleThread;
     });
+    registrations_.StartWriter();
     sipSocket_.StartReceiving(*this, CurrentTrafficGuardSettings);
     return 0;
   } catch (...) {
@@ -136,6 +137,7 @@ int SipModule::AbandonStart(int messageId) {
   Guarded([this] {
     timer_.Stop();
     sipSocket_.Close();
+    registrations_.StopWriter();
     {
       std::scoped_lock lock(moduleLock_);
       gateways_.DestroyAll();
@@ -225,6 +227,9 @@ bool SipModule::StopRun() {
   timer_.Stop();
   timerId_ = 0;
   sipSocket_.Close();
+  // No REGISTER comes any more: what is pending is written (its answers
+  // find the socket closed; the phones ask again).
+  registrations_.StopWriter();
   CleanUpSocketsLibrary();
   const ModuleSettings& settings = Settings();
   bool saved;

@@ -22,6 +22,7 @@
 #include "module/guess_bans.h"
 #include "registration/gateway_accounts.h"
 #include "registration/guess_guard.h"
+#include "registration/registration_book.h"
 #include "transport/receive_loop.h"
 
 namespace talvenor {
@@ -113,6 +114,7 @@ public:
   OutgoingCallSettings SettingsForOutgoingCall() const override { return CurrentOutgoingCallSettings(); }
   GatewayAccounts& Gateways() const override { return gateways_; }
   uint32_t LongestRegistration() const override { return RegistrationLifetimeCap(); }
+  RegistrationBook& Registrations() const override { return registrations_; }
 
   // Called every 888 ms by the timer thread.
   void TimerProcedure();
@@ -171,6 +173,9 @@ private:
   // to read them. The host's audio reaches its line with this one alone.
   mutable std::mutex slotsMutex_;
   std::array<std::shared_ptr<CallLine>, kMaxLines> lines_;
+  // The registrar's bindings, with the default limits. Its writer runs
+  // while the module does and ends after the receive thread.
+  mutable RegistrationBook registrations_;
   PeriodicTimer timer_;
   std::mutex lifeMutex_;
   std::condition_variable lifeChanged_;

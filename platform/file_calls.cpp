@@ -44,6 +44,13 @@ bool ReadLine(FILE* file, std::string& line) {
 
 bool SyncToDisk(FILE* file) { return fsync(fileno(file)) == 0; }
 
+FileStamp StampOfFile(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return {};
+  return {static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+          static_cast<int64_t>(status.st_size), static_cast<uint64_t>(status.st_ino)};
+}
+
 bool FileReadable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
 }  // namespace talvenor

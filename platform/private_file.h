@@ -4,6 +4,7 @@
 // are UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -42,6 +43,17 @@ bool ReadLine(FILE* file, std::string& line);
 // Flushes the file's buffer and makes what it holds durable, so that a
 // rename over an older file can never leave an empty one after a crash.
 bool FlushToDisk(FILE* file);
+// What tells one version of a file from another without reading it: its
+// modification time (as fine as the system keeps it), its size and, on
+// Linux, its inode (a file renamed over it is another). All zero when the
+// file cannot be looked at.
+struct FileStamp {
+  int64_t modified = 0;
+  int64_t size = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOfFile(const std::string& path);
 // Whether the file exists and this process may read it.
 bool FileReadable(const std::string& path);
 

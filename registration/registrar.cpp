@@ -8,6 +8,7 @@
 #include "platform/endpoint.h"
 #include "registration/digest.h"
 #include "registration/guess_guard.h"
+#include "registration/registration_book.h"
 #include "registration/registration_list.h"
 #include "sip/compose.h"
 #include "sip/header_names.h"
@@ -46,8 +47,9 @@ std::string ContactLines(std::string_view key, uint32_t lifetime) {
 }
 
 // A REGISTER without Contact asks for the user's last binding.
-void AnswerQuery(const SipChannel& channel, const SipMessage& request, std::string user, uint32_t lifetimeCap) {
-  uint32_t lifetime = FindRegistrationByUser(user, '@', lifetimeCap);
+void AnswerQuery(const SipChannel& channel, const SipMessage& request, std::string user, uint32_t lifetimeCap,
+                 RegistrationBook& book) {
+  uint32_t lifetime = book.FindByUser(user, '@', lifetimeCap);
   Answer(channel, kStatus200, request, lifetime != 0 ? ContactLines(user, lifetime) : std::string());
 }
 
@@ -94,8 +96,11 @@ bool Authenticated(const SipChannel& channel, const SipMessage& request, std::st
 
 }  // namespace
 
+// A new binding beyond the book's limits: refused, and told why.
+constexpr std::string_view kOverLimitLines = "\r\nWarning: 399 talvenor \"Too many registrations\"";
+
 void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings,
-                    GuessGuard& guesses) {
+                    RegistrationBook& book, GuessGuard& guesses) {
   std::string user(RegistrationUser(request));
   // A quote in the user would end the quoted realm of its challenge early:
   // a REGISTER nobody could ever answer.
@@ -108,7 +113,7 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request, const 
   bool authenticated = settings.authenticate;
   if (authenticated && !Authenticated(channel, request, user, settings.localAddress, guesses)) return;
   if (request.FindLine(kContactHeader).empty()) {
-    AnswerQuery(channel, request, user, settings.defaultExpiration);
+    AnswerQuery(channel, request, user, settings.defaultExpiration, book);
     return;
   }
   std::optional<uint32_t> lifetime = GrantedLifetime(channel, request, settings.defaultExpiration);
@@ -125,12 +130,25 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request, const 
   std::string_view mark = authenticated ? kAuthenticatedMark : kUnauthenticatedMark;
   std::string line = fmt::sprintf("%s\t%s\t%u\t%u\t%s\t%s\t%s\n", key, mark, static_cast<uint32_t>(now), *lifetime,
                                   LocalDateText(now), displayName, Capped(userAgent, kUserAgentLimit));
-  if (!UpdateRegistrationList(ToLower(key), line, now, *lifetime, settings.defaultExpiration)) {
-    // Not recorded: the phone must not believe it is registered.
-    Answer(channel, kStatus500, request, {});
-    return;
+  std::string address(DottedAddress(request.SourceAddress()));
+  RegistrationChange change{ToLower(key), address, std::move(line), *lifetime, settings.defaultExpiration, now};
+  // Answered once the list holding it is on disk: a 200 is never lost to a
+  // crash. Not recorded, the phone must not believe it is registered.
+  Ipv4Endpoint source{request.SourceAddress(), request.SourcePort()};
+  auto answer = [&channel, source, accepted = ComposeStatelessResponse(kStatus200, request, ContactLines(key, *lifetime)),
+                 failed = ComposeStatelessResponse(kStatus500, request, {})](bool written) {
+    channel.SendSip(written ? accepted : failed, source);
+  };
+  switch (book.Record(std::move(change), std::move(answer))) {
+    case RegistrationBook::Outcome::Taken:
+      return;
+    case RegistrationBook::Outcome::OverLimit:
+      Answer(channel, kStatus403, request, kOverLimitLines);
+      return;
+    case RegistrationBook::Outcome::Failed:
+      Answer(channel, kStatus500, request, {});
+      return;
   }
-  Answer(channel, kStatus200, request, ContactLines(key, *lifetime));
 }
 
 }  // namespace talvenor

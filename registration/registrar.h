@@ -1,5 +1,6 @@
-// The registrar for other user agents. It keeps nothing in memory: the
-// SIP-REG list is the record, rewritten at every accepted registration.
+// The registrar for other user agents. Its bindings are the module's
+// RegistrationBook: a REGISTER that changes one is answered once the SIP-REG
+// list holding the change is on disk, from the book's writer thread.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 namespace talvenor {
 
 class GuessGuard;
+class RegistrationBook;
 class SipMessage;
 
 // The Registration page's settings and the local address, as they stand
@@ -21,9 +23,10 @@ struct RegistrarSettings {
 };
 
 // Answers one REGISTER with exactly one response, sent on the channel back
-// to where the request came from, unless `guesses` holds its source back:
-// then its credentials are dropped unanswered. Under ModuleLock.
+// to where the request came from, at once or after the book's write, unless
+// `guesses` holds its source back: then its credentials are dropped
+// unanswered. Under ModuleLock; the channel outlives the book's writer.
 void HandleRegister(const SipChannel& channel, const SipMessage& request, const RegistrarSettings& settings,
-                    GuessGuard& guesses);
+                    RegistrationBook& book, GuessGuard& guesses);
 
 }  // namespace talvenor

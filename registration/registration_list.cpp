@@ -14,31 +14,31 @@
 
 namespace talvenor {
 
-namespace {
-
 std::string RegistrationListPath() { return CCon::AddSystemPath("SIP-REG", ".txt"); }
+std::string RegistrationBackupPath() { return CCon::AddSystemPath("SIP-REG", ".bak"); }
 
-// The column titles of a new SIP-PIN list, which the host writes: never an account.
-constexpr std::string_view kPasswordListTitles = "UserID\tPassword";
-
-// A line with a fourth field whose lifetime, capped, has run out.
-bool Expired(std::string_view line, int64_t now, uint32_t lifetimeCap) {
+bool RegistrationExpired(std::string_view line, int64_t now, uint32_t lifetimeCap) {
   std::string_view expiresField = ListField(line, 3);
   if (expiresField.empty()) return false;
   uint32_t lifetime = std::min<uint32_t>(ListNumber(expiresField), lifetimeCap);
   return now > static_cast<int64_t>(ListNumber(ListField(line, 2))) + lifetime;
 }
 
+namespace {
+
+// The column titles of a new SIP-PIN list, which the host writes: never an account.
+constexpr std::string_view kPasswordListTitles = "UserID\tPassword";
+
 bool Keep(std::string_view line, std::string_view key, int64_t now, uint32_t lifetimeCap) {
   std::string_view first = ListField(line, 0);
-  return !first.empty() && !Expired(line, now, lifetimeCap) && !EqualsIgnoreCase(first, key);
+  return !first.empty() && !RegistrationExpired(line, now, lifetimeCap) && !EqualsIgnoreCase(first, key);
 }
 
 // The registrations that have not run out; an expired one never counts.
 std::vector<std::string> LiveRegistrations(uint32_t lifetimeCap) {
   std::vector<std::string> lines = ReadableListLines(RegistrationListPath());
   int64_t now = CalendarSeconds();
-  std::erase_if(lines, [now, lifetimeCap](const std::string& line) { return Expired(line, now, lifetimeCap); });
+  std::erase_if(lines, [now, lifetimeCap](const std::string& line) { return RegistrationExpired(line, now, lifetimeCap); });
   return lines;
 }
 
@@ -76,12 +76,16 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
     if (kept.back().back() != '\n') kept.back() += '\n';
   }
   if (expires != 0) kept.emplace_back(line);
-  std::string backupPath = CCon::AddSystemPath("SIP-REG", ".bak");
-  if (!WriteDurably(backupPath, kept)) {
+  return ReplaceRegistrationList(kept);
+}
+
+bool ReplaceRegistrationList(const std::vector<std::string>& lines) {
+  std::string backupPath = RegistrationBackupPath();
+  if (!WriteDurably(backupPath, lines)) {
     RemoveFile(backupPath);
     return false;
   }
-  return ReplaceFile(backupPath, listPath);
+  return ReplaceFile(backupPath, RegistrationListPath());
 }
 
 uint32_t FindRegistrationByUser(std::string& user, char separator, uint32_t lifetimeCap) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace talvenor {
 
@@ -45,6 +46,19 @@ uint32_t FindRegistrationByUser(std::string& user, char separator, uint32_t life
 // unauthenticated registration trusts nobody, nor does one under another
 // user's name.
 bool AuthenticatedRegistrationFrom(std::string_view user, std::string_view addressAndPort, uint32_t lifetimeCap);
+
+// A line with a fourth field whose lifetime, capped, has run out.
+bool RegistrationExpired(std::string_view line, int64_t now, uint32_t lifetimeCap);
+
+// Where SIP-REG and the ".bak" of its rewrites are, asked of the host.
+std::string RegistrationListPath();
+std::string RegistrationBackupPath();
+
+// Writes these lines as the whole list: to the ".bak" file, made durable,
+// then renamed over the list in one step, so that a failure or a kill at
+// any moment leaves the old list or the new one, whole. False on failure
+// (the ".bak" removed, the list as it was).
+bool ReplaceRegistrationList(const std::vector<std::string>& lines);
 
 // The password of the user id in SIP-PIN (first match ignoring case), or
 // empty. The list's column-title line is not an account.

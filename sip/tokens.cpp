@@ -96,4 +96,11 @@ std::string_view TrimWhitespace(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+std::string_view Utf8Prefix(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;  // a continuation byte
+  return text.substr(0, cut);
+}
+
 }  // namespace talvenor

@@ -26,6 +26,10 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
 std::string ToLower(std::string_view text);
 
+// The longest start of the text within `limit` bytes that does not end
+// inside a UTF-8 character.
+std::string_view Utf8Prefix(std::string_view text, size_t limit);
+
 // The text without leading and trailing blanks, tabs and line ends.
 std::string_view TrimWhitespace(std::string_view text);
 

@@ -55,6 +55,14 @@ bool ReadLine(FILE* file, std::string& line) {
 
 bool SyncToDisk(FILE* file) { return _commit(_fileno(file)) == 0; }
 
+FileStamp StampOfFile(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data) == 0) return {};
+  auto join = [](DWORD high, DWORD low) { return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low); };
+  return {join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime),
+          join(data.nFileSizeHigh, data.nFileSizeLow), 0};
+}
+
 bool FileReadable(const std::string& path) { return _waccess(WideFromUtf8(path).c_str(), 4) == 0; }
 
 }  // namespace talvenor

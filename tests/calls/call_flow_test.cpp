@@ -291,6 +291,18 @@ TEST_F(CallFlowTest, AnIncomingCallRingsIsOfferedAndAnswered) {
   EXPECT_TRUE(farMedia_.Receive(1s).has_value());
 }
 
+TEST_F(CallFlowTest, ALongCallerTextIsCutNotRefused) {
+  // 5678 registered here: the caller text names its binding.
+  testhelp::WriteFile(module_.Data().File("SIP-REG.txt"),
+                      "5678@127.0.0.2:5062\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tD\tP\n");
+  std::string invite = Invite("in-long");
+  size_t from = invite.find("<sip:1234@127.0.0.1>;tag=1");
+  invite.replace(from, 9, "<sip:caller-with-a-long-name-1234");
+  ToModule(invite);
+  EXPECT_EQ(FirstLine(Next()), "SIP/2.0 100 Trying");
+  EXPECT_EQ(Offered(0)[2], std::string("caller-with-a-long-name-1234#5678@127.0.0.2:5062").substr(0, 40));
+}
+
 // What a message does to a call by its tags, branch and CSeq, from the far
 // end or from a stranger who knows the Call-ID and nothing else.
 TEST_F(CallFlowTest, OnlyItsDialogSteersACall) {

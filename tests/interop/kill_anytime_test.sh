@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The phone's registrar (no authentication) is killed with SIGKILL at random
-# moments while SIPp registers a new user at a high rate (kill_register.xml),
-# and restarted on the same data folder and profile, round after round;
+# moments while SIPp registers at a high rate (kill_register.xml): twenty
+# users of its own per round, from an address of its own (127.0.0.<round+1>;
+# the registrar takes 20 bindings per address), again and again, each
+# REGISTER after the first a refresh that rewrites the list; the phone is
+# restarted on the same data folder and profile, round after round;
 # every third round asks the phone to quit and kills it a few milliseconds
 # later, while it saves its settings. After every kill:
 #   - SIP-REG.txt is a whole list: it ends with a line feed and every line
@@ -12,7 +15,7 @@
 #     the list;
 #   - the profile talvenor.ini is whole: a [Settings] section of Entry=value
 #     lines, the very file the first clean stop saved (no setting changes).
-# A last run registers fifty more users and stops cleanly; the list, the
+# A last run sends fifty REGISTERs for twenty more users and stops cleanly; the list, the
 # profile and the folder are checked once more.
 #
 # Usage: bash kill_anytime_test.sh BIN_DIR
@@ -30,6 +33,8 @@ interop_pick_udp_port sipp_port
 reg_list='' reg_temp='' profile='' saved_profile=$WORK_DIR/saved.ini
 known_keys=$WORK_DIR/known.keys  # every key a checked list held so far
 : >"$known_keys"
+users=$WORK_DIR/users.csv
+{ echo SEQUENTIAL; for ((i = 1; i <= 20; i++)); do printf '%d;\n' "$i"; done; } >"$users"
 
 # ends_with_line_feed FILE
 ends_with_line_feed() { [[ $(tail -c 1 "$1" | od -An -c | tr -d ' ') == '\n' ]]; }
@@ -58,14 +63,15 @@ kill_phone() {
   exec {PHONE_INPUT}>&-
 }
 
-# start_registrations ROUND CALLS: SIPp registers CALLS users k<ROUND>u<n>
-# from 127.0.0.1:$sipp_port, up to 500 a second, in the background; the
+# start_registrations ROUND CALLS: SIPp sends CALLS REGISTERs for the users
+# k<ROUND>u1 to k<ROUND>u20 in turn from 127.0.0.<ROUND+1>:$sipp_port, up to
+# 500 a second, in the background; the
 # bindings granted go to $WORK_DIR/granted.ROUND.log. Sets SIPP_PID once
 # SIPp's socket is bound, that is when it starts sending.
 start_registrations() {
   local round=$1 calls=$2 waited=0
   # SIPp itself, not a wrapper, gets the signals; its own timeout bounds it.
-  sipp -sf "$INTEROP_DIR/kill_register.xml" -i 127.0.0.1 -p "$sipp_port" -r 500 -l 100 -m "$calls" -timeout 60s \
+  sipp -sf "$INTEROP_DIR/kill_register.xml" -inf "$users" -i "127.0.0.$((round + 1))" -p "$sipp_port" -r 500 -l 100 -m "$calls" -timeout 60s \
     -set round "$round" -nostdin -trace_logs -log_file "$WORK_DIR/granted.$round.log" \
     -trace_msg -message_file "$WORK_DIR/register.$round.messages.log" \
     "127.0.0.1:$phone_port" >"$WORK_DIR/register.$round.stdout.log" 2>&1 &
@@ -101,7 +107,7 @@ check_list() {
       interop_fail "$when: SIP-REG.txt does not end with a line feed (cut short):$(printf '\n'; tail -n 3 "$reg_list" | sed 's/\t/<TAB>/g; s/^/  | /')"
     why=$(awk -F'\t' '
       NF != 7 { print "line " NR " has " NF " fields: " $0; exit }
-      $1 !~ /^k[0-9]+u[0-9]+@127\.0\.0\.1:[0-9]+$/ { print "line " NR " has the key \"" $1 "\""; exit }
+      $1 !~ /^k[0-9]+u[0-9]+@127\.0\.0\.[0-9]+:[0-9]+$/ { print "line " NR " has the key \"" $1 "\""; exit }
       $2 != "PIN" || $3 !~ /^[0-9]+$/ || $4 != "3600" || $6 != "Kill" || $7 != "SIPp kill-anytime probe" {
         print "line " NR " is not a registration of SIPp: " $0; exit }
       seen[$1]++ { print "key " $1 " is on two lines"; exit }' "$reg_list")
@@ -188,15 +194,15 @@ status=0
 wait "$SIPP_PID" || status=$?
 interop_untrack_pid "$SIPP_PID"
 [[ $status -eq 0 ]] ||
-  interop_fail "the last 50 registrations did not all succeed (SIPp status $status):$(printf '\n'; tail -n 20 "$WORK_DIR/register.$last.stdout.log")"
+  interop_fail "the last 50 REGISTERs did not all succeed (SIPp status $status):$(printf '\n'; tail -n 20 "$WORK_DIR/register.$last.stdout.log")"
 interop_check_sent_sizes "$WORK_DIR/register.$last.messages.log"
 before=$(wc -l <"$known_keys")
 interop_stop_phone
 exec {PHONE_INPUT}>&-
 check_list "the clean stop"
 check_profile "the clean stop"
-[[ $(wc -l <"$known_keys") -eq $((before + 50)) ]] ||
-  interop_fail "the list holds $(wc -l <"$known_keys") lines after the last run, expected $((before + 50))"
+[[ $(wc -l <"$known_keys") -eq $((before + 20)) ]] ||
+  interop_fail "the list holds $(wc -l <"$known_keys") lines after the last run, expected $((before + 20))"
 [[ ! -e $reg_temp ]] || interop_fail "SIP-REG.bak is still there after rewrites that succeeded"
 stray=$(find "$(dirname "$profile")" -name 'talvenor.ini.*' | wc -l)
 interop_log "$granted_total registrations granted over $ROUNDS kills ($left_temp left a SIP-REG.bak," \

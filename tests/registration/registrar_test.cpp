@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 
 #include "config/module_settings.h"
 #include "platform/clock.h"
 #include "platform/private_file.h"
 #include "registration/digest.h"
+#include "registration/registration_book.h"
 #include "registration/registration_list.h"
 #include "sip/tokens.h"
 #include "tests/support/sip_samples.h"
@@ -367,6 +369,30 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1) << list;
 }
 
+TEST_F(RegistrarTest, NewBindingsBeyondTheSourceAddressLimitAreRefusedRefreshesNever) {
+  Register request;
+  for (int user = 0; user < 20; ++user) {
+    request.user = "u" + std::to_string(user);
+    request.callId = "limit-" + request.user;
+    ASSERT_EQ(StatusLine(Send(request)), "SIP/2.0 200 OK") << user;
+  }
+  testhelp::UdpPeer samePlace;  // another port of the same address
+  request.user = "u20";
+  request.callId = "limit-u20";
+  std::string refused = Send(request, samePlace);
+  EXPECT_EQ(StatusLine(refused), "SIP/2.0 403 Forbidden");
+  EXPECT_NE(refused.find("\r\nWarning: 399 talvenor \"Too many registrations\"\r\n"), std::string::npos) << refused;
+  request.user = "u0";  // a refresh
+  request.callId = "limit-u0";
+  request.cseq = 2;
+  EXPECT_EQ(StatusLine(Send(request)), "SIP/2.0 200 OK");
+  testhelp::UdpPeer elsewhere(0x7f000002);
+  request.user = "u20";
+  EXPECT_EQ(StatusLine(Send(request, elsewhere)), "SIP/2.0 200 OK");
+  std::string list = List();
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 21) << list;
+}
+
 // Faults mended in the registrar's lists.
 class RegistrationListTest : public ::testing::Test {
 protected:
@@ -374,6 +400,66 @@ protected:
   std::string Path(const std::string& name) const { return testhost_data_->Data().File(name); }
   std::unique_ptr<testhelp::RunningModule> testhost_data_;
 };
+
+RegistrationChange Binding(const std::string& key, uint32_t lifetime = 3600) {
+  int64_t now = CalendarSeconds();
+  std::string address = key.substr(key.find('@') + 1, key.rfind(':') - key.find('@') - 1);
+  return {key, address, key + "\tPIN\t" + std::to_string(now) + "\t3600\td\tN\tP\n", lifetime, kDefaultExpiration, now};
+}
+
+TEST_F(RegistrationListTest, TheBookHoldsNoMoreThanItsTotal) {
+  RegistrationBook book({.perSourceAddress = 5, .total = 3});
+  int written = 0;
+  auto count = [&written](bool ok) { written += ok; };
+  for (const char* key : {"a@10.0.0.1:5060", "b@10.0.0.2:5060", "c@10.0.0.3:5060"}) {
+    EXPECT_EQ(book.Record(Binding(key), count), RegistrationBook::Outcome::Taken) << key;
+  }
+  EXPECT_EQ(book.Record(Binding("d@10.0.0.4:5060"), count), RegistrationBook::Outcome::OverLimit);
+  EXPECT_EQ(book.Record(Binding("b@10.0.0.2:5060"), count), RegistrationBook::Outcome::Taken);
+  EXPECT_EQ(book.Record(Binding("a@10.0.0.1:5060", 0), count), RegistrationBook::Outcome::Taken);
+  EXPECT_EQ(book.Record(Binding("d@10.0.0.4:5060"), count), RegistrationBook::Outcome::Taken);
+  EXPECT_EQ(written, 6);
+  std::string list = testhelp::ReadFile(Path("SIP-REG.txt"));
+  EXPECT_EQ(list.find("a@"), std::string::npos) << list;
+  EXPECT_NE(list.find("d@10.0.0.4:5060\t"), std::string::npos) << list;
+}
+
+TEST_F(RegistrationListTest, LookupsSeeTheBookBeforeTheWriteAndTheWriterEndsWithItWritten) {
+  RegistrationBook book;
+  book.StartWriter();
+  std::promise<void> release;
+  std::promise<void> firstWritten;
+  std::shared_future<void> released = release.get_future().share();
+  // The writer stays in the first answer until released.
+  book.Record(Binding("first@10.0.0.1:5060"), [&](bool) {
+    firstWritten.set_value();
+    released.wait();
+  });
+  firstWritten.get_future().wait();
+  bool secondWritten = false;
+  ASSERT_EQ(book.Record(Binding("second@10.0.0.2:5060"), [&](bool ok) { secondWritten = ok; }),
+            RegistrationBook::Outcome::Taken);
+  std::string user = "second";
+  EXPECT_EQ(book.FindByUser(user, '@', kDefaultExpiration), 3600u);
+  EXPECT_EQ(user, "second@10.0.0.2:5060");
+  EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")).find("second@"), std::string::npos);
+  release.set_value();
+  book.StopWriter();
+  EXPECT_TRUE(secondWritten);
+  EXPECT_NE(testhelp::ReadFile(Path("SIP-REG.txt")).find("second@10.0.0.2:5060\t"), std::string::npos);
+}
+
+TEST_F(RegistrationListTest, TheBookReadsAListEditedBesideIt) {
+  RegistrationBook book;
+  book.Record(Binding("mine@10.0.0.1:5060"), [](bool) {});
+  std::string user = "mine";
+  ASSERT_NE(book.FindByUser(user, '@', kDefaultExpiration), 0u);
+  testhelp::WriteFile(Path("SIP-REG.txt"), "desk@10.0.0.7:5060\tAUTH\t" + std::to_string(CalendarSeconds()) +
+                                               "\t3600\td\tD\tP\n");
+  user = "mine";
+  EXPECT_EQ(book.FindByUser(user, '@', kDefaultExpiration), 0u);
+  EXPECT_TRUE(book.AuthenticatedFrom("desk", "10.0.0.7:5060", kDefaultExpiration));
+}
 
 TEST_F(RegistrationListTest, AddressLookupMatchesTheWholeAddressAndPort) {
   std::string now = std::to_string(CalendarSeconds());

@@ -1,0 +1,120 @@
+// The registrations taken here, kept in memory and written to the SIP-REG
+// list by a thread of their own.
+//
+// The list is read at the first use and again whenever the file is not the
+// one last read or written here (its time or size changed: someone edited
+// it). A change is made in memory at once, so that lookups see it, and the
+// writer thread writes the whole list after it, one write for every change
+// that came meanwhile. Whoever made a change hears when the list holding it
+// is on disk: a registrar that answers only then never acknowledges a
+// registration a crash could lose.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/private_file.h"
+
+namespace talvenor {
+
+// How many live bindings the book takes. A binding's source address is the
+// IP address the REGISTER came from, whatever its port: one host, or one
+// NAT, holds at most `perSourceAddress`; 20 leaves room for an office's
+// phones behind one router. `total` bounds the list's size and the cost of
+// each rewrite.
+struct RegistrationLimits {
+  size_t perSourceAddress = 20;
+  size_t total = 1000;
+};
+
+// One registration to record: `line` (a whole SIP-REG line with its line
+// feed) replaces any line under `key` (compared ignoring case); lifetime 0
+// only removes it.
+struct RegistrationChange {
+  std::string key;
+  std::string sourceAddress;  // dotted, for the limits
+  std::string line;
+  uint32_t lifetime = 0;
+  uint32_t lifetimeCap = 0;  // DefaultExpiration as it stands: lines past it are dropped
+  int64_t now = 0;
+};
+
+class RegistrationBook {
+public:
+  enum class Outcome {
+    Taken,      // in memory; `written` will be called
+    OverLimit,  // a new binding beyond the limits: nothing changed
+    Failed,     // the list could not be read in full: nothing changed
+  };
+  // Called with true once a list holding the change is on disk, with false
+  // when that write failed (the change is then forgotten).
+  using Written = std::function<void(bool written)>;
+
+  explicit RegistrationBook(RegistrationLimits limits = {}) : limits_(limits) {}
+  ~RegistrationBook() { StopWriter(); }
+  RegistrationBook(const RegistrationBook&) = delete;
+  RegistrationBook& operator=(const RegistrationBook&) = delete;
+
+  // A refresh or removal of an existing binding is never over the limits.
+  Outcome Record(RegistrationChange change, Written written);
+
+  // As FindRegistrationByUser and AuthenticatedRegistrationFrom
+  // (registration_list.h), over the book.
+  uint32_t FindByUser(std::string& user, char separator, uint32_t lifetimeCap);
+  bool AuthenticatedFrom(std::string_view user, std::string_view addressAndPort, uint32_t lifetimeCap);
+
+  // The writer thread. Without it, Record writes the change itself before
+  // it returns.
+  void StartWriter();
+  // Writes what is pending, tells its makers, and ends the thread.
+  void StopWriter();
+  // Writes what is pending on the calling thread; false when that failed.
+  bool WritePending();
+
+private:
+  // One list line with the fields the book looks at.
+  struct Entry {
+    explicit Entry(std::string text);
+    bool Expired(int64_t now, uint32_t lifetimeCap) const;
+    std::string line;
+    std::string key;      // lower case
+    std::string address;  // the key's address, without user or port
+    int64_t regTime = 0;
+    uint32_t expires = 0;
+    bool hasExpires = false;
+    bool authenticated = false;
+  };
+
+  // Under mutex_: reads the list again when it is not the one last seen;
+  // false when it could not be read in full.
+  bool Current();
+  void Apply(const RegistrationChange& change);
+  bool WithinLimits(const RegistrationChange& change) const;
+  void RunWriter();
+
+  const RegistrationLimits limits_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Entry> entries_;
+  bool loaded_ = false;
+  bool readable_ = false;  // the last read saw the whole list, or no list
+  FileStamp stamp_;        // of the list as last read or written here
+  // Changes kept until a write holding them is done: a reload replays them.
+  std::vector<RegistrationChange> pending_;  // not yet handed to a write
+  std::vector<RegistrationChange> writing_;  // handed to the write under way
+  std::vector<Written> makers_;
+  std::string path_;     // of the list last read
+  bool writeInFlight_ = false;
+  bool stopping_ = false;
+  bool writerRunning_ = false;
+  std::thread writer_;
+  std::mutex writeMutex_;  // one write at a time: the writer's or WritePending's
+};
+
+}  // namespace talvenor
