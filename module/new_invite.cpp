@@ -61,7 +61,7 @@ bool SipModule::InviteAuthenticated(const SipMessage& invite) {
   }
   SipKind status = VerifyInviteDigest(invite, caller, localAddress, authorization);
   if (status != 0 && status != kStatus400) guesses_.Failed(invite, caller);
-  if (status == 0) guesses_.Succeeded(invite);
+  if (status == 0) guesses_.Succeeded(invite, caller);
   // A right answer whose nonce has already let an INVITE through is stale.
   if (status == 0 && !SpentInviteNonces().Spend(nonce, CalendarSeconds())) status = kStatus401;
   if (status == kStatus401) {

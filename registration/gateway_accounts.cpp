@@ -46,10 +46,18 @@ bool GatewayAccounts::Idle() const {
 void GatewayAccounts::SendDueRegisters() {
   std::string configuredAddress;  // asked for once, and only when an account is due
   for (auto& account : slots_) {
-    if (!account || !account->IsDue()) continue;
+    if (!account || account->address.empty()) continue;
+    bool due = account->IsDue();
+    // An account that does not register still learns its gateway's address:
+    // a trunk that brings several calls at once is known by it.
+    if (!due && account->attemptsLeft != 0) continue;
     if (configuredAddress.empty()) configuredAddress = settings_().localAddress;
-    if (std::optional<GatewayRoute> route = KnownGatewayRoute(account->address, configuredAddress)) {
+    std::optional<GatewayRoute> route = KnownGatewayRoute(account->address, configuredAddress);
+    if (!route) continue;
+    if (due) {
       account->SendRegister(*route);
+    } else if (route->failure == 0) {
+      account->gatewayIp = route->gatewayIp;
     }
   }
 }

@@ -49,7 +49,9 @@ public:
 
   // Sends the REGISTERs due at this tick along the routes the lookup worker
   // has found; an account whose route is not known yet waits for a later
-  // tick. Never waits for a name lookup. Under the accounts' lock.
+  // tick. An account that does not register takes its gateway's address
+  // from the same answers. Never waits for a name lookup. Under the
+  // accounts' lock.
   void SendDueRegisters();
 
 private:

@@ -52,7 +52,14 @@ void GuessGuard::Failed(const SipMessage& request, std::string_view user) {
   SourceRecord& source = Entry(sources_, request.SourceAddress(), now);
   source.lastSeen = now;
   ++source.round;
-  UserRecord& named = Entry(users_, std::hash<std::string>()(ToLower(user)), now);
+  size_t userKey = UserKey(user);
+  if (source.lasting.failures == 0 || now - source.lasting.start > kBanWindowMs) {
+    source.failedUser = userKey;
+    source.otherUsers = false;
+  } else if (source.failedUser != userKey) {
+    source.otherUsers = true;
+  }
+  UserRecord& named = Entry(users_, userKey, now);
   named.lastSeen = now;
   bool userUnderAttack = named.recent.Add(now, kWaitingWindowMs) > kFailuresBeforeWaiting;
   // Once made to wait, a source waits after every failure until it has
@@ -66,16 +73,19 @@ void GuessGuard::Failed(const SipMessage& request, std::string_view user) {
   CountTowardsBan(source, request, now);
 }
 
-void GuessGuard::Succeeded(const SipMessage& request) {
+void GuessGuard::Succeeded(const SipMessage& request, std::string_view user) {
   auto found = sources_.find(request.SourceAddress());
   if (found == sources_.end()) return;
   // The round stays: a nonce a wrong answer spent must not come back.
   SourceRecord& record = found->second;
+  if (record.lasting.failures != 0 && (record.otherUsers || record.failedUser != UserKey(user))) return;
   record.recent = {};
   record.lasting = {};
   record.waitUntil = 0;
   record.nextWait = kFirstWaitMs;
 }
+
+size_t GuessGuard::UserKey(std::string_view user) { return std::hash<std::string>()(ToLower(user)); }
 
 void GuessGuard::Clear() {
   sources_.clear();

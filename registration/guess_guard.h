@@ -13,8 +13,10 @@
 //   every further source failing for that user wait at once.
 // - Twenty failures of a source within ten minutes ban it: the ban action
 //   that module/ hands in (the SIP-BAN list, when it is on).
-// - A right answer from a source that is not waiting is never held back,
-//   and clears that source's counts.
+// - A right answer from a source that is not waiting is never held back.
+//   It clears that source's counts only when every failure counted named
+//   the user it answered for (a mistyped password put right): one account
+//   known to a guesser must not wipe its guesses at the others.
 // Memory is bounded: at most kCapacity sources and as many users; entries
 // quiet for ten minutes are forgotten, and a full table drops its quietest.
 // Used under ModuleLock only.
@@ -51,8 +53,8 @@ public:
   bool MayVerify(const SipMessage& request);
   // A wrong answer naming `user`.
   void Failed(const SipMessage& request, std::string_view user);
-  // A right answer.
-  void Succeeded(const SipMessage& request);
+  // A right answer for `user`.
+  void Succeeded(const SipMessage& request, std::string_view user);
   // Forgets everything counted: a new run of the module starts afresh.
   void Clear();
   size_t SourcesKept() const { return sources_.size(); }
@@ -71,6 +73,8 @@ private:
     int64_t nextWait = kFirstWaitMs;
     int64_t lastSeen = 0;
     uint32_t round = 0;
+    size_t failedUser = 0;  // the user the ban window's failures named
+    bool otherUsers = false;  // and whether any named another
   };
   struct UserRecord {
     Window recent;
@@ -78,6 +82,7 @@ private:
   };
   template <typename Map>
   static typename Map::mapped_type& Entry(Map& map, const typename Map::key_type& key, int64_t now);
+  static size_t UserKey(std::string_view user);
   void CountTowardsBan(SourceRecord& record, const SipMessage& request, int64_t now);
 
   Clock clock_;

@@ -86,7 +86,7 @@ bool Authenticated(const SipChannel& channel, const SipMessage& request, std::st
   DigestScope scope{ChallengeRealm(user, localAddress), std::string(RequestUri(request)), std::nullopt};
   SipKind status = VerifyScopedDigest(kRegister, scope, user, authorization, LookupPassword);
   if (status == 0) {
-    guesses.Succeeded(request);
+    guesses.Succeeded(request, user);
     return true;
   }
   if (status != kStatus400) guesses.Failed(request, user);

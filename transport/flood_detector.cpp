@@ -44,7 +44,9 @@ bool FloodDetector::CountInWindow(uint32_t source, uint32_t tickMilliseconds) {
         slot = &candidate;
         break;
       }
-      if (tickMilliseconds - candidate.start > tickMilliseconds - slot->start) slot = &candidate;
+      // The busiest windows stay: a sender's count must not be wiped by a
+      // few others of its bucket taking turns with it.
+      if (candidate.count < slot->count) slot = &candidate;
     }
     *slot = Window{source, tickMilliseconds, 0};
   } else if (tickMilliseconds - slot->start > kWindowMilliseconds) {

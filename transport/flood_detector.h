@@ -33,7 +33,7 @@ private:
 
   // The per-address windows: a fixed table of buckets of four, found by a
   // hash of the address; a newcomer takes a free or ended window in its
-  // bucket, else the one opened longest ago. No memory grows with traffic.
+  // bucket, else the one that has counted least. No memory grows with traffic.
   struct Window {
     uint32_t source = 0;
     uint32_t start = 0;

@@ -457,10 +457,17 @@ TEST_F(CallFlowTest, IncomingCallsRefusedRejectedOrHungUpWhileRinging) {
   // Four lines ringing: the fifth INVITE gets 488 and the host hears OnClose.
   // The calls come from a gateway's address, where a provider brings every
   // caller's call: more than one rings at a time.
+  // The account does not register: its gateway's address is learnt all the same.
   {
     std::scoped_lock lock(TheModule().ModuleLock());
-    TheModule().Gateways()[0]->gatewayIp = LoopbackAddress();
+    TheModule().Gateways()[0]->address = "127.0.0.1:5999";
   }
+  auto learnt = [] {
+    std::scoped_lock lock(TheModule().ModuleLock());
+    return TheModule().Gateways()[0]->gatewayIp == LoopbackAddress();
+  };
+  for (int wait = 0; wait < 300 && !learnt(); ++wait) std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(learnt());
   for (int call = 0; call < 4; ++call) ToModule(Invite("busy-" + std::to_string(call)));
   Offered(6);
   far_.ReceiveAll(200ms);

@@ -138,13 +138,16 @@ TEST_F(GuessGuardTest, FiveFailuresMakeTheSourceWaitLongerEachTime) {
 }
 
 TEST_F(GuessGuardTest, ARightAnswerIsNeverSlowedAndClearsTheCount) {
-  for (int failure = 0; failure < 4; ++failure) Fail(7, "a" + std::to_string(failure));
+  for (int failure = 0; failure < 4; ++failure) Fail(7, "desk");
   EXPECT_TRUE(MayVerify(7));
-  guard_.Succeeded(SipMessage(kRequest, 7, 0));
+  guard_.Succeeded(SipMessage(kRequest, 7, 0), "DESK");
   for (int failure = 0; failure < 4; ++failure) Fail(7, "b" + std::to_string(failure));
   EXPECT_TRUE(MayVerify(7));
+  guard_.Succeeded(SipMessage(kRequest, 7, 0), "own");
+  Fail(7, "b4");
+  EXPECT_FALSE(MayVerify(7));
   // Each failure moves the nonce round on, and success does not move it back.
-  EXPECT_EQ(guard_.NonceRound(7), 8u);
+  EXPECT_EQ(guard_.NonceRound(7), 9u);
   EXPECT_EQ(guard_.NonceRound(9), 0u);
 }
 

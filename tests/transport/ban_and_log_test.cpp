@@ -94,6 +94,14 @@ TEST(FloodDetector, AmongBusyPeersAndManyOthersOnlyTheFastSenderIsAFlood) {
   EXPECT_LT(caughtAt, 1000u);
 }
 
+TEST(FloodDetector, FiveSendersOfOneBucketTakingTurnsAreAFlood) {
+  const uint32_t turns[] = {0x0a000001, 0x0a000140, 0x0a0002f6, 0x0a0003ac, 0x0a000462};  // one bucket's
+  FloodDetector detector;
+  bool caught = false;
+  for (uint32_t index = 0; index < 200; ++index) caught |= detector.Count(NetworkAddress(turns[index % 5]), index);
+  EXPECT_TRUE(caught);
+}
+
 TEST(FloodDetector, TickWrapDoesNotHideAFlood) {
   FloodDetector detector;
   uint32_t source = NetworkAddress(0x0a000001);
