@@ -249,8 +249,10 @@ TEST_F(LineMediaTest, ReceivingLatchesTheSourceAssemblesFramesAndHoldsBackTheEig
     }
     EXPECT_EQ(host.LastInfo(), "RTP\\PCMA 127.0.0.1:" + std::to_string(far.Port()) + " (" + name + ")");
   }
-  deliver(announced, 8, 4);  // not the latched source
-  EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
+  if (testhelp::OtherLoopbackSourcesWork()) {  // under Wine it would send from the SDP's own endpoint
+    deliver(announced, 8, 4);  // not the latched source
+    EXPECT_EQ(HostPort(line->RtpPeer().port), far.Port());
+  }
   deliver(far, 8, 17);  // the host releases none
   EXPECT_EQ(host.Count("OnAudioReceived"), 7);
   TheModule().ReleaseFrame(line->LineIndex(), 0);
