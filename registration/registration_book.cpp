@@ -29,18 +29,23 @@ bool RegistrationBook::Entry::Expired(int64_t now, uint32_t lifetimeCap) const {
   return hasExpires && now > regTime + std::min(expires, lifetimeCap);
 }
 
-bool RegistrationBook::Current() {
+namespace {
+
+// Found through the host at every use: another folder is another list.
+RegistrationListPaths PathsNow() { return {RegistrationListPath(), RegistrationBackupPath()}; }
+
+}  // namespace
+
+bool RegistrationBook::Current(const RegistrationListPaths& paths) {
   // While a write is under way the file is ours: it changes under the
   // rename, and reading it back would only cost the time of a reload.
   if (loaded_ && writeInFlight_) return readable_;
-  // Found through the host at every use: another folder is another list.
-  std::string path = RegistrationListPath();
-  FileStamp stamp = StampOfFile(path);
-  if (loaded_ && stamp == stamp_ && path == path_) return readable_;
-  ListContents contents = ReadListLines(path);
+  FileStamp stamp = StampOfFile(paths.list);
+  if (loaded_ && stamp == stamp_ && paths.list == paths_.list) return readable_;
+  ListContents contents = ReadListLines(paths.list);
   loaded_ = true;
   stamp_ = stamp;
-  path_ = std::move(path);
+  paths_ = paths;
   entries_.clear();
   // A list read only in part would lose its other lines in the next write.
   readable_ = contents.state != ListContents::State::Failed;
@@ -75,9 +80,10 @@ bool RegistrationBook::WithinLimits(const RegistrationChange& change) const {
 
 RegistrationBook::Outcome RegistrationBook::Record(RegistrationChange change, Written written) {
   bool writer;
+  RegistrationListPaths paths = PathsNow();
   {
     std::scoped_lock lock(mutex_);
-    if (!Current()) return Outcome::Failed;
+    if (!Current(paths)) return Outcome::Failed;
     if (!WithinLimits(change)) return Outcome::OverLimit;
     Apply(change);
     pending_.push_back(std::move(change));
@@ -93,8 +99,9 @@ uint32_t RegistrationBook::FindByUser(std::string& user, char separator, uint32_
   std::string prefix = ToLower(user);
   if (separator != '\0') prefix += separator;
   int64_t now = CalendarSeconds();
+  RegistrationListPaths paths = PathsNow();
   std::scoped_lock lock(mutex_);
-  if (!Current()) return 0;
+  if (!Current(paths)) return 0;
   // The last line matching: the latest registration.
   for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
     if (entry->key.empty() || !entry->key.starts_with(prefix) || entry->Expired(now, lifetimeCap)) continue;
@@ -109,8 +116,9 @@ bool RegistrationBook::AuthenticatedFrom(std::string_view user, std::string_view
   if (user.empty() || addressAndPort.empty()) return false;
   std::string key = ToLower(user) + '@' + ToLower(addressAndPort);
   int64_t now = CalendarSeconds();
+  RegistrationListPaths paths = PathsNow();
   std::scoped_lock lock(mutex_);
-  if (!Current()) return false;
+  if (!Current(paths)) return false;
   return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& entry) {
     return entry.key == key && entry.authenticated && !entry.Expired(now, lifetimeCap);
   });
@@ -120,6 +128,7 @@ bool RegistrationBook::WritePending() {
   std::scoped_lock writing(writeMutex_);
   std::string text;  // the whole list, written in one piece
   std::vector<Written> makers;
+  RegistrationListPaths paths;  // as the changes found them: the writer never calls the host
   {
     std::scoped_lock lock(mutex_);
     if (pending_.empty()) return true;
@@ -132,15 +141,16 @@ bool RegistrationBook::WritePending() {
     writing_ = std::move(pending_);
     pending_.clear();
     writeInFlight_ = true;
+    paths = paths_;
   }
-  bool written = ReplaceRegistrationList({std::move(text)});
+  bool written = ReplaceRegistrationList({std::move(text)}, paths);
   {
     std::scoped_lock lock(mutex_);
     writing_.clear();
     writeInFlight_ = false;
     // A failed write forgets its changes: the list is read again, with
     // only the changes that came after.
-    if (written) stamp_ = StampOfFile(path_);
+    if (written) stamp_ = StampOfFile(paths.list);
     else loaded_ = false;
   }
   for (Written& maker : makers) maker(written);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/private_file.h"
+#include "registration/registration_list.h"
 
 namespace talvenor {
 
@@ -91,9 +92,11 @@ private:
     bool authenticated = false;
   };
 
-  // Under mutex_: reads the list again when it is not the one last seen;
-  // false when it could not be read in full.
-  bool Current();
+  // Under mutex_: reads the list at `paths` again when it is not the one
+  // last seen; false when it could not be read in full. The paths are found
+  // through the host before the lock is taken: a host may call the module
+  // back from there, even to shut it down.
+  bool Current(const RegistrationListPaths& paths);
   void Apply(const RegistrationChange& change);
   bool WithinLimits(const RegistrationChange& change) const;
   void RunWriter();
@@ -109,7 +112,7 @@ private:
   std::vector<RegistrationChange> pending_;  // not yet handed to a write
   std::vector<RegistrationChange> writing_;  // handed to the write under way
   std::vector<Written> makers_;
-  std::string path_;     // of the list last read
+  RegistrationListPaths paths_;  // of the list last read, where the writer writes
   bool writeInFlight_ = false;
   bool stopping_ = false;
   bool writerRunning_ = false;

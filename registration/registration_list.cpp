@@ -76,16 +76,15 @@ bool UpdateRegistrationList(std::string_view key, std::string_view line, int64_t
     if (kept.back().back() != '\n') kept.back() += '\n';
   }
   if (expires != 0) kept.emplace_back(line);
-  return ReplaceRegistrationList(kept);
+  return ReplaceRegistrationList(kept, {listPath, RegistrationBackupPath()});
 }
 
-bool ReplaceRegistrationList(const std::vector<std::string>& lines) {
-  std::string backupPath = RegistrationBackupPath();
-  if (!WriteDurably(backupPath, lines)) {
-    RemoveFile(backupPath);
+bool ReplaceRegistrationList(const std::vector<std::string>& lines, const RegistrationListPaths& paths) {
+  if (!WriteDurably(paths.backup, lines)) {
+    RemoveFile(paths.backup);
     return false;
   }
-  return ReplaceFile(backupPath, RegistrationListPath());
+  return ReplaceFile(paths.backup, paths.list);
 }
 
 uint32_t FindRegistrationByUser(std::string& user, char separator, uint32_t lifetimeCap) {

@@ -57,8 +57,13 @@ std::string RegistrationBackupPath();
 // Writes these lines as the whole list: to the ".bak" file, made durable,
 // then renamed over the list in one step, so that a failure or a kill at
 // any moment leaves the old list or the new one, whole. False on failure
-// (the ".bak" removed, the list as it was).
-bool ReplaceRegistrationList(const std::vector<std::string>& lines);
+// (the ".bak" removed, the list as it was). The paths are found through the
+// host beforehand, by a thread that may call it.
+struct RegistrationListPaths {
+  std::string list;
+  std::string backup;
+};
+bool ReplaceRegistrationList(const std::vector<std::string>& lines, const RegistrationListPaths& paths);
 
 // The password of the user id in SIP-PIN (first match ignoring case), or
 // empty. The list's column-title line is not an account.

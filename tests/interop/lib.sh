@@ -143,6 +143,9 @@ interop_start_phone() {
   PHONE_DATA_DIR=$(mktemp -d "${PHONE_DATA_PARENT:-$WORK_DIR}/data.XXXXXX")
   PHONE_LOG=$WORK_DIR/nuvex-phone.$port.log
   PHONE_PORT=$port
+  # Emptied here, not only by the phone's redirection: a phone started again
+  # on the port would otherwise find the last one's "up" line still there.
+  : >"$PHONE_LOG"
   # PHONE_PROGRAM runs another host with the phone's options instead.
   "${PHONE_PROGRAM:-$BIN_DIR/nuvex-phone}" --config-dir "$PHONE_CONFIG_DIR" --data-dir "$PHONE_DATA_DIR" \
     "${sets[@]}" ${PHONE_OPTIONS[@]+"${PHONE_OPTIONS[@]}"} >"$PHONE_LOG" 2>&1 &
