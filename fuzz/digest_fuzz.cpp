@@ -164,6 +164,8 @@ void CheckGatewayAnswer(bool proxy, std::string_view challengeLine, const std::s
                          GatewayFields{true, address, "", "", userId, password});
   account.callIdLine = "Call-ID: x";
   account.cseqLine = "CSeq: 1 REGISTER";
+  account.branch = "z9hG4bK-1";  // the REGISTER's, echoed by the gateway's own address
+  account.gatewayIp = 0x0100007f;
   account.OnGatewayResponse(challenge);
   const std::string& slot = proxy ? account.proxyAuthorizationLine : account.authorizationLine;
   std::string_view header = proxy ? kProxyAuthorizationHeader : kAuthorizationHeader;
