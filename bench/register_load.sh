@@ -3,9 +3,9 @@
 # authentication) answers with 200, and its CPU per REGISTER, while it holds
 # 10 and 1000 unexpired registrations (other users, one per address, fill
 # the list up to the size with the pool's users). The list lives in memory;
-# its writer thread rewrites the file once for all the changes that came
-# during the previous write, so the cost per REGISTER should not grow with
-# the list.
+# its writer thread writes each refreshed line over its old one, once for
+# all the changes that came during the previous write, so the cost per
+# REGISTER should not grow with the list.
 #
 # For each list size, SIPp (register_load.xml) sends CALLS REGISTERs at a
 # target of RATE/s with at most IN_FLIGHT unanswered at a time, each for the
@@ -15,7 +15,7 @@
 # It prints per size the median achieved rate (with the lowest and highest),
 # the REGISTERs lost and the module's CPU time per answered REGISTER (median
 # run). The same runs then go to the module with its lists on tmpfs, where
-# the rewrite's fsync costs nothing (the difference is what durability
+# the write's fsync costs nothing (the difference is what durability
 # costs), and to kamailio's in-memory registrar (usrloc without a database,
 # one worker, its location table filled with the same number of other
 # users first). Loopback only, inside a private network namespace; a few

@@ -12,6 +12,13 @@
 namespace talvenor {
 
 FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode) {
+  if (mode == PrivateFileMode::Update) {
+    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "r+");
+    if (file == nullptr) close(fd);
+    return FileHandle(file);
+  }
   bool append = mode == PrivateFileMode::Append;
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
   int fd = open(path.c_str(), flags, 0600);

@@ -17,12 +17,13 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
-enum class PrivateFileMode { Append, Truncate };
+enum class PrivateFileMode { Append, Truncate, Update };
 
 // Opens the file for writing, creating it with mode 0600; an existing file
 // keeps its mode, except that Truncate (a file written anew) makes it 0600
-// too (Linux). Written as bytes, without line-end translation. Null on
-// failure, with errno set.
+// too (Linux). Update opens an existing file only, to write over some of
+// its bytes where a seek puts them. Written as bytes, without line-end
+// translation. Null on failure, with errno set.
 FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode);
 
 // Opens an existing file for reading, its bytes as they are; null when it

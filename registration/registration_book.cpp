@@ -43,39 +43,103 @@ bool RegistrationBook::Current(const RegistrationListPaths& paths) {
   FileStamp stamp = StampOfFile(paths.list);
   if (loaded_ && stamp == stamp_ && paths.list == paths_.list) return readable_;
   ListContents contents = ReadListLines(paths.list);
+  // A ".bak" seen now is a rewrite a kill cut short (no write is under
+  // way): it never becomes the list, and the lines written in place would
+  // leave it lying there.
+  RemoveFile(paths.backup);
   loaded_ = true;
   stamp_ = stamp;
   paths_ = paths;
   entries_.clear();
+  byKey_.clear();
+  perAddress_.clear();
+  nextExpiry_ = 0;
+  rewriteNeeded_ = false;
   // A list read only in part would lose its other lines in the next write.
   readable_ = contents.state != ListContents::State::Failed;
   if (!readable_) return false;
+  fileWhole_ = contents.state == ListContents::State::Read;
+  fileSize_ = 0;
   for (std::string& line : contents.lines) {
-    if (!ListField(line, 0).empty()) entries_.emplace_back(std::move(line));
+    int64_t offset = fileSize_;
+    size_t length = line.size();
+    fileSize_ += static_cast<int64_t>(length);
+    // A last line without its line feed cannot take a new line after it,
+    // nor be written over by one with it.
+    if (line.back() != '\n') {
+      fileWhole_ = false;
+      length = 0;
+    }
+    if (!ListField(line, 0).empty()) Add(std::move(line), length != 0 ? offset : -1, length);
   }
   for (const RegistrationChange& change : writing_) Apply(change);
   for (const RegistrationChange& change : pending_) Apply(change);
   return true;
 }
 
-void RegistrationBook::Apply(const RegistrationChange& change) {
-  std::erase_if(entries_, [&change](const Entry& entry) {
-    return entry.key == change.key || entry.Expired(change.now, change.lifetimeCap);
-  });
-  if (change.lifetime != 0) entries_.emplace_back(change.line);
+// A key listed twice (a list edited by hand) keeps its last line, the one
+// lookups take.
+void RegistrationBook::Add(std::string line, int64_t slot, size_t slotLength) {
+  Entry entry(std::move(line));
+  entry.slot = slot;
+  entry.slotLength = slotLength;
+  if (auto old = byKey_.find(entry.key); old != byKey_.end()) Remove(old->second);
+  if (entry.hasExpires) {
+    int64_t expiry = entry.regTime + entry.expires;
+    if (nextExpiry_ == 0 || expiry < nextExpiry_) nextExpiry_ = expiry;
+  }
+  ++perAddress_[entry.address];
+  entries_.push_back(std::move(entry));
+  auto added = std::prev(entries_.end());
+  byKey_.emplace(added->key, added);
 }
 
-bool RegistrationBook::WithinLimits(const RegistrationChange& change) const {
-  if (change.lifetime == 0) return true;
-  size_t total = 0;
-  size_t fromSource = 0;
-  for (const Entry& entry : entries_) {
-    if (entry.Expired(change.now, change.lifetimeCap)) continue;
-    if (entry.key == change.key) return true;  // a refresh
-    ++total;
-    if (entry.address == change.sourceAddress) ++fromSource;
+void RegistrationBook::Remove(std::list<Entry>::iterator entry) {
+  auto count = perAddress_.find(entry->address);
+  if (count != perAddress_.end() && --count->second == 0) perAddress_.erase(count);
+  byKey_.erase(entry->key);
+  entries_.erase(entry);
+}
+
+void RegistrationBook::DropExpired(int64_t now, uint32_t lifetimeCap) {
+  for (auto entry = entries_.begin(); entry != entries_.end();) {
+    auto next = std::next(entry);
+    if (entry->Expired(now, lifetimeCap)) {
+      Remove(entry);
+      rewriteNeeded_ = true;
+    }
+    entry = next;
   }
-  return total < limits_.total && fromSource < limits_.perSourceAddress;
+}
+
+void RegistrationBook::Apply(const RegistrationChange& change) {
+  int64_t slot = -1;
+  size_t slotLength = 0;
+  if (auto old = byKey_.find(change.key); old != byKey_.end()) {
+    // The new line may go where the old one is.
+    slot = old->second->slot;
+    slotLength = old->second->slotLength;
+    Remove(old->second);
+    if (change.lifetime == 0 && slot >= 0) rewriteNeeded_ = true;
+  }
+  if (change.lifetime != 0) Add(change.line, slot, slotLength);
+}
+
+bool RegistrationBook::WithinLimits(const RegistrationChange& change) {
+  if (change.lifetime == 0) return true;
+  if (auto old = byKey_.find(change.key); old != byKey_.end() && !old->second->Expired(change.now, change.lifetimeCap)) {
+    return true;  // a refresh
+  }
+  auto fits = [&] {
+    auto fromSource = perAddress_.find(change.sourceAddress);
+    return entries_.size() < limits_.total &&
+           (fromSource == perAddress_.end() || fromSource->second < limits_.perSourceAddress);
+  };
+  if (fits()) return true;
+  // Expired bindings count until a write drops them: drop them now before
+  // refusing anyone.
+  DropExpired(change.now, change.lifetimeCap);
+  return fits();
 }
 
 RegistrationBook::Outcome RegistrationBook::Record(RegistrationChange change, Written written) {
@@ -119,23 +183,68 @@ bool RegistrationBook::AuthenticatedFrom(std::string_view user, std::string_view
   RegistrationListPaths paths = PathsNow();
   std::scoped_lock lock(mutex_);
   if (!Current(paths)) return false;
-  return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& entry) {
-    return entry.key == key && entry.authenticated && !entry.Expired(now, lifetimeCap);
-  });
+  auto entry = byKey_.find(key);
+  return entry != byKey_.end() && entry->second->authenticated && !entry->second->Expired(now, lifetimeCap);
+}
+
+bool RegistrationBook::PlanLineWrites(std::vector<ListLineAt>& lines) {
+  if (!fileWhole_ || rewriteNeeded_ || (nextExpiry_ != 0 && pending_.back().now > nextExpiry_)) return false;
+  for (const RegistrationChange& change : pending_) {
+    auto found = byKey_.find(change.key);
+    if (found == byKey_.end()) continue;  // gone again: its removal was marked
+    Entry& entry = *found->second;
+    if (entry.slot < 0) {
+      entry.slot = fileSize_;
+      entry.slotLength = entry.line.size();
+      fileSize_ += static_cast<int64_t>(entry.slotLength);
+    } else if (entry.slotLength != entry.line.size()) {
+      return false;
+    }
+    // A key changed twice meanwhile is written twice, its latest line last.
+    lines.push_back({entry.slot, entry.line});
+  }
+  return true;
+}
+
+std::string RegistrationBook::PlanRewrite() {
+  // Expired lines are dropped at every rewrite, as the latest change sees
+  // them, in the one pass that lists the others.
+  const RegistrationChange& latest = pending_.back();
+  std::string text;
+  text.reserve(static_cast<size_t>(fileSize_) + 256);
+  nextExpiry_ = 0;
+  for (auto entry = entries_.begin(); entry != entries_.end();) {
+    auto next = std::next(entry);
+    if (entry->Expired(latest.now, latest.lifetimeCap)) {
+      Remove(entry);
+    } else {
+      entry->slot = static_cast<int64_t>(text.size());
+      entry->slotLength = entry->line.size();
+      text += entry->line;
+      if (entry->hasExpires && (nextExpiry_ == 0 || entry->regTime + entry->expires < nextExpiry_)) {
+        nextExpiry_ = entry->regTime + entry->expires;
+      }
+    }
+    entry = next;
+  }
+  fileSize_ = static_cast<int64_t>(text.size());
+  fileWhole_ = true;
+  rewriteNeeded_ = false;
+  return text;
 }
 
 bool RegistrationBook::WritePending() {
   std::scoped_lock writing(writeMutex_);
-  std::string text;  // the whole list, written in one piece
+  std::vector<ListLineAt> lines;  // over the list or after it, or
+  std::string text;               // the whole list, written in one piece
+  bool rewrite;
   std::vector<Written> makers;
   RegistrationListPaths paths;  // as the changes found them: the writer never calls the host
   {
     std::scoped_lock lock(mutex_);
     if (pending_.empty()) return true;
-    size_t size = 0;
-    for (const Entry& entry : entries_) size += entry.line.size();
-    text.reserve(size);
-    for (const Entry& entry : entries_) text += entry.line;
+    rewrite = !PlanLineWrites(lines);
+    if (rewrite) text = PlanRewrite();
     makers = std::move(makers_);
     makers_.clear();
     writing_ = std::move(pending_);
@@ -143,7 +252,7 @@ bool RegistrationBook::WritePending() {
     writeInFlight_ = true;
     paths = paths_;
   }
-  bool written = ReplaceRegistrationList({std::move(text)}, paths);
+  bool written = rewrite ? ReplaceRegistrationList({std::move(text)}, paths) : WriteRegistrationLinesAt(lines, paths.list);
   {
     std::scoped_lock lock(mutex_);
     writing_.clear();

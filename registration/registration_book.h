@@ -4,19 +4,25 @@
 // The list is read at the first use and again whenever the file is not the
 // one last read or written here (its time or size changed: someone edited
 // it). A change is made in memory at once, so that lookups see it, and the
-// writer thread writes the whole list after it, one write for every change
-// that came meanwhile. Whoever made a change hears when the list holding it
-// is on disk: a registrar that answers only then never acknowledges a
-// registration a crash could lose.
+// writer thread writes it after, one write for every change that came
+// meanwhile. A refresh whose line keeps its length is written over its old
+// line and a new registration after the last, so that a write costs the
+// same with ten registrations or a thousand; a removal, a line of another
+// length, or a registration that expired makes the writer write the whole
+// list anew, dropping the expired ones. Whoever made a change hears when the
+// list holding it is on disk: a registrar that answers only then never
+// acknowledges a registration a crash could lose.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/private_file.h"
@@ -90,6 +96,10 @@ private:
     uint32_t expires = 0;
     bool hasExpires = false;
     bool authenticated = false;
+    // Where the list file holds this key's line (perhaps an older one of the
+    // same length), or -1 when it holds none yet.
+    int64_t slot = -1;
+    size_t slotLength = 0;
   };
 
   // Under mutex_: reads the list at `paths` again when it is not the one
@@ -97,17 +107,37 @@ private:
   // through the host before the lock is taken: a host may call the module
   // back from there, even to shut it down.
   bool Current(const RegistrationListPaths& paths);
+  // Replaces the binding under the change's key (or removes it): constant
+  // time, so that a REGISTER costs the same with ten bindings or a thousand.
   void Apply(const RegistrationChange& change);
-  bool WithinLimits(const RegistrationChange& change) const;
+  bool WithinLimits(const RegistrationChange& change);
+  void Add(std::string line, int64_t slot = -1, size_t slotLength = 0);
+  void Remove(std::list<Entry>::iterator entry);
+  // Drops the bindings that expired; they stay until then, counted.
+  void DropExpired(int64_t now, uint32_t lifetimeCap);
+  // Under mutex_: the lines that write `pending_` over the list or after
+  // it, with their slots taken; false when the list must be written anew.
+  bool PlanLineWrites(std::vector<ListLineAt>& lines);
+  // Under mutex_: the whole list, expired lines dropped, every slot moved.
+  std::string PlanRewrite();
   void RunWriter();
 
   const RegistrationLimits limits_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<Entry> entries_;
+  // In list order: a refresh moves its binding to the end, and the last
+  // line of a user is its latest registration.
+  std::list<Entry> entries_;
+  std::unordered_map<std::string, std::list<Entry>::iterator> byKey_;
+  std::unordered_map<std::string, size_t> perAddress_;  // bindings listed per source address
   bool loaded_ = false;
   bool readable_ = false;  // the last read saw the whole list, or no list
   FileStamp stamp_;        // of the list as last read or written here
+  // What the list file holds, as far as the book knows.
+  bool fileWhole_ = false;   // it exists and ends with a line feed: lines can go after it
+  int64_t fileSize_ = 0;
+  bool rewriteNeeded_ = false;  // it lists a binding the book dropped
+  int64_t nextExpiry_ = 0;      // the earliest time a listed binding expires; 0 for none
   // Changes kept until a write holding them is done: a reload replays them.
   std::vector<RegistrationChange> pending_;  // not yet handed to a write
   std::vector<RegistrationChange> writing_;  // handed to the write under way

@@ -1,10 +1,10 @@
 #include "registration/registration_list.h"
 
-
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include "host/ccon.h"
 #include "platform/clock.h"
@@ -85,6 +85,19 @@ bool ReplaceRegistrationList(const std::vector<std::string>& lines, const Regist
     return false;
   }
   return ReplaceFile(paths.backup, paths.list);
+}
+
+bool WriteRegistrationLinesAt(const std::vector<ListLineAt>& lines, const std::string& listPath) {
+  FileHandle file = OpenPrivateFile(listPath, PrivateFileMode::Update);
+  if (!file) return false;
+  // Unbuffered: each line reaches the system in one write, however long.
+  bool ok = std::setvbuf(file.get(), nullptr, _IONBF, 0) == 0;
+  for (const ListLineAt& at : lines) {
+    ok = ok && at.offset >= 0 && at.offset <= std::numeric_limits<long>::max() &&
+         std::fseek(file.get(), static_cast<long>(at.offset), SEEK_SET) == 0 && WriteText(file.get(), at.line);
+  }
+  ok = ok && FlushToDisk(file.get());
+  return CloseFile(std::move(file)) && ok;
 }
 
 uint32_t FindRegistrationByUser(std::string& user, char separator, uint32_t lifetimeCap) {

@@ -65,6 +65,17 @@ struct RegistrationListPaths {
 };
 bool ReplaceRegistrationList(const std::vector<std::string>& lines, const RegistrationListPaths& paths);
 
+// Writes each line over the list's bytes at its offset (a refresh whose
+// line kept its length) or past its end (a new registration), then makes
+// the list durable. Each line goes to the system in one write, so a kill
+// leaves every line whole, the old one or the new. False on failure: the
+// list may then hold some of the lines.
+struct ListLineAt {
+  int64_t offset = 0;
+  std::string line;
+};
+bool WriteRegistrationLinesAt(const std::vector<ListLineAt>& lines, const std::string& listPath);
+
 // The password of the user id in SIP-PIN (first match ignoring case), or
 // empty. The list's column-title line is not an account.
 std::string LookupPassword(std::string_view userId);

@@ -14,8 +14,8 @@
 namespace talvenor {
 
 FileHandle OpenPrivateFile(const std::string& path, PrivateFileMode mode) {
-  bool append = mode == PrivateFileMode::Append;
-  return FileHandle(_wfopen(WideFromUtf8(path).c_str(), append ? L"ab" : L"wb"));
+  const wchar_t* how = mode == PrivateFileMode::Append ? L"ab" : mode == PrivateFileMode::Update ? L"r+b" : L"wb";
+  return FileHandle(_wfopen(WideFromUtf8(path).c_str(), how));
 }
 
 // Binary, as on Linux: a CR stays part of its line, and a 0x1A byte does

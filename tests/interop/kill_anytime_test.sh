@@ -3,7 +3,7 @@
 # moments while SIPp registers at a high rate (kill_register.xml): twenty
 # users of its own per round, from an address of its own (127.0.0.<round+1>;
 # the registrar takes 20 bindings per address), again and again, each
-# REGISTER after the first a refresh that rewrites the list; the phone is
+# REGISTER after the first a refresh written over its line; the phone is
 # restarted on the same data folder and profile, round after round;
 # every third round asks the phone to quit and kills it a few milliseconds
 # later, while it saves its settings. After every kill:
@@ -203,7 +203,7 @@ check_list "the clean stop"
 check_profile "the clean stop"
 [[ $(wc -l <"$known_keys") -eq $((before + 20)) ]] ||
   interop_fail "the list holds $(wc -l <"$known_keys") lines after the last run, expected $((before + 20))"
-[[ ! -e $reg_temp ]] || interop_fail "SIP-REG.bak is still there after rewrites that succeeded"
+[[ ! -e $reg_temp ]] || interop_fail "SIP-REG.bak is still there after the list was read and written again"
 stray=$(find "$(dirname "$profile")" -name 'talvenor.ini.*' | wc -l)
 interop_log "$granted_total registrations granted over $ROUNDS kills ($left_temp left a SIP-REG.bak," \
   "$stray left a profile temporary), $(wc -l <"$known_keys") lines at the end"

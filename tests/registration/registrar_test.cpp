@@ -450,6 +450,39 @@ TEST_F(RegistrationListTest, LookupsSeeTheBookBeforeTheWriteAndTheWriterEndsWith
   EXPECT_NE(testhelp::ReadFile(Path("SIP-REG.txt")).find("second@10.0.0.2:5060\t"), std::string::npos);
 }
 
+// A refresh of the same length is written over its line and a new binding
+// after the last; anything else writes the list anew, expired lines dropped.
+TEST_F(RegistrationListTest, TheBookWritesOnlyTheLinesThatChangedWhileTheListAllows) {
+  int64_t now = CalendarSeconds();
+  auto line = [now](const std::string& key, const std::string& name, int64_t age = 0) {
+    return key + "\tPIN\t" + std::to_string(now - age) + "\t3600\td\t" + name + "\tP\n";
+  };
+  auto change = [&](const std::string& key, const std::string& name, uint32_t lifetime = 3600) {
+    return RegistrationChange{key, "10.0.0.1", line(key, name), lifetime, kDefaultExpiration, now};
+  };
+  std::string a = "a@10.0.0.1:5060", b = "b@10.0.0.1:5060", c = "c@10.0.0.1:5060";
+  testhelp::WriteFile(Path("SIP-REG.txt"), line(a, "N") + line(b, "N"));
+  RegistrationBook book;
+  struct Step {
+    RegistrationChange change;
+    std::string list;
+  } steps[] = {
+      {change(a, "M"), line(a, "M") + line(b, "N")},                 // over its own line
+      {change(c, "N"), line(a, "M") + line(b, "N") + line(c, "N")},  // after the last
+      {change(a, "Longer"), line(b, "N") + line(c, "N") + line(a, "Longer")},
+      {change(b, "N", 0), line(c, "N") + line(a, "Longer")},
+  };
+  for (Step& step : steps) {
+    bool written = false;
+    ASSERT_EQ(book.Record(step.change, [&](bool ok) { written = ok; }), RegistrationBook::Outcome::Taken);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")), step.list) << step.change.key;
+  }
+  testhelp::WriteFile(Path("SIP-REG.txt"), line(b, "N", 4000) + line(c, "N"));
+  book.Record(change(c, "M"), [](bool) {});
+  EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")), line(c, "M"));
+}
+
 TEST_F(RegistrationListTest, TheBookReadsAListEditedBesideIt) {
   RegistrationBook book;
   book.Record(Binding("mine@10.0.0.1:5060"), [](bool) {});
@@ -518,7 +551,8 @@ TEST_F(RegistrationListTest, AFailedRenameRemovesTheReplacement) {
 }
 
 TEST_F(RegistrarTest, FailedRewriteIsAnswered500AndKeepsTheList) {
-  std::string original = "keep@10.0.0.7:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tK\tP\n";
+  // Without its last line feed the list is written anew, through the ".bak".
+  std::string original = "keep@10.0.0.7:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tK\tP";
   testhelp::WriteFile(module_.Data().File("SIP-REG.txt"), original);
   std::filesystem::create_directory(module_.Data().File("SIP-REG.bak"));
   EXPECT_EQ(StatusLine(Send(Register{})), "SIP/2.0 500 Internal Server Error");
