@@ -27,8 +27,12 @@ void Answer(const SipChannel& channel, SipKind kind, const SipMessage& request, 
 }
 
 constexpr int32_t kMinimumLifetime = 60;
-// What is kept of a User-Agent: enough to tell phones apart.
+// What is kept of a User-Agent and a display name: enough to tell phones
+// apart, and a list of a thousand registrations stays small to rewrite.
 constexpr size_t kUserAgentLimit = 128;
+constexpr size_t kDisplayNameLimit = 128;
+// Longer user ids are refused: a key is not cut.
+constexpr size_t kUserLimit = 256;
 
 // A tab or line end in a recorded field would shift or split the list line.
 bool FitsAListField(std::string_view text) {
@@ -104,7 +108,7 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request, const 
   std::string user(RegistrationUser(request));
   // A quote in the user would end the quoted realm of its challenge early:
   // a REGISTER nobody could ever answer.
-  if (user.empty() || user.find('"') != std::string::npos || request.FindLine(kFromHeader).empty() || request.FindLine(kCseqHeader).empty() ||
+  if (user.empty() || user.size() > kUserLimit || user.find('"') != std::string::npos || request.FindLine(kFromHeader).empty() || request.FindLine(kCseqHeader).empty() ||
       request.FindLine(kCallIdHeader).empty()) {
     Answer(channel, kStatus400, request, {});
     return;
@@ -129,7 +133,8 @@ void HandleRegister(const SipChannel& channel, const SipMessage& request, const 
                                  HostPort(request.SourcePort()));
   std::string_view mark = authenticated ? kAuthenticatedMark : kUnauthenticatedMark;
   std::string line = fmt::sprintf("%s\t%s\t%u\t%u\t%s\t%s\t%s\n", key, mark, static_cast<uint32_t>(now), *lifetime,
-                                  LocalDateText(now), displayName, Capped(userAgent, kUserAgentLimit));
+                                  LocalDateText(now), Capped(displayName, kDisplayNameLimit),
+                                  Capped(userAgent, kUserAgentLimit));
   std::string address(DottedAddress(request.SourceAddress()));
   RegistrationChange change{ToLower(key), address, std::move(line), *lifetime, settings.defaultExpiration, now};
   // Answered once the list holding it is on disk: a 200 is never lost to a

@@ -354,11 +354,18 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
   Register longName;
   longName.callId = "reg-3";
   longName.displayName = std::string(259 - nameStart, 'n') + "victim@6.6.6.6";
+  Register hugeName;  // a thousand such would make a list of a megabyte
+  hugeName.callId = "reg-5";
+  hugeName.displayName = std::string(1000, 'n');
+  Register hugeUser;
+  hugeUser.callId = "reg-6";
+  hugeUser.user = std::string(300, 'u');
   const struct {
     const Register& request;
     const char* status;
   } cases[] = {{tabInAgent, "SIP/2.0 400 Bad request"}, {tabInUser, "SIP/2.0 400 Bad request"},
-               {quoteInUser, "SIP/2.0 400 Bad request"}, {longName, "SIP/2.0 200 OK"}};
+               {quoteInUser, "SIP/2.0 400 Bad request"}, {longName, "SIP/2.0 200 OK"},
+               {hugeUser, "SIP/2.0 400 Bad request"},    {hugeName, "SIP/2.0 200 OK"}};
   for (const auto& c : cases) {
     EXPECT_EQ(StatusLine(Send(c.request)), c.status) << c.request.Text();
     std::string victim = "victim";
@@ -367,6 +374,7 @@ TEST_F(RegistrarTest, CraftedFieldsCannotPlantABinding) {
   }
   std::string list = List();
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 1) << list;
+  EXPECT_LT(list.size(), 400u);
 }
 
 TEST_F(RegistrarTest, NewBindingsBeyondTheSourceAddressLimitAreRefusedRefreshesNever) {
@@ -554,7 +562,9 @@ TEST_F(RegistrarTest, FailedRewriteIsAnswered500AndKeepsTheList) {
   // Without its last line feed the list is written anew, through the ".bak".
   std::string original = "keep@10.0.0.7:5060\tPIN\t" + std::to_string(CalendarSeconds()) + "\t3600\td\tK\tP";
   testhelp::WriteFile(module_.Data().File("SIP-REG.txt"), original);
+  // A folder that is not empty, where the ".bak" should go, fails the write.
   std::filesystem::create_directory(module_.Data().File("SIP-REG.bak"));
+  testhelp::WriteFile(module_.Data().File("SIP-REG.bak") + "/inside", "x");
   EXPECT_EQ(StatusLine(Send(Register{})), "SIP/2.0 500 Internal Server Error");
   EXPECT_EQ(List(), original);
 }
