@@ -35,8 +35,8 @@ interop_require sipp sox python3
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 export DISPLAY=:77
 
-answer_port='' call_port='' gateway_port='' raw_port='' leak_port='' probe_port='' media_port=''
-for port in answer_port call_port gateway_port raw_port leak_port probe_port media_port; do
+answer_port='' call_port='' gateway_port='' raw_port='' leak_port='' probe_port='' media_port='' tty_port=''
+for port in answer_port call_port gateway_port raw_port leak_port probe_port media_port tty_port; do
   interop_pick_udp_port "$port"
 done
 sox -n -r 8000 -c 1 -b 16 "$WORK_DIR/tone.wav" synth 60 sine 440 vol 0.5
@@ -107,6 +107,60 @@ tail_loudest=$(sox "$WORK_DIR/heard-2.wav" -n trim -0.6 stat 2>&1 | awk '/^Maxim
 awk -v all="$loudest" -v end="$tail_loudest" 'BEGIN { exit !(all > 0.2 && end != "" && end < 0.02) }' ||
   interop_fail "the muted call's recording peaks at '$loudest', its last 0.6 s at '$tail_loudest'"
 
+# At a terminal (a pseudo-terminal here), keys that only edit the line keep
+# the prompt: the ringing call is then answered from it. Ctrl-D ends the
+# input, and Ctrl-C the phone.
+python3 - "$BIN_DIR/nuvex-phone" "$WORK_DIR" "$tty_port" "$WORK_DIR/caller.in" <<'PY' ||
+import os, pty, select, signal, sys, time
+phone, work, port, caller = sys.argv[1:5]
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(phone, [phone, "--config-dir", work + "/tty", "--data-dir", work, "--set", "Port=0,0," + port,
+                     "--set", "Address=127.0.0.1"])
+out = b""
+def read_until(pattern, seconds=15):
+    global out
+    deadline = time.time() + seconds
+    while pattern not in out:
+        ready = select.select([fd], [], [], max(0, deadline - time.time()))[0]
+        try:
+            chunk = os.read(fd, 4096) if ready else b""
+        except OSError:
+            chunk = b""
+        if not chunk:
+            os.kill(pid, signal.SIGKILL)
+            sys.exit("no %r at the terminal; it shows:\n%s" % (pattern, out[-800:].decode(errors="replace")))
+        out += chunk
+read_until(b"> ")
+for keys in [b"\x7f", b"\x15", b"\x0c", b"\x1b[A", b"\x1b[D", b"\t", b"\x01", b"x\x7f"]:
+    os.write(fd, keys)
+    time.sleep(0.1)
+os.write(fd, b"lines\r")
+read_until(b"no calls")
+with open(caller, "w") as commands:
+    commands.write("call lab@127.0.0.1:%s\n" % port)
+read_until(b"ringing")
+os.write(fd, b"answer\r")
+read_until(b"connected")
+os.write(fd, b"hangup\r")
+read_until(b"ended")
+shown = len(out)
+os.write(fd, b"\x04")
+time.sleep(0.5)
+os.write(fd, b"\x03")
+deadline = time.time() + 10
+while time.time() < deadline and os.waitpid(pid, os.WNOHANG) == (0, 0):
+    try:
+        out += os.read(fd, 4096) if select.select([fd], [], [], 0.1)[0] else b""
+    except OSError:
+        time.sleep(0.1)
+# The input ended: the prompt went (libedit's "^D" with it).
+if not out[shown:].split(b"^D")[-1].startswith(b"\r\x1b[K"):
+    sys.exit("Ctrl-D did not end the input:\n" + out[shown:].decode(errors="replace"))
+PY
+  interop_fail "the phone's prompt at a terminal (above)"
+expect caller '^connected$' 3
+
 # A caller's name that would retitle the window, clear the screen and start
 # a C1 control sequence.
 python3 - "$raw_port" "$answer_port" <<'PY'
@@ -175,9 +229,10 @@ for pid in "$caller" "$answerer"; do
 done
 exec 3>&- 4>&-
 
-# cancelled_calls NAME COUNT: COUNT calls to the phone, each cancelled while it rings.
+# cancelled_calls NAME COUNT: COUNT calls to the phone, each cancelled while it rings,
+# one at a time: a second call from an address whose call still rings is busy.
 cancelled_calls() {
-  timeout 150 sipp -sf "$INTEROP_DIR/call_in_cancel_uac.xml" -m "$2" -r 100 -l 2 -i 127.0.0.1 -p "$probe_port" \
+  timeout 150 sipp -sf "$INTEROP_DIR/call_in_cancel_uac.xml" -m "$2" -r 100 -l 1 -i 127.0.0.1 -p "$probe_port" \
     -mp "$media_port" -nostdin -nr -nd -timeout 140s -timeout_error -trace_err -error_file "$WORK_DIR/$1.errors.log" \
     "127.0.0.1:$leak_port" >"$WORK_DIR/$1.log" 2>&1 ||
     interop_fail "$1: SIPp failed: $(interop_sipp_error "$1")"

@@ -84,10 +84,17 @@ void CommandInput::Reader::ShowHeldOutput() {
 
 void CommandInput::Reader::ReadKey(std::vector<std::string>& lines) {
   int count = 0;
+  errno = 0;
   const char* text = el_gets(editor, &count);
-  if (text == nullptr || count <= 0) {
-    if (count < 0 && errno == EINTR) return;
-    open = false;  // Ctrl-D on an empty line: the phone runs on until Ctrl-C
+  // One key at a time, libedit answers -1 for a key that only edits the
+  // line (Backspace, the arrows, Ctrl-U, Ctrl-L, Tab...), errno untouched;
+  // 0, or -1 with an error, when the terminal's input ended.
+  if (count < 0 && (errno == 0 || errno == EINTR)) return;
+  // Ctrl-D on an empty line comes as the line "^D": the input ends there,
+  // and the phone runs on until Ctrl-C.
+  bool endOfInput = text == nullptr || count <= 0 || (count == 1 && text[0] == '\x04');
+  if (endOfInput) {
+    open = false;
     EndEditing();
     return;
   }
