@@ -141,6 +141,9 @@ void CallLine::TakeFirstAck(const SipMessage& ack) {
   // The INVITE had no offer, so ours was in the 200: an ACK without a usable
   // answer leaves the call without media, and it ends (RFC 3261 13.2.1).
   if (offered && !ParseSdp(ack)) return HangUp();
+  if (std::optional<SdpOffer> answer = offered ? ReadSdpOffer(ack) : std::nullopt) {
+    FollowDirection(AnswerDirection(*answer));  // an answer that holds the call at once
+  }
   // Connected at the ACK, though no RTP came yet: a far end that waits to
   // hear us first (or an SBC that latches on our first packet) hears us now.
   MediaFlows();
