@@ -82,8 +82,10 @@ void CallLine::FailEarly(int reason) {
 }
 
 std::string CallLine::BuildSdp() const {
-  return talvenor::BuildSdp(dialog_.Snapshot().localIp, media_.localRtpPort, enabledPayloadTypes,
-                            context_.G729Busy());
+  DialogState dialog = dialog_.Snapshot();
+  return OnOfferedStreams(talvenor::BuildSdp(dialog.localIp, media_.localRtpPort, enabledPayloadTypes,
+                                             context_.G729Busy(), dialog.sdpVersion),
+                          dialog.offeredStreams);
 }
 
 bool CallLine::ParseSdp(const SipMessage& message) {

@@ -230,8 +230,14 @@ private:
   // re-INVITE without one); empty, with the refusal sent, when it cannot be.
   std::optional<std::string> AnswerOffer(const SipMessage& request, bool mayOffer);
   void HandleReinvite(const SipMessage& request);
+  // Holds the call while our side of the media may not send (recvonly,
+  // inactive), resumes it otherwise; the host hears of each change.
+  void FollowDirection(MediaDirection ours);
   // An ACK that carries the answer to the offer of our 200.
   void TakeAnswer(const SipMessage& ack);
+  // The ACK of our final answer to the caller's INVITE: it carries the answer
+  // when the INVITE had no offer, and it connects an answered call.
+  void TakeFirstAck(const SipMessage& ack);
   void OnInviteAnswered(const SipMessage& response);
   void OnChallenge(const SipMessage& response, SipKind status);
   // Ends the call, acknowledging the failure response when one is given.

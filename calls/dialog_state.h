@@ -48,8 +48,9 @@ struct DialogState {
   int32_t inviteCseq = 0;      // the caller's INVITE, or the last INVITE we sent (0: none)
   int32_t remoteCseq = 0;      // the far end's last request number
   int32_t pendingAckCseq = 0;  // a re-INVITE whose 200 waits for its ACK (0: none)
-  bool offerPending = false;   // that 200 made our offer: the ACK answers it
-  unsigned sdpVersion = 1;     // the o= version of our latest answer
+  bool offerPending = false;   // our 200 (to the INVITE or that re-INVITE) made the offer: the ACK answers it
+  unsigned sdpVersion = 1;     // the o= version of our latest SDP: up by one with each new one
+  std::vector<std::string> offeredStreams;  // the m= lines of the far end's latest offer
 
   // A gateway call's account, and the credentials its challenges drew.
   std::optional<GatewayCredentials> gateway;

@@ -3,6 +3,7 @@
 // change its codec; OPTIONS and INFO are answered 200, other methods 405.
 #include <fmt/printf.h>
 
+#include <tuple>
 #include <utility>
 
 #include "calls/call_line.h"
@@ -65,7 +66,7 @@ void CallLine::HandleRequest(const SipMessage& request, SipKind kind) {
       Finish();  // the dispatcher answered 200
       return;
     case kAck:
-      if (firstTransaction) awaitingResponse_ = false;
+      if (firstTransaction) return TakeFirstAck(request);
       if (number != 0 && dialog_.Update([number](DialogState& dialog) {
             if (dialog.pendingAckCseq != number) return false;
             dialog.pendingAckCseq = 0;
@@ -99,8 +100,11 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
   }
   if (!HasSdpOffer(request)) {
     if (!mayOffer) return std::string();  // nothing to answer
-    // Our offer in the 200; the ACK answers it.
-    dialog_.Update([](DialogState& dialog) { dialog.offerPending = true; });
+    // Our offer in the 200, a new version of our SDP; the ACK answers it.
+    dialog_.Update([](DialogState& dialog) {
+      dialog.offerPending = true;
+      ++dialog.sdpVersion;
+    });
     return BuildSdp();
   }
   std::optional<SdpOffer> offer = ReadSdpOffer(request);
@@ -115,22 +119,47 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
     media_.rtpPeer.Replace(offer->peer);
     media_.firstPacketPending = true;  // the media moved: the far end's next packet sets its source again
   }
-  bool hold = direction == MediaDirection::RecvOnly || direction == MediaDirection::Inactive;
+  FollowDirection(direction);
+  auto [localIp, version, streams] = dialog_.Update([&](DialogState& dialog) {
+    dialog.offeredStreams = OfferedMediaLines(request);
+    return std::tuple(dialog.localIp, ++dialog.sdpVersion, dialog.offeredStreams);
+  });
+  return OnOfferedStreams(BuildSdpAnswer(localIp, media_.localRtpPort, type, version, direction), streams);
+}
+
+void CallLine::FollowDirection(MediaDirection ours) {
+  bool hold = ours == MediaDirection::RecvOnly || ours == MediaDirection::Inactive;
   if (media_.held.exchange(hold) != hold) {
     CallHost([hold](CCon& connection) { connection.OnCallInfo(hold ? "held by the far end" : "resumed"); });
   }
-  auto [localIp, version] = dialog_.Update([](DialogState& dialog) {
-    return std::pair(dialog.localIp, ++dialog.sdpVersion);
-  });
-  return BuildSdpAnswer(localIp, media_.localRtpPort, type, version, direction);
+}
+
+void CallLine::TakeFirstAck(const SipMessage& ack) {
+  awaitingResponse_ = false;
+  if (state_ == CallState::Setup || finished_) return;  // the ACK of a refusal
+  bool offered = dialog_.Update([](DialogState& dialog) { return std::exchange(dialog.offerPending, false); });
+  // The INVITE had no offer, so ours was in the 200: an ACK without a usable
+  // answer leaves the call without media, and it ends (RFC 3261 13.2.1).
+  if (offered && !ParseSdp(ack)) return HangUp();
+  if (std::optional<SdpOffer> answer = offered ? ReadSdpOffer(ack) : std::nullopt) {
+    FollowDirection(AnswerDirection(*answer));  // an answer that holds the call at once
+  }
+  // Connected at the ACK, though no RTP came yet: a far end that waits to
+  // hear us first (or an SBC that latches on our first packet) hears us now.
+  MediaFlows();
 }
 
 void CallLine::TakeAnswer(const SipMessage& ack) {
-  if (std::optional<SdpOffer> answer = ReadSdpOffer(ack)) {
-    int type = ChooseAnswerType(*answer, enabledPayloadTypes, media_.payloadType);
-    if (type >= 0) media_.payloadType = static_cast<uint8_t>(type);
-    if (answer->peer.address != 0) media_.rtpPeer.Replace(answer->peer);
+  std::optional<SdpOffer> answer = ReadSdpOffer(ack);
+  if (!answer) return;
+  int type = ChooseAnswerType(*answer, enabledPayloadTypes, media_.payloadType);
+  if (type >= 0) media_.payloadType = static_cast<uint8_t>(type);
+  if (answer->peer.address != 0 && answer->peer != RtpPeer()) {
+    media_.rtpPeer.Replace(answer->peer);
+    media_.firstPacketPending = true;
   }
+  // The answer holds or resumes the call as an offer would.
+  FollowDirection(AnswerDirection(*answer));
 }
 
 void CallLine::HandleReinvite(const SipMessage& request) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <thread>
+#include <vector>
 
 #include "calls/call_media.h"
 #include "calls/call_info.h"
@@ -16,6 +17,7 @@
 #include "sip/compose.h"
 #include "sip/header_names.h"
 #include "sip/recipes.h"
+#include "sip/sdp.h"
 #include "sip/sip_message.h"
 #include "sip/tokens.h"
 
@@ -26,6 +28,7 @@ namespace {
 constexpr size_t kTextLimit = 40;  // caller text and display name, as the host shows them
 constexpr int kSilenceFrames = 6;
 constexpr std::chrono::milliseconds kSilencePause{40};
+constexpr std::string_view kSdpVersionLine = "v=";  // the first line of any SDP body
 
 // "1234#5678" for caller 1234 calling 5678, with the registered binding of
 // 5678 when it registered here; the caller alone when the request URI has no user.
@@ -94,12 +97,21 @@ bool AcceptInvite(const std::shared_ptr<CallLine>& line, const SipMessage& invit
   CallContext& context = line->Context();
   std::string caller(Utf8Prefix(CallerText(invite, context.LongestRegistration(), context.Registrations()), kTextLimit));
   std::string displayName(Utf8Prefix(CallerDisplayName(invite), kTextLimit));
-  if (!line->ParseSdp(invite)) return false;
+  std::vector<std::string> streams = OfferedMediaLines(invite);
+  // An INVITE without SDP (a delayed offer, RFC 3261 13.2.1): our 200 makes
+  // the offer and the ACK answers it.
+  bool delayedOffer = streams.empty() && invite.FindLine(kSdpVersionLine).empty();
+  if (!delayedOffer && !line->ParseSdp(invite)) return false;
   Ipv4Endpoint source{invite.SourceAddress(), invite.SourcePort()};
+  // Until the ACK's answer says where the media goes, the caller's address
+  // picks the interface our offer names.
+  if (delayedOffer) line->MediaState().rtpPeer.Replace(source);
   line->Dialog().Update([&](DialogState& state) {
     state.target = target;
     state.sipPeer = source;
     state.lines = dialog;
+    state.offeredStreams = std::move(streams);
+    state.offerPending = delayedOffer;
   });
   line->SetInviteTransaction(FromTag(invite), TopViaBranch(invite), CseqNumber(invite));
   line->AdoptRemoteTarget(invite, false);

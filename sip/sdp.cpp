@@ -32,7 +32,7 @@ std::string_view PayloadName(int payloadType) {
 }
 
 std::string BuildSdp(std::string_view localIp, uint16_t localRtpPort, const PayloadTypeFlags& enabled,
-                     bool g729Busy) {
+                     bool g729Busy, unsigned version) {
   std::string formats;
   std::string attributes;
   // G.729 heads the order; while its decoder is busy the list starts after it.
@@ -42,8 +42,39 @@ std::string BuildSdp(std::string_view localIp, uint16_t localRtpPort, const Payl
     formats += fmt::sprintf(" %u", type);
     attributes += fmt::sprintf("a=rtpmap:%u %s\r\n", type, PayloadName(type));
   }
-  return fmt::sprintf("v=0\r\n%sNuvex 1 1 IN IP4 %s\r\ns=-\r\nc=IN IP4 %s\r\nt=0 0\r\nm=audio %u RTP/AVP%s\r\n%s",
-                      "o=", localIp, localIp, localRtpPort, formats, attributes);
+  return fmt::sprintf("v=0\r\n%sNuvex 1 %u IN IP4 %s\r\ns=-\r\nc=IN IP4 %s\r\nt=0 0\r\nm=audio %u RTP/AVP%s\r\n%s",
+                      "o=", version, localIp, localIp, localRtpPort, formats, attributes);
+}
+
+std::vector<std::string> OfferedMediaLines(const SipMessage& message) {
+  std::vector<std::string> lines;
+  for (size_t index = 1; index < message.LineCount(); ++index) {
+    std::string_view line = message.LineAt(index);
+    if (line.starts_with("m=")) lines.emplace_back(line);
+  }
+  return lines;
+}
+
+std::string OnOfferedStreams(std::string_view body, const std::vector<std::string>& offered) {
+  size_t audioAt = body.find("m=audio ");
+  bool audioOffered = std::any_of(offered.begin(), offered.end(),
+                                  [](std::string_view line) { return line.starts_with("m=audio "); });
+  if (!audioOffered || audioAt == std::string_view::npos) return std::string(body);
+  std::string laidOut(body.substr(0, audioAt));
+  bool audioPlaced = false;
+  for (std::string_view line : offered) {
+    if (!audioPlaced && line.starts_with("m=audio ")) {
+      audioPlaced = true;
+      laidOut += body.substr(audioAt);
+      continue;
+    }
+    // "m=<media> <port> <proto> <formats>": refused, the port becomes 0.
+    size_t portAt = line.find(' ');
+    size_t portEnd = portAt == std::string_view::npos ? portAt : line.find(' ', portAt + 1);
+    if (portEnd == std::string_view::npos) continue;  // no stream a peer could name
+    laidOut += fmt::sprintf("%s 0%s\r\n", line.substr(0, portAt), line.substr(portEnd));
+  }
+  return laidOut;
 }
 
 std::optional<SdpMedia> ParseSdp(const SipMessage& message, const PayloadTypeFlags& enabled) {

@@ -1,5 +1,6 @@
 // The session description of a call. One fixed body serves as the offer of an
-// outgoing INVITE and as the answer of an incoming one: every payload type
+// outgoing INVITE, as the answer of an incoming one and as our offer in the
+// 200 to an INVITE or re-INVITE without one: every payload type
 // enabled for the call, in a fixed order of preference. From the peer's body
 // the call takes the media address and the first type, in the peer's order,
 // that is enabled here.
@@ -38,12 +39,20 @@ inline constexpr std::array<int, kNamedPayloadTypes> kOfferOrder = {
     kPayloadG729, kPayloadGsm, kPayloadG711Alaw, kPayloadG711Ulaw, -1, -1, -1, -1, -1, -1,
     -1,           -1,          -1,               -1,               -1, -1, -1, -1, -1};
 
-// The body: v=, o=Nuvex 1 1 IN IP4 <ip>, s=-, c=IN IP4 <ip>, t=0 0,
+// The body: v=, o=Nuvex 1 <version> IN IP4 <ip>, s=-, c=IN IP4 <ip>, t=0 0,
 // m=audio <port> RTP/AVP <types>, and one a=rtpmap line per listed type.
 // While `g729Busy` (the one G.729 decoder is taken by another call) G.729 is
 // left out. With no type enabled the media line ends in "RTP/AVP".
 std::string BuildSdp(std::string_view localIp, uint16_t localRtpPort, const PayloadTypeFlags& enabled,
-                     bool g729Busy);
+                     bool g729Busy, unsigned version = 1);
+
+// Every "m=" line of a message's body, in order; none for a message without SDP.
+std::vector<std::string> OfferedMediaLines(const SipMessage& message);
+// Our one-stream body (BuildSdp, BuildSdpAnswer) laid out on the streams of
+// the far end's latest offer (RFC 3264 6 and 8): one m= line for each offered
+// one, in its place; the first audio stream is ours, every other one is
+// refused with port 0. Unchanged when `offered` is empty.
+std::string OnOfferedStreams(std::string_view body, const std::vector<std::string>& offered);
 
 struct SdpMedia {
   uint8_t payloadType = 0;

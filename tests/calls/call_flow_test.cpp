@@ -70,12 +70,12 @@ protected:
   std::string Sdp() const {
     return "v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio " + std::to_string(farMedia_.Port()) + " RTP/AVP 0\r\n";
   }
-  std::string Invite(const std::string& callId) {
+  std::string Invite(const std::string& callId, const std::string& body = "-") {
     return testhelp::Request({.method = "INVITE", .callId = callId,
                               .extra = "Contact: <sip:1234@" + Far() + ">\r\nContent-Type: application/sdp\r\n",
                               .uri = "sip:5678@127.0.0.1", .to = "<sip:5678@127.0.0.1>",
                               .from = "\"Front Desk\" <sip:1234@127.0.0.1>;tag=1", .via = Far(),
-                              .branch = "z9hG4bK" + callId, .body = Sdp()});
+                              .branch = "z9hG4bK" + callId, .body = body == "-" ? Sdp() : body});
   }
   // A request of the caller on the far end to 5678, in the call `callId`.
   std::string FromCaller(const std::string& method, const std::string& callId, const std::string& to,
@@ -411,6 +411,18 @@ TEST_F(CallFlowTest, AnAnswerNobodyAcknowledgesIsEndedWithBye) {
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const auto& text) { return FirstLine(text) == "SIP/2.0 200 OK"; }),
             11);
+  EXPECT_EQ(FirstLine(sent.back()).substr(0, 4), "BYE ");
+}
+
+TEST_F(CallFlowTest, ADelayedOfferTheAckLeavesUnansweredIsEndedWithBye) {
+  ToModule(Invite("late-offer", ""));
+  Next();
+  std::string ringing = Next();
+  TheModule().Answer(std::stoi(Offered(0)[0]), 0, 0, 0);
+  EXPECT_NE(Next().find("\r\nm=audio "), std::string::npos);  // the offer, in the 200
+  ToModule(Ack(ringing, "z9hG4bKack"));  // with no answer
+  std::vector<std::string> sent = far_.ReceiveAll(500ms);
+  ASSERT_FALSE(sent.empty());
   EXPECT_EQ(FirstLine(sent.back()).substr(0, 4), "BYE ");
 }
 

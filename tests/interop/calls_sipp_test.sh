@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Calls between the phone and SIPp, both ways:
-#  - SIPp calls the phone as a session border controller, which answers by
-#    itself: 100, 180 with a tag, 200 with an SDP answer, ACK, hold, an
-#    in-dialog OPTIONS, resume by UPDATE and a session refresh (see
-#    call_in_uac.xml), then a spoken sentence as G.711 RTP from SIPp (the
-#    phone's recording must match it), BYE answered 200, and the phone
-#    reports the caller and a normal end;
+#  - SIPp calls the phone as a session border controller with no offer in
+#    its INVITE, and the phone answers by itself: 100, 180 with a tag, 200
+#    with an SDP offer, ACK with the answer (the call connects there, before
+#    any RTP), hold, an in-dialog OPTIONS, resume by a re-INVITE without an
+#    offer (the phone's RTP flows again after its ACK; see call_in_uac.xml),
+#    then a spoken sentence as G.711 RTP from SIPp (the phone's recording
+#    must match it), BYE answered 200, and the phone reports the caller and
+#    a normal end;
 #  - SIPp gives up while the phone rings: 200 for the CANCEL, 487 for the
 #    INVITE, and the phone reports a failed end;
 #  - the phone refuses a call with a reason: 480 repeated until SIPp's ACK,
@@ -20,7 +22,7 @@
 # shellcheck source=tests/interop/lib.sh
 source "$(dirname "$0")/lib.sh"
 interop_init "$@"
-interop_require sipp espeak-ng sox
+interop_require sipp espeak-ng sox tshark
 rtp_pcap=$BIN_DIR/../test-hosts/talvenor-rtp-pcap
 compare=$BIN_DIR/../test-hosts/talvenor-wav-compare
 [[ -x $rtp_pcap && -x $compare ]] || interop_fail "the test tools are missing; build first"
@@ -32,13 +34,26 @@ sox "$WORK_DIR/speech.wav" -e u-law -t raw "$WORK_DIR/speech.ulaw"
 phone_port='' probe_port='' media_port=''
 interop_pick_udp_port media_port
 
-PHONE_OPTIONS=(--auto-answer --record "$WORK_DIR/heard.wav")
+sox "$WORK_DIR/speech.wav" "$WORK_DIR/spoken.wav" repeat 20  # the phone speaks through the whole call
+PHONE_OPTIONS=(--auto-answer --record "$WORK_DIR/heard.wav" --play "$WORK_DIR/spoken.wav")
 interop_pick_udp_port phone_port
 interop_start_phone "$phone_port"
 interop_pick_udp_port probe_port
+interop_capture_start "$WORK_DIR/call-in.pcap" "udp"
 # The call is held for 30 s of it: longer than the phone's inactivity limit.
 (cd "$WORK_DIR" && interop_sipp call_in call_in_uac.xml "$probe_port" -mp "$media_port" -cid_str "call-in-%u-%p@%s" \
   -timeout 50s)
+interop_capture_stop
+# The ACK answering the phone's offer resumes the call: its voice flows again.
+resumed_at=$(tshark -r "$WORK_DIR/call-in.pcap" -d "udp.port==$probe_port,sip" \
+  -Y 'sip.Method == "ACK" && sip.CSeq.seq == 5' -T fields -e frame.time_relative | head -n 1)
+voice=$(tshark -r "$WORK_DIR/call-in.pcap" -Y "udp.dstport == $media_port && frame.time_relative > ${resumed_at:-1e9}" | wc -l)
+((voice >= 100)) || interop_fail "the phone sent $voice RTP packets after the resuming ACK, expected 100 or more"
+# SIPp sends no RTP before the hold: the call connects at the ACK of the 200.
+connected_at=$(grep -n -m1 '^connected$' "$PHONE_LOG" | cut -d: -f1)
+held_at=$(grep -n -m1 '^info: held by the far end$' "$PHONE_LOG" | cut -d: -f1)
+((${connected_at:-1000} < ${held_at:-0})) ||
+  interop_fail "the answered call did not connect at the ACK:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
 interop_wait_for_line "$PHONE_LOG" '^ended: normal$' 10 "$PHONE_PID" ||
   interop_fail "the phone did not report a normal end:$(printf '\n'; sed 's/^/  | /' "$PHONE_LOG")"
 grep -q '^incoming call: 1234#lab "Front"$' "$PHONE_LOG" ||
