@@ -109,54 +109,33 @@ awk -v all="$loudest" -v end="$tail_loudest" 'BEGIN { exit !(all > 0.2 && end !=
 
 # At a terminal (a pseudo-terminal here), keys that only edit the line keep
 # the prompt: the ringing call is then answered from it. Ctrl-D ends the
-# input, and Ctrl-C the phone.
+# input: the prompt goes (libedit's "^D" with it).
 python3 - "$BIN_DIR/nuvex-phone" "$WORK_DIR" "$tty_port" "$WORK_DIR/caller.in" <<'PY' ||
-import os, pty, select, signal, sys, time
+import os, pty, select, sys
 phone, work, port, caller = sys.argv[1:5]
 pid, fd = pty.fork()
 if pid == 0:
-    os.execv(phone, [phone, "--config-dir", work + "/tty", "--data-dir", work, "--set", "Port=0,0," + port,
-                     "--set", "Address=127.0.0.1"])
+    os.execv(phone, [phone, "--config-dir", work + "/tty", "--data-dir", work, "--set", "Port=0,0," + port])
 out = b""
-def read_until(pattern, seconds=15):
+def keys(typed, shown):
     global out
-    deadline = time.time() + seconds
-    while pattern not in out:
-        ready = select.select([fd], [], [], max(0, deadline - time.time()))[0]
-        try:
-            chunk = os.read(fd, 4096) if ready else b""
-        except OSError:
-            chunk = b""
+    os.write(fd, typed)
+    while shown not in out:
+        chunk = os.read(fd, 4096) if select.select([fd], [], [], 15)[0] else b""
         if not chunk:
-            os.kill(pid, signal.SIGKILL)
-            sys.exit("no %r at the terminal; it shows:\n%s" % (pattern, out[-800:].decode(errors="replace")))
+            os.kill(pid, 9)
+            sys.exit("no %r at the terminal after %r; it shows:\n%s" % (shown, typed, out[-800:].decode(errors="replace")))
         out += chunk
-read_until(b"> ")
-for keys in [b"\x7f", b"\x15", b"\x0c", b"\x1b[A", b"\x1b[D", b"\t", b"\x01", b"x\x7f"]:
-    os.write(fd, keys)
-    time.sleep(0.1)
-os.write(fd, b"lines\r")
-read_until(b"no calls")
-with open(caller, "w") as commands:
-    commands.write("call lab@127.0.0.1:%s\n" % port)
-read_until(b"ringing")
-os.write(fd, b"answer\r")
-read_until(b"connected")
-os.write(fd, b"hangup\r")
-read_until(b"ended")
-shown = len(out)
-os.write(fd, b"\x04")
-time.sleep(0.5)
-os.write(fd, b"\x03")
-deadline = time.time() + 10
-while time.time() < deadline and os.waitpid(pid, os.WNOHANG) == (0, 0):
-    try:
-        out += os.read(fd, 4096) if select.select([fd], [], [], 0.1)[0] else b""
-    except OSError:
-        time.sleep(0.1)
-# The input ended: the prompt went (libedit's "^D" with it).
-if not out[shown:].split(b"^D")[-1].startswith(b"\r\x1b[K"):
-    sys.exit("Ctrl-D did not end the input:\n" + out[shown:].decode(errors="replace"))
+keys(b"", b"> ")
+for typed in [b"\x7f", b"\x15", b"\x0c", b"\x1b[A", b"\x1b[D", b"\t", b"\x01", b"x\x7f"]:
+    keys(typed, b"")
+open(caller, "w").write("call lab@127.0.0.1:%s\n" % port)
+keys(b"", b"ringing")
+keys(b"answer\r", b"connected")
+keys(b"hangup\r", b"ended")
+keys(b"\x04", b"^D\r\x1b[K")
+os.kill(pid, 15)
+os.waitpid(pid, 0)
 PY
   interop_fail "the phone's prompt at a terminal (above)"
 expect caller '^connected$' 3
