@@ -3,12 +3,15 @@
 #include <cstring>
 
 #include "sip/char_set.h"
+#include "sip/header_names.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
 namespace {
 
 constexpr CharSet kLineEnds("\r\n");
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 constexpr std::string_view kSipVersion = "SIP/2.0";
 // A status code stands after "SIP/2.0" and one blank.
 constexpr size_t kStatusCodeOffset = kSipVersion.size() + 1;
@@ -35,6 +38,34 @@ void SplitLines(std::string_view text, std::vector<std::string_view>& lines) {
   }
 }
 
+// 'f: <sip:a@h>' and 'F :<sip:a@h>' are lines of the header whose compact
+// form is "f": the letter, blanks, then the colon.
+bool IsCompactLine(std::string_view line, char letter) {
+  if (line.size() < 2 || (line[0] | 0x20) != letter) return false;
+  size_t at = 1;
+  while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+  return at < line.size() && line[at] == ':';
+}
+
+// RFC 3261 7.3.1: a header line that the next one continues (that one
+// starts with a blank) becomes one line: the line end in between turns into
+// blanks, in place. The start line is never continued, and the body, after
+// the first empty line, is left as it is.
+void UnfoldHeaderLines(char* text, size_t size) {
+  size_t at = 0;
+  while (at < size && IsLineEnd(text[at])) ++at;
+  bool startLine = true;
+  for (; at < size; ++at) {
+    if (!IsLineEnd(text[at])) continue;
+    size_t next = at + 1;
+    if (text[at] == '\r' && next < size && text[next] == '\n') ++next;
+    if (next >= size || IsLineEnd(text[next])) return;  // the empty line before the body
+    if (!startLine && (text[next] == ' ' || text[next] == '\t')) std::memset(text + at, ' ', next - at);
+    startLine = false;
+    at = next - 1;
+  }
+}
+
 }  // namespace
 
 SipMessage::SipMessage(std::string_view text, uint32_t sourceAddress, uint16_t sourcePort)
@@ -45,6 +76,7 @@ SipMessage::SipMessage(std::string_view text, uint32_t sourceAddress, uint16_t s
   }
   text_ = std::make_unique_for_overwrite<char[]>(text.size());
   std::memcpy(text_.get(), text.data(), text.size());
+  UnfoldHeaderLines(text_.get(), text.size());
   textSize_ = text.size();
   std::string_view owned(text_.get(), text.size());
   lines_.reserve(CountLines(owned));
@@ -74,8 +106,9 @@ SipKind SipMessage::Kind() const {
 }
 
 std::string_view SipMessage::FindLine(std::string_view name) const {
+  std::string_view compact = CompactFormOf(name);
   for (std::string_view line : lines_) {
-    if (StartsWithIgnoreCase(line, name)) {
+    if (StartsWithIgnoreCase(line, name) || (!compact.empty() && IsCompactLine(line, compact.front()))) {
       return line;
     }
   }

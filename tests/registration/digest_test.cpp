@@ -3,6 +3,7 @@
 #include "registration/digest.h"
 #include "registration/guess_guard.h"
 #include "registration/md5_digest.h"
+#include "sip/recipes.h"
 #include "sip/sip_message.h"
 
 #include <cstring>
@@ -36,6 +37,12 @@ TEST(DigestResponse, MatchesAnIndependentComputationWithoutQop) {
   EXPECT_EQ(md5.Hex("Mufasa:testrealm@host.com:Circle Of Life"), "939e7578ed9e3c518a452acee763bce9");
 }
 
+TEST(DigestResponse, WithQopAuthMatchesRfc2617sExample) {
+  EXPECT_EQ(DigestResponse("Mufasa", "testrealm@host.com", "Circle Of Life", "GET", "/dir/index.html",
+                           "dcd98b7102dd2f0e8b11d0f600bfb0c093", "00000001", "0a4f113b"),
+            "6629fae49393a05397450978507c4ef1");
+}
+
 SipMessage Challenge(const std::string& status, const std::string& challengeLine, const std::string& cseq) {
   std::string text = "SIP/2.0 " + status + "\r\nVia: SIP/2.0/UDP 10.0.0.2;branch=z9hG4bK1\r\nCall-ID: call-1@10.0.0.2\r\n" +
                      "CSeq: " + cseq + "\r\n" + challengeLine + "Content-Length: 0\r\n\r\n";
@@ -55,6 +62,25 @@ TEST(CredentialsLine, AnswersA401WithTheConfiguredAddressAsUri) {
   EXPECT_NE(CredentialsLine(challenge, "Authorization", "alice", "secret", "example.com:5070")
                 .find("uri=\"sip:example.com:5070\""),
             std::string::npos);
+}
+
+TEST(CredentialsLine, QopAuthIsAnsweredWithCountAndClientNonceOnlyWhenOffered) {
+  const struct {
+    std::string qop;
+    bool answered;
+  } cases[] = {{"qop=\"auth\", ", true}, {"qop=\"auth-int, auth\", ", true}, {"qop=\"auth-int\", ", false}, {"", false}};
+  for (const auto& c : cases) {
+    SipMessage challenge = Challenge(
+        "401 Unauthorized", "WWW-Authenticate: Digest realm=\"r\", " + c.qop + "nonce=\"n\", opaque=\"o\"\r\n",
+        "1 INVITE");
+    std::string line = CredentialsLine(challenge, "Authorization", "u", "p", "h");
+    std::string clientNonce(QuotedParameter(line.substr(2), "cnonce"));
+    std::string expected = c.answered ? DigestResponse("u", "r", "p", "INVITE", "sip:h", "n", "00000001", clientNonce)
+                                      : DigestResponse("u", "r", "p", "INVITE", "sip:h", "n");
+    EXPECT_NE(line.find("response=\"" + expected + "\""), std::string::npos) << line;
+    EXPECT_EQ(line.find(", qop=auth, nc=00000001, cnonce=\"") != std::string::npos, c.answered) << line;
+    EXPECT_EQ(clientNonce.size(), c.answered ? 16u : 0u) << line;
+  }
 }
 
 TEST(CredentialsLine, OpaqueOnlyWhenNotEmpty) {

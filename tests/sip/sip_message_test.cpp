@@ -174,10 +174,33 @@ TEST(SipMessageFindLineTest, MatchesTheNameAsACaseInsensitiveLinePrefix) {
   }
 }
 
-TEST(SipMessageFindLineTest, CompactFormIsNotAHeaderName) {
-  SipMessage message = Message(Datagram({"INVITE sip:x@h SIP/2.0", "t: <sip:x@h>", "i: 1@h"}));
-  EXPECT_EQ(message.FindLine("To"), "");
-  EXPECT_EQ(message.FindLine("Call-ID"), "");
+TEST(SipMessageFindLineTest, CompactFormsFindTheirHeaders) {
+  SipMessage message = Message(Datagram({"INVITE sip:x@h SIP/2.0", "v: SIP/2.0/UDP h", "t: <sip:x@h>", "F :<sip:y@h>",
+                                         "i: 1@h", "m: <sip:y@h>", "c: application/sdp", "l: 0", "x: other"}));
+  const struct {
+    std::string_view name;
+    std::string_view expected;
+  } cases[] = {
+      {"Via", "v: SIP/2.0/UDP h"},   {"To", "t: <sip:x@h>"},          {"From", "F :<sip:y@h>"},
+      {"Call-ID", "i: 1@h"},          {"Contact", "m: <sip:y@h>"},     {"Content-Type", "c: application/sdp"},
+      {"Content-Length", "l: 0"},     {"CSeq", ""},  // none has a compact form
+  };
+  for (const auto& c : cases) EXPECT_EQ(message.FindLine(c.name), c.expected) << c.name;
+}
+
+TEST(SipMessageLinesTest, FoldedHeaderLinesAreUnfolded) {
+  const struct {
+    std::string text;
+    std::vector<std::string_view> lines;
+  } cases[] = {
+      {"INVITE sip:x@h SIP/2.0\r\nFrom: <sip:a@h>\r\n ;tag=1\r\nTo: <sip:b@h>\r\n\r\nv=0\r\n",
+       {"INVITE sip:x@h SIP/2.0", "From: <sip:a@h>   ;tag=1", "To: <sip:b@h>", "v=0"}},
+      {"INVITE sip:x@h SIP/2.0\nSubject: a\n\tb\n  c\n", {"INVITE sip:x@h SIP/2.0", "Subject: a \tb   c"}},
+      // The start line is not continued, nor is the body.
+      {"INVITE sip:x@h SIP/2.0\r\n X: 1\r\n\r\nv=0\r\n s=-\r\n",
+       {"INVITE sip:x@h SIP/2.0", " X: 1", "v=0", " s=-"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Lines(Message(c.text)), c.lines) << c.text;
 }
 
 TEST(SipMessageFindLineTest, ALookAlikeBeforeTheRealHeaderWins) {
