@@ -109,9 +109,10 @@ std::string ComposeResponseWithTo(SipKind kind, const SipMessage& request, std::
 
 }  // namespace
 
-std::string StatelessToLine(const SipMessage& request) {
+std::string StatelessToLine(const SipMessage& request, std::string_view tag) {
   std::string_view to = request.FindLine(kToHeader);
   if (to.empty() || !HeaderParameter(to, "tag").empty()) return std::string(to);
+  if (!tag.empty()) return fmt::sprintf("%s;tag=%s", to, tag);
   // FNV-1a over what names the request: the same request, repeated, gets
   // the same tag, without anything kept between the two answers.
   uint32_t hash = 2166136261u;
@@ -122,8 +123,8 @@ std::string StatelessToLine(const SipMessage& request) {
 }
 
 std::string ComposeStatelessResponse(SipKind kind, const SipMessage& request,
-                                     std::string_view extraLines) {
-  return ComposeResponseWithTo(kind, request, StatelessToLine(request), extraLines, {});
+                                     std::string_view extraLines, std::string_view toTag) {
+  return ComposeResponseWithTo(kind, request, StatelessToLine(request, toTag), extraLines, {});
 }
 
 std::string ComposeResponse(SipKind kind, const SipMessage& request, std::string_view extraLines,

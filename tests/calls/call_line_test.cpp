@@ -184,18 +184,20 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   EXPECT_EQ(RtpInfoText(96, line->RtpPeer()).substr(0, 8), "RTP\\ERR ");
   EXPECT_EQ(SipInfoText(line->SipPeer()), "SIP 127.0.0.1:" + std::to_string(farEnd_.Port()));
 
-  // With credentials from a gateway: the challenge is answered, CSeq counts up.
+  // With credentials from a gateway: the challenge is answered (with qop
+  // when offered), CSeq counts up.
   RecordingConnection second;
   std::shared_ptr<CallLine> challenged = Outgoing(second);
   challenged->Dialog().Update([](DialogState& dialog) { dialog.gateway = {"alice", "secret"}; });
   Deliver(*challenged, Response("407 Proxy Authentication Required", "INVITE",
-                                "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\"\r\n"));
+                                "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\", qop=\"auth\"\r\n"));
   EXPECT_TRUE(challenged->Dialog().Snapshot().proxyAuthorizationText.starts_with(
       "\r\nProxy-Authorization: Digest username=\"alice\""));
   challenged->SendInCallRequest(kInvite, "Contact: <sip:127.0.0.1>", "");
   sent = Sent();
   ASSERT_EQ(sent.size(), 2u);  // the ACK of the 407, then the INVITE again
   EXPECT_NE(sent[1].find("\r\nCSeq: 2 INVITE\r\nMax-Forwards: 70\r\nProxy-Authorization: Digest"), std::string::npos) << sent[1];
+  EXPECT_NE(sent[1].find(", qop=auth, nc=00000001, cnonce=\""), std::string::npos) << sent[1];
   EXPECT_NE(sent[1].find("\r\nContact: <sip:127.0.0.1>\r\nUser-Agent: Talvenor 7.2\r\nContent-Length: 0\r\n\r\n"),
             std::string::npos)
       << sent[1];
