@@ -50,19 +50,20 @@ bool IsCompactLine(std::string_view line, char letter) {
 // RFC 3261 7.3.1: a header line that the next one continues (that one
 // starts with a blank) becomes one line: the line end in between turns into
 // blanks, in place. The start line is never continued, and the body, after
-// the first empty line, is left as it is.
+// the first empty line, is left as it is. Only LF and CR LF line ends fold.
 void UnfoldHeaderLines(char* text, size_t size) {
-  size_t at = 0;
-  while (at < size && IsLineEnd(text[at])) ++at;
+  char* end = text + size;
+  char* lineFeed = static_cast<char*>(std::memchr(text, '\n', size));
   bool startLine = true;
-  for (; at < size; ++at) {
-    if (!IsLineEnd(text[at])) continue;
-    size_t next = at + 1;
-    if (text[at] == '\r' && next < size && text[next] == '\n') ++next;
-    if (next >= size || IsLineEnd(text[next])) return;  // the empty line before the body
-    if (!startLine && (text[next] == ' ' || text[next] == '\t')) std::memset(text + at, ' ', next - at);
+  while (lineFeed != nullptr && lineFeed + 1 < end) {
+    char* next = lineFeed + 1;
+    if (IsLineEnd(*next)) return;  // the empty line before the body
+    if (!startLine && (*next == ' ' || *next == '\t')) {
+      *lineFeed = ' ';
+      if (lineFeed[-1] == '\r') lineFeed[-1] = ' ';
+    }
     startLine = false;
-    at = next - 1;
+    lineFeed = static_cast<char*>(std::memchr(next, '\n', static_cast<size_t>(end - next)));
   }
 }
 
