@@ -188,21 +188,6 @@ TEST(SipMessageFindLineTest, CompactFormsFindTheirHeaders) {
   for (const auto& c : cases) EXPECT_EQ(message.FindLine(c.name), c.expected) << c.name;
 }
 
-TEST(SipMessageLinesTest, FoldedHeaderLinesAreUnfolded) {
-  const struct {
-    std::string text;
-    std::vector<std::string_view> lines;
-  } cases[] = {
-      {"INVITE sip:x@h SIP/2.0\r\nFrom: <sip:a@h>\r\n ;tag=1\r\nTo: <sip:b@h>\r\n\r\nv=0\r\n",
-       {"INVITE sip:x@h SIP/2.0", "From: <sip:a@h>   ;tag=1", "To: <sip:b@h>", "v=0"}},
-      {"INVITE sip:x@h SIP/2.0\nSubject: a\n\tb\n  c\n", {"INVITE sip:x@h SIP/2.0", "Subject: a \tb   c"}},
-      // The start line is not continued, nor is the body.
-      {"INVITE sip:x@h SIP/2.0\r\n X: 1\r\n\r\nv=0\r\n s=-\r\n",
-       {"INVITE sip:x@h SIP/2.0", " X: 1", "v=0", " s=-"}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Lines(Message(c.text)), c.lines) << c.text;
-}
-
 TEST(SipMessageFindLineTest, ALookAlikeBeforeTheRealHeaderWins) {
   // The name needs no colon after it: 'Tox:' begins with "To".
   SipMessage message =
