@@ -10,8 +10,6 @@ namespace talvenor {
 namespace {
 
 constexpr CharSet kLineEnds("\r\n");
-
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 constexpr std::string_view kSipVersion = "SIP/2.0";
 // A status code stands after "SIP/2.0" and one blank.
 constexpr size_t kStatusCodeOffset = kSipVersion.size() + 1;
@@ -37,6 +35,8 @@ void SplitLines(std::string_view text, std::vector<std::string_view>& lines) {
     start = kLineEnds.Find(text, end, false);
   }
 }
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 // 'f: <sip:a@h>' and 'F :<sip:a@h>' are lines of the header whose compact
 // form is "f": the letter, blanks, then the colon.
