@@ -2,6 +2,8 @@
 
 #include <fmt/printf.h>
 
+#include <utility>
+
 #include "sip/compose.h"
 #include "sip/header_names.h"
 #include "sip/recipes.h"
@@ -15,6 +17,34 @@ namespace {
 std::string WithHeaderName(std::string_view line, std::string_view name) {
   size_t colon = line.find(':');
   return colon == std::string_view::npos ? std::string(line) : std::string(name) + std::string(line.substr(colon));
+}
+
+// A route URI with the lr parameter: 'sip:p1;lr' and 'sip:p1;lr=on;x'.
+bool IsLooseRoute(std::string_view uri) {
+  for (size_t at = uri.find(';'); at != std::string_view::npos; at = uri.find(';', at + 1)) {
+    std::string_view parameter = uri.substr(at + 1, uri.find_first_of(";=", at + 1) - at - 1);
+    if (EqualsIgnoreCase(parameter, "lr")) return true;
+  }
+  return false;
+}
+
+// The Route lines of a request within the dialog (RFC 3261 12.2.1.1). A
+// first route without lr is a strict router: its URI takes the request
+// URI's place (`requestTarget`, without "sip:"), and the remote target goes
+// last among the Route lines.
+std::string RouteLines(const std::vector<std::string>& routeSet, std::string& requestTarget) {
+  std::string lines;
+  auto next = routeSet.begin();
+  std::string_view first = routeSet.empty() ? std::string_view{} : AddressUri(routeSet.front());
+  bool strict = first.starts_with("sip:") && !IsLooseRoute(first);
+  std::string remoteTarget;
+  if (strict) {
+    ++next;
+    remoteTarget = std::exchange(requestTarget, std::string(first.substr(4)));
+  }
+  for (; next != routeSet.end(); ++next) lines += fmt::sprintf("\r\n%s: %s", kRouteHeader, *next);
+  if (strict) lines += fmt::sprintf("\r\n%s: <sip:%s>", kRouteHeader, remoteTarget);
+  return lines;
 }
 
 }  // namespace
@@ -45,17 +75,15 @@ ComposedRequest ComposeInCallRequest(DialogState& dialog, const RequestSender& s
   std::string branch = !inDialog && number == 1
                            ? fmt::sprintf("%s%u", kBranchPrefix, sender.tag)
                            : fmt::sprintf("%s%u.%u%c", kBranchPrefix, sender.tag, number, transaction);
-  std::string routes;
-  if (inDialog) {
-    for (const std::string& route : dialog.routeSet) routes += fmt::sprintf("\r\n%s: %s", kRouteHeader, route);
-  }
+  std::string requestTarget = inDialog && !dialog.remoteTarget.empty() ? dialog.remoteTarget : dialog.target;
+  std::string routes = inDialog ? RouteLines(dialog.routeSet, requestTarget) : std::string();
   // A CANCEL repeats its INVITE's To, which had no tag yet.
   if (toLine.empty()) {
     toLine = method == kCancel && !dialog.inviteToLine.empty() ? dialog.inviteToLine : dialog.lines.toLine;
   }
   std::string text = fmt::sprintf(
       "%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s: %u %s\r\n%s%s%s%s\r\n", methodName,
-      inDialog && !dialog.remoteTarget.empty() ? dialog.remoteTarget : dialog.target, kSipVersionText,
+      requestTarget, kSipVersionText,
       ViaLine(dialog.localIp, PortSuffix(sender.sipPort), branch), toLine, dialog.lines.fromLine,
       dialog.lines.callIdLine, kCseqHeader, number, methodName, kMaxForwardsLine, routes, dialog.authorizationText,
       dialog.proxyAuthorizationText);

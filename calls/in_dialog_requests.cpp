@@ -98,6 +98,10 @@ std::optional<std::string> CallLine::AnswerOffer(const SipMessage& request, bool
     AnswerRequest(request, kStatus491);  // the first offer is still being answered
     return std::nullopt;
   }
+  if (HasSdpOffer(request) && dialog_.Read([](const DialogState& dialog) { return dialog.offerPending; })) {
+    AnswerRequest(request, kStatus491);  // our offer waits for its answer in the ACK (RFC 3311 5.2)
+    return std::nullopt;
+  }
   if (!HasSdpOffer(request)) {
     if (!mayOffer) return std::string();  // nothing to answer
     // Our offer in the 200, a new version of our SDP; the ACK answers it.

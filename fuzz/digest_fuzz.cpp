@@ -56,11 +56,16 @@ std::string Md5Hex(std::string_view text) {
   return hex;
 }
 
-// MD5(MD5(user:realm:password):nonce:MD5(method:uri)), in lowercase hex.
+// MD5(MD5(user:realm:password):nonce:MD5(method:uri)), in lowercase hex;
+// with a client nonce, qop=auth's MD5(HA1:nonce:00000001:cnonce:auth:HA2).
 std::string ExpectedResponse(std::string_view user, std::string_view realm, std::string_view password,
-                             std::string_view method, std::string_view uri, std::string_view nonce) {
+                             std::string_view method, std::string_view uri, std::string_view nonce,
+                             std::string_view clientNonce = {}) {
   std::string ha1 = Md5Hex(std::string(user) + ":" + std::string(realm) + ":" + std::string(password));
   std::string ha2 = Md5Hex(std::string(method) + ":" + std::string(uri));
+  if (!clientNonce.empty()) {
+    return Md5Hex(ha1 + ":" + std::string(nonce) + ":00000001:" + std::string(clientNonce) + ":auth:" + ha2);
+  }
   return Md5Hex(ha1 + ":" + std::string(nonce) + ":" + ha2);
 }
 
@@ -190,10 +195,15 @@ void CheckGatewayAnswer(bool proxy, std::string_view challengeLine, const std::s
       QuotedParameter(line, "opaque") != opaque) {
     __builtin_trap();
   }
-  if (QuotedParameter(line, "response") != ExpectedResponse(userId, realm, password, "REGISTER", uri, nonce)) {
+  // A challenge that offers qop="auth" is answered with it, under count 1.
+  std::string_view clientNonce = QuotedParameter(line, "cnonce");
+  if (!clientNonce.empty() && line.find(", qop=auth, nc=00000001, cnonce=\"") == std::string_view::npos) __builtin_trap();
+  if (QuotedParameter(line, "response") !=
+      ExpectedResponse(userId, realm, password, "REGISTER", uri, nonce, clientNonce)) {
     __builtin_trap();
   }
-  if (userId.empty() || realm.empty() || nonce.empty() || password.empty()) return;
+  // The server side answers without qop: it verifies only such answers.
+  if (userId.empty() || realm.empty() || nonce.empty() || password.empty() || !clientNonce.empty()) return;
   std::string name;
   if (VerifyDigest(kRegister, name, line, [&](std::string_view) { return password; }) != 0) __builtin_trap();
   if (!AnswersChallenge(line, nonce)) __builtin_trap();

@@ -1,6 +1,8 @@
 // Dispatch: the one place where received messages enter the rest of the
 // module. It reads the message's kind, Call-ID line and dialog and decides,
 // row by row, who handles it.
+#include <string>
+
 #include "calls/call_line.h"
 #include "config/module_settings.h"
 #include "module/sip_module.h"
@@ -38,7 +40,8 @@ void SipModule::Dispatch(const SipMessage& message) {
     case kCancel:
     case kBye:
       if (line) {
-        SendStatelessResponse(kStatus200, message, {});
+        // A CANCEL's 200 carries the tag of the answers to its INVITE (RFC 3261 9.2).
+        SendStatelessResponse(kStatus200, message, {}, std::to_string(line->Tag()));
         line->HandleInDialog(message);
       } else {
         SendStatelessResponse(kStatus481, message, {});

@@ -77,7 +77,10 @@ public:
   // Runs under ModuleLock; the caller shares the line while it uses it.
   std::shared_ptr<CallLine> FindCallByCallId(std::string_view key) const;
   // A response built from the request's own lines, sent back to its source.
-  void SendStatelessResponse(int kind, const SipMessage& request, std::string_view extraLines) const;
+  // toTag: the tag a To without one gains (our line's, for a CANCEL of its
+  // INVITE); empty for one worked out from the request.
+  void SendStatelessResponse(int kind, const SipMessage& request, std::string_view extraLines,
+                             std::string_view toTag = {}) const;
   // A request (CSeq 1) built from a response's lines, sent back to its source.
   void SendRequestFromMessage(int kind, const SipMessage& response) const;
 

@@ -6,8 +6,9 @@
 
 namespace talvenor {
 
-void SipModule::SendStatelessResponse(int kind, const SipMessage& request, std::string_view extraLines) const {
-  std::string text = ComposeStatelessResponse(kind, request, extraLines);
+void SipModule::SendStatelessResponse(int kind, const SipMessage& request, std::string_view extraLines,
+                                      std::string_view toTag) const {
+  std::string text = ComposeStatelessResponse(kind, request, extraLines, toTag);
   Send(std::string_view(text), Ipv4Endpoint{request.SourceAddress(), request.SourcePort()});
 }
 

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "registration/md5_digest.h"
 #include "sip/header_names.h"
+#include "sip/random_number.h"
 #include "sip/recipes.h"
 #include "sip/sip_message.h"
 #include "sip/tokens.h"
@@ -19,22 +20,66 @@ std::string DigestResponse(std::string_view user, std::string_view realm, std::s
   return std::string(md5.Hex(fmt::sprintf("%s:%s:%s", ha1, nonce, ha2)));
 }
 
-std::string CredentialsLine(const SipMessage& challenge, std::string_view headerName, std::string_view userId,
-                            std::string_view password, std::string_view requestTarget) {
+std::string DigestResponse(std::string_view user, std::string_view realm, std::string_view password,
+                           std::string_view method, std::string_view uri, std::string_view nonce,
+                           std::string_view nonceCount, std::string_view clientNonce) {
+  Md5Digest md5;
+  std::string ha1(md5.Hex(fmt::sprintf("%s:%s:%s", user, realm, password)));
+  std::string ha2(md5.Hex(fmt::sprintf("%s:%s", method, uri)));
+  return std::string(md5.Hex(fmt::sprintf("%s:%s:%s:%s:auth:%s", ha1, nonce, nonceCount, clientNonce, ha2)));
+}
+
+namespace {
+
+// 'qop="auth,auth-int"' offers auth; 'qop="auth-int"' alone does not.
+bool OffersQopAuth(std::string_view qopOptions) {
+  for (int n = 0;; ++n) {
+    std::string_view option = NthToken(qopOptions, ", \t", n);
+    if (option.empty()) return false;
+    if (EqualsIgnoreCase(option, "auth")) return true;
+  }
+}
+
+}  // namespace
+
+DigestChallenge ReadChallenge(const SipMessage& challenge) {
   // No fallback to the other header: a 407 without Proxy-Authenticate answers
   // an empty challenge.
   std::string_view challengeLine = challenge.Kind() == kStatus407 ? challenge.FindLine(kProxyAuthenticateHeader)
                                                                   : challenge.FindLine(kWwwAuthenticateHeader);
-  std::string_view realm = QuotedParameter(challengeLine, "realm");
-  std::string_view nonce = QuotedParameter(challengeLine, "nonce");
-  std::string_view opaque = QuotedParameter(challengeLine, "opaque");
+  DigestChallenge read;
+  read.realm = QuotedParameter(challengeLine, "realm");
+  read.nonce = QuotedParameter(challengeLine, "nonce");
+  read.opaque = QuotedParameter(challengeLine, "opaque");
+  read.qopAuth = OffersQopAuth(QuotedParameter(challengeLine, "qop"));
+  if (read.qopAuth) read.clientNonce = fmt::sprintf("%08x%08x", RandomNumber(), RandomNumber());
+  return read;
+}
+
+std::string AnswerLine(DigestChallenge& challenge, std::string_view headerName, std::string_view method,
+                       std::string_view userId, std::string_view password, std::string_view requestTarget) {
   std::string uri = fmt::sprintf("sip:%s", requestTarget);
-  std::string response = DigestResponse(userId, realm, password, CseqMethod(challenge), uri, nonce);
-  std::string line = fmt::sprintf("\r\n%s: %s %s=\"%s\", %s=\"%s\", %s=\"%s\", %s=\"%s\", %s=\"%s\"", headerName,
-                                  "Digest", "username", userId, "realm", realm, "nonce", nonce, "uri", uri,
-                                  "response", response);
-  if (!opaque.empty()) line += fmt::sprintf(", %s=\"%s\"", "opaque", opaque);
+  std::string line = fmt::sprintf("\r\n%s: %s %s=\"%s\", %s=\"%s\", %s=\"%s\", %s=\"%s\"", headerName, "Digest",
+                                  "username", userId, "realm", challenge.realm, "nonce", challenge.nonce, "uri", uri);
+  if (challenge.qopAuth) {
+    std::string count = fmt::sprintf("%08x", ++challenge.count);
+    line += fmt::sprintf(", response=\"%s\", qop=auth, nc=%s, cnonce=\"%s\"",
+                         DigestResponse(userId, challenge.realm, password, method, uri, challenge.nonce, count,
+                                        challenge.clientNonce),
+                         count, challenge.clientNonce);
+  } else {
+    ++challenge.count;
+    line += fmt::sprintf(", response=\"%s\"",
+                         DigestResponse(userId, challenge.realm, password, method, uri, challenge.nonce));
+  }
+  if (!challenge.opaque.empty()) line += fmt::sprintf(", %s=\"%s\"", "opaque", challenge.opaque);
   return line;
+}
+
+std::string CredentialsLine(const SipMessage& challenge, std::string_view headerName, std::string_view userId,
+                            std::string_view password, std::string_view requestTarget) {
+  DigestChallenge read = ReadChallenge(challenge);
+  return AnswerLine(read, headerName, CseqMethod(challenge), userId, password, requestTarget);
 }
 
 std::string MakeNonceAt(int64_t now, uint32_t sourceAddress, uint16_t sourcePort, std::string_view fromLine,

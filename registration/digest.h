@@ -1,7 +1,8 @@
-// Digest access authentication in its simplest form: MD5, no qop, no client
-// nonce, no nonce count. The client answers 401/407 challenges; the server
-// challenges with a nonce worked out anew for every request and verifies the
-// answer against the SIP-PIN list.
+// Digest access authentication with MD5. The client answers 401/407
+// challenges, with qop=auth, a client nonce and a nonce count when the
+// challenge offers qop="auth" and without them otherwise; the server
+// challenges without qop, with a nonce worked out anew for every request,
+// and verifies the answer against the SIP-PIN list.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +22,33 @@ class SipMessage;
 std::string DigestResponse(std::string_view user, std::string_view realm, std::string_view password,
                            std::string_view method, std::string_view uri, std::string_view nonce);
 
-// The credentials line answering a challenge response (401 reads
-// WWW-Authenticate, 407 Proxy-Authenticate): "\r\n<header>: Digest
-// username=..., realm=..., nonce=..., uri=..., response=...[, opaque=...]".
-// The uri is the challenged request's own: "sip:" and its target.
+// With qop=auth (RFC 2617 3.2.2.1): MD5hex(HA1 ":" nonce ":" nc ":" cnonce
+// ":auth:" HA2), nc as 8 hex digits.
+std::string DigestResponse(std::string_view user, std::string_view realm, std::string_view password,
+                           std::string_view method, std::string_view uri, std::string_view nonce,
+                           std::string_view nonceCount, std::string_view clientNonce);
+
+// What a client keeps of one challenge (401 reads WWW-Authenticate, 407
+// Proxy-Authenticate) to answer it, once for every request it sends under
+// that nonce.
+struct DigestChallenge {
+  std::string realm;
+  std::string nonce;
+  std::string opaque;
+  bool qopAuth = false;     // it offers qop="auth": every answer carries qop, nc and cnonce
+  std::string clientNonce;  // ours, random, drawn when the challenge is read
+  uint32_t count = 0;       // answers given under this nonce so far
+};
+DigestChallenge ReadChallenge(const SipMessage& challenge);
+
+// The credentials line of the next request answering `challenge`, counting
+// it: "\r\n<header>: Digest username=..., realm=..., nonce=..., uri=...,
+// response=...[, qop=auth, nc=00000001, cnonce=...][, opaque=...]". The uri
+// is the request's own: "sip:" and its target.
+std::string AnswerLine(DigestChallenge& challenge, std::string_view headerName, std::string_view method,
+                       std::string_view userId, std::string_view password, std::string_view requestTarget);
+
+// The first answer to a challenge response, for the method of its CSeq.
 std::string CredentialsLine(const SipMessage& challenge, std::string_view headerName, std::string_view userId,
                             std::string_view password, std::string_view requestTarget);
 

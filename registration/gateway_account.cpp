@@ -139,6 +139,18 @@ std::string GatewayAccount::ComposeRegister(const std::string& local) {
     branch = fmt::sprintf("%s%u.%08x%08x", kBranchPrefix, Tag(), SecureRandomNumber(), SecureRandomNumber());
     branchCseq_ = cseq;
   }
+  if (answeredCseq_ != cseq) {
+    // A new REGISTER under a challenge answered before: with qop its nonce
+    // count moves on, as a server that counts them wants.
+    if (!authorizationLine.empty() && authorizationChallenge.qopAuth) {
+      authorizationLine = AnswerLine(authorizationChallenge, kAuthorizationHeader, "REGISTER", userId, password, address);
+    }
+    if (!proxyAuthorizationLine.empty() && proxyAuthorizationChallenge.qopAuth) {
+      proxyAuthorizationLine =
+          AnswerLine(proxyAuthorizationChallenge, kProxyAuthorizationHeader, "REGISTER", userId, password, address);
+    }
+    answeredCseq_ = cseq;
+  }
   return fmt::sprintf("%s sip:%s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s%s\r\n%s\r\n%s: 0\r\n\r\n",
                       "REGISTER", address, "SIP/2.0", ViaLine(local, suffix, branch),
                       RegisterToLine(displayName, userId, host), RegisterFromLine(displayName, userId, host, Tag()),
@@ -152,8 +164,11 @@ void GatewayAccount::OnGatewayResponse(const SipMessage& response) {
   SipKind kind = response.Kind();
   switch (kind) {
     case kStatus200: return OnRegistered(response);
-    case kStatus401: return AnswerChallenge(response, kAuthorizationHeader, authorizationLine, cseq);
-    case kStatus407: return AnswerChallenge(response, kProxyAuthorizationHeader, proxyAuthorizationLine, cseq);
+    case kStatus401:
+      return AnswerChallenge(response, kAuthorizationHeader, authorizationChallenge, authorizationLine, cseq);
+    case kStatus407:
+      return AnswerChallenge(response, kProxyAuthorizationHeader, proxyAuthorizationChallenge,
+                             proxyAuthorizationLine, cseq);
     case kStatus423: return OnIntervalTooBrief(response);
     default: break;
   }
@@ -163,10 +178,11 @@ void GatewayAccount::OnGatewayResponse(const SipMessage& response) {
   if (failure) Stop(FailureMessage(kind));
 }
 
-void GatewayAccount::AnswerChallenge(const SipMessage& response, std::string_view headerName, std::string& slot,
-                                     uint16_t& cseqCounter) const {
-  slot = CredentialsLine(response, headerName, userId, password, address);
-  ++cseqCounter;
+void GatewayAccount::AnswerChallenge(const SipMessage& response, std::string_view headerName,
+                                     DigestChallenge& challenge, std::string& slot, uint16_t& cseqCounter) {
+  challenge = ReadChallenge(response);
+  slot = AnswerLine(challenge, headerName, "REGISTER", userId, password, address);
+  answeredCseq_ = ++cseqCounter;
 }
 
 void GatewayAccount::OnRegistered(const SipMessage& response) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "registration/digest.h"
 #include "sip/object_tag.h"
 #include "sip/sip_channel.h"
 
@@ -84,9 +85,10 @@ public:
   // registered or trying, 0 for one that is off or being unregistered by
   // its user.
   uint32_t RegisterFlag() const;
-  // Fills a credentials slot from a 401 or 407 and counts the CSeq up.
-  void AnswerChallenge(const SipMessage& response, std::string_view headerName, std::string& slot,
-                       uint16_t& cseqCounter) const;
+  // Keeps the challenge of a 401 or 407, fills its credentials slot with the
+  // first answer and counts the CSeq up.
+  void AnswerChallenge(const SipMessage& response, std::string_view headerName, DigestChallenge& challenge,
+                       std::string& slot, uint16_t& cseqCounter);
 
   // Shown as registered on the Gateways page.
   bool ShowsRegistered() const { return attemptsLeft != 0 && expires != 0; }
@@ -108,6 +110,10 @@ public:
   std::string branch;  // of the last REGISTER's Via: fresh for every one sent
   std::string authorizationLine;       // empty or "\r\nAuthorization: ..."
   std::string proxyAuthorizationLine;  // empty or "\r\nProxy-Authorization: ..."
+  // The challenges those lines answer: with qop, each new REGISTER (not a
+  // retransmission) answers again under the next nonce count.
+  DigestChallenge authorizationChallenge;
+  DigestChallenge proxyAuthorizationChallenge;
 
 private:
   void Stop(int messageId);
@@ -117,6 +123,7 @@ private:
 
   std::optional<uint32_t> flagAtShutdown_;
   uint16_t branchCseq_ = 0;  // the CSeq `branch` was drawn for
+  uint16_t answeredCseq_ = 0;  // the CSeq the credentials lines were worked out for
   const SipChannel& channel_;
   AccountSettingsSource settings_;
   std::recursive_mutex& accountsLock_;

@@ -94,20 +94,42 @@ std::string ContentLengthAndBody(std::string_view body) {
                       static_cast<uint32_t>(body.size()), body);
 }
 
+namespace {
+
+std::string ComposeResponseWithTo(SipKind kind, const SipMessage& request, std::string_view toLine,
+                                  std::string_view extraLines, std::string_view body) {
+  // Every Via, in order: each proxy on the way takes its own off the answer.
+  return fmt::sprintf("%s %s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s\r\n%s%s",
+                      kSipVersionText, KindText(kind), ReasonPhrase(kind),
+                      JoinedHeaderLines(request, kViaHeader, kViaCompactHeader), toLine,
+                      request.FindLine(kFromHeader), request.FindLine(kCallIdHeader),
+                      request.FindLine(kCseqHeader), extraLines, body.empty() ? "" : ContentTypeLine(),
+                      ContentLengthAndBody(body));
+}
+
+}  // namespace
+
+std::string StatelessToLine(const SipMessage& request, std::string_view tag) {
+  std::string_view to = request.FindLine(kToHeader);
+  if (to.empty() || !HeaderParameter(to, "tag").empty()) return std::string(to);
+  if (!tag.empty()) return fmt::sprintf("%s;tag=%s", to, tag);
+  // FNV-1a over what names the request: the same request, repeated, gets
+  // the same tag, without anything kept between the two answers.
+  uint32_t hash = 2166136261u;
+  for (std::string_view part : {request.FindLine(kCallIdHeader), FromTag(request), TopViaBranch(request)}) {
+    for (char c : part) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+  }
+  return fmt::sprintf("%s;tag=%08x", to, hash);
+}
+
 std::string ComposeStatelessResponse(SipKind kind, const SipMessage& request,
-                                     std::string_view extraLines) {
-  return ComposeResponse(kind, request, extraLines, {});
+                                     std::string_view extraLines, std::string_view toTag) {
+  return ComposeResponseWithTo(kind, request, StatelessToLine(request, toTag), extraLines, {});
 }
 
 std::string ComposeResponse(SipKind kind, const SipMessage& request, std::string_view extraLines,
                             std::string_view body) {
-  // Every Via, in order: each proxy on the way takes its own off the answer.
-  return fmt::sprintf("%s %s %s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s%s\r\n%s%s",
-                      kSipVersionText, KindText(kind), ReasonPhrase(kind),
-                      JoinedHeaderLines(request, kViaHeader, kViaCompactHeader), request.FindLine(kToHeader),
-                      request.FindLine(kFromHeader), request.FindLine(kCallIdHeader),
-                      request.FindLine(kCseqHeader), extraLines, body.empty() ? "" : ContentTypeLine(),
-                      ContentLengthAndBody(body));
+  return ComposeResponseWithTo(kind, request, request.FindLine(kToHeader), extraLines, body);
 }
 
 std::string ComposeRequestFromMessage(SipKind method, const SipMessage& response) {

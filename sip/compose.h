@@ -72,13 +72,20 @@ std::string ContentTypeLine();
 // and the empty line without one.
 std::string ContentLengthAndBody(std::string_view body);
 
+// The request's To line as a stateless answer carries it: with a tag
+// (RFC 3261 8.2.6.2) where it has none: `tag` when given, else one worked
+// out from the request's Call-ID, From tag and top Via branch, so that its
+// repeats get the same one.
+std::string StatelessToLine(const SipMessage& request, std::string_view tag = {});
+
 // A response to a received request built from the request's own Via lines
-// (all of them, in order, whatever their form), To, From, Call-ID and CSeq
-// lines (copied as they are, an absent one as an empty line). extraLines is
-// empty or one or more lines each led by CR LF.
+// (all of them, in order, whatever their form), To (StatelessToLine), From,
+// Call-ID and CSeq lines (copied as they are, an absent one as an empty
+// line). extraLines is empty or one or more lines each led by CR LF.
 std::string ComposeStatelessResponse(SipKind kind, const SipMessage& request,
-                                     std::string_view extraLines);
-// The same with an SDP body (none when empty).
+                                     std::string_view extraLines, std::string_view toTag = {});
+// The same with an SDP body (none when empty) and the To line as it is: for
+// requests within a dialog, whose To already holds our tag.
 std::string ComposeResponse(SipKind kind, const SipMessage& request, std::string_view extraLines,
                             std::string_view body);
 

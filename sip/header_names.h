@@ -28,6 +28,26 @@ inline constexpr std::string_view kViaHeader = "Via";
 inline constexpr std::string_view kViaCompactHeader = "v";
 inline constexpr std::string_view kWwwAuthenticateHeader = "WWW-Authenticate";
 
+// The compact forms of RFC 3261 7.3.3 that a peer may send in place of the
+// long names above; whatever finds a long name finds its compact form too.
+struct CompactHeaderName {
+  std::string_view name;
+  std::string_view compact;
+};
+inline constexpr CompactHeaderName kCompactHeaderNames[] = {
+    {kCallIdHeader, "i"},        {kContactHeader, "m"}, {kContentLengthHeader, "l"},
+    {kContentTypeHeader, "c"},   {kFromHeader, "f"},    {kToHeader, "t"},
+    {kViaHeader, kViaCompactHeader},
+};
+
+// The compact form of a long header name, or empty when it has none.
+constexpr std::string_view CompactFormOf(std::string_view name) {
+  for (const CompactHeaderName& known : kCompactHeaderNames) {
+    if (known.name.size() == name.size() && known.name == name) return known.compact;
+  }
+  return {};
+}
+
 // SDP body lines, found the same way.
 inline constexpr std::string_view kSdpOriginPrefix = "o=";
 inline constexpr std::string_view kSdpConnectionPrefix = "c=";

@@ -76,6 +76,7 @@ std::string_view HeaderParameter(std::string_view line, std::string_view name) {
 
 std::vector<std::string_view> HeaderLines(const SipMessage& message, std::string_view name,
                                           std::string_view compactName) {
+  if (compactName.empty()) compactName = CompactFormOf(name);
   std::vector<std::string_view> found;
   for (size_t index = 1; index < message.LineCount(); ++index) {
     std::string_view line = message.LineAt(index);

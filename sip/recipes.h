@@ -29,7 +29,8 @@ std::string_view ToTag(const SipMessage& message);
 // gives "z9hG4bK7".
 std::string_view TopViaBranch(const SipMessage& message);
 
-// Every line of the header `name` (or of its compact form, when given), in
+// Every line of the header `name` (or of its compact form: the one given,
+// else the one header_names.h knows for it), in
 // received order: the name before the colon is compared whole, ignoring
 // case and blanks before the colon. 'Via: a', 'v: b' and 'VIA :c' are all Vias.
 std::vector<std::string_view> HeaderLines(const SipMessage& message, std::string_view name,

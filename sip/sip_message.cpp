@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "sip/char_set.h"
+#include "sip/header_names.h"
 #include "sip/tokens.h"
 
 namespace talvenor {
@@ -35,6 +36,37 @@ void SplitLines(std::string_view text, std::vector<std::string_view>& lines) {
   }
 }
 
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// 'f: <sip:a@h>' and 'F :<sip:a@h>' are lines of the header whose compact
+// form is "f": the letter, blanks, then the colon.
+bool IsCompactLine(std::string_view line, char letter) {
+  if (line.size() < 2 || (line[0] | 0x20) != letter) return false;
+  size_t at = 1;
+  while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+  return at < line.size() && line[at] == ':';
+}
+
+// RFC 3261 7.3.1: a header line that the next one continues (that one
+// starts with a blank) becomes one line: the line end in between turns into
+// blanks, in place. The start line is never continued, and the body, after
+// the first empty line, is left as it is. Only LF and CR LF line ends fold.
+void UnfoldHeaderLines(char* text, size_t size) {
+  char* end = text + size;
+  char* lineFeed = static_cast<char*>(std::memchr(text, '\n', size));
+  bool startLine = true;
+  while (lineFeed != nullptr && lineFeed + 1 < end) {
+    char* next = lineFeed + 1;
+    if (IsLineEnd(*next)) return;  // the empty line before the body
+    if (!startLine && (*next == ' ' || *next == '\t')) {
+      *lineFeed = ' ';
+      if (lineFeed[-1] == '\r') lineFeed[-1] = ' ';
+    }
+    startLine = false;
+    lineFeed = static_cast<char*>(std::memchr(next, '\n', static_cast<size_t>(end - next)));
+  }
+}
+
 }  // namespace
 
 SipMessage::SipMessage(std::string_view text, uint32_t sourceAddress, uint16_t sourcePort)
@@ -45,6 +77,7 @@ SipMessage::SipMessage(std::string_view text, uint32_t sourceAddress, uint16_t s
   }
   text_ = std::make_unique_for_overwrite<char[]>(text.size());
   std::memcpy(text_.get(), text.data(), text.size());
+  UnfoldHeaderLines(text_.get(), text.size());
   textSize_ = text.size();
   std::string_view owned(text_.get(), text.size());
   lines_.reserve(CountLines(owned));
@@ -74,8 +107,9 @@ SipKind SipMessage::Kind() const {
 }
 
 std::string_view SipMessage::FindLine(std::string_view name) const {
+  std::string_view compact = CompactFormOf(name);
   for (std::string_view line : lines_) {
-    if (StartsWithIgnoreCase(line, name)) {
+    if (StartsWithIgnoreCase(line, name) || (!compact.empty() && IsCompactLine(line, compact.front()))) {
       return line;
     }
   }

@@ -1,5 +1,6 @@
 // One received SIP datagram kept as text: its non-empty lines in received
-// order, the address it came from, and its kind code once classified.
+// order (a folded header line unfolded into one), the address it came from,
+// and its kind code once classified.
 // Headers are never parsed into fields; handlers pull values out of the
 // lines with FindLine, LineAt and NthToken.
 #pragma once
@@ -32,7 +33,9 @@ public:
   SipKind Kind() const;
 
   // The whole first line whose first name.size() bytes equal name ignoring
-  // ASCII case ("expires" finds 'Expires: 60'); empty when none does.
+  // ASCII case ("expires" finds 'Expires: 60'), or, for a name with a
+  // compact form (header_names.h), that form: "From" finds 'f: <sip:a@h>'.
+  // Empty when none does.
   std::string_view FindLine(std::string_view name) const;
   // Line at a 0-based position (0 is the start line); empty past the end.
   std::string_view LineAt(size_t index) const;

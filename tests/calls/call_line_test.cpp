@@ -158,6 +158,17 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
   Sent();
 
+  // An UPDATE's offer while ours waits for its answer in an ACK: 491 (RFC 3311 5.2).
+  line->Dialog().Update([](DialogState& dialog) { dialog.offerPending = true; });
+  Deliver(*line, testhelp::Request({.method = "UPDATE", .callId = kCallId, .extra = "Content-Type: application/sdp\r\n",
+                                    .cseq = 5, .body = "v=0\r\nc=IN IP4 10.0.0.7\r\nm=audio 9000 RTP/AVP 8\r\n"}));
+  std::vector<std::string> pending = Sent();
+  ASSERT_EQ(pending.size(), 1u);
+  EXPECT_EQ(FirstLine(pending[0]), "SIP/2.0 491 Request Pending");
+  EXPECT_EQ(DottedAddress(line->RtpPeer().address), "10.0.0.9");
+  line->Dialog().Update([](DialogState& dialog) { dialog.offerPending = false; });
+
+
   // A response with a body: Content-Type before Content-Length, no User-Agent.
   line->SetLocalMedia(8002, "127.0.0.1");
   line->SendInCallResponse(kStatus200, "Contact: <sip:127.0.0.1>", line->BuildSdp());
@@ -173,21 +184,37 @@ TEST_F(CallLineTest, AnswersUpdateTheDialog) {
   EXPECT_EQ(RtpInfoText(96, line->RtpPeer()).substr(0, 8), "RTP\\ERR ");
   EXPECT_EQ(SipInfoText(line->SipPeer()), "SIP 127.0.0.1:" + std::to_string(farEnd_.Port()));
 
-  // With credentials from a gateway: the challenge is answered, CSeq counts up.
+  // With credentials from a gateway: the challenge is answered (with qop
+  // when offered), CSeq counts up.
   RecordingConnection second;
   std::shared_ptr<CallLine> challenged = Outgoing(second);
   challenged->Dialog().Update([](DialogState& dialog) { dialog.gateway = {"alice", "secret"}; });
   Deliver(*challenged, Response("407 Proxy Authentication Required", "INVITE",
-                                "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\"\r\n"));
+                                "Proxy-Authenticate: Digest realm=\"gw\", nonce=\"n7\", qop=\"auth\"\r\n"));
   EXPECT_TRUE(challenged->Dialog().Snapshot().proxyAuthorizationText.starts_with(
       "\r\nProxy-Authorization: Digest username=\"alice\""));
   challenged->SendInCallRequest(kInvite, "Contact: <sip:127.0.0.1>", "");
   sent = Sent();
   ASSERT_EQ(sent.size(), 2u);  // the ACK of the 407, then the INVITE again
   EXPECT_NE(sent[1].find("\r\nCSeq: 2 INVITE\r\nMax-Forwards: 70\r\nProxy-Authorization: Digest"), std::string::npos) << sent[1];
+  EXPECT_NE(sent[1].find(", qop=auth, nc=00000001, cnonce=\""), std::string::npos) << sent[1];
   EXPECT_NE(sent[1].find("\r\nContact: <sip:127.0.0.1>\r\nUser-Agent: Talvenor 7.2\r\nContent-Length: 0\r\n\r\n"),
             std::string::npos)
       << sent[1];
+
+  // A route without lr is a strict router: the request goes to its URI and
+  // the remote target is the last route (RFC 3261 12.2.1.1).
+  std::string strict = "<sip:127.0.0.1:" + std::to_string(farEnd_.Port()) + ">";
+  line->Dialog().Update([&](DialogState& dialog) {
+    dialog.routeSet = {strict, "<sip:p2.example;lr>"};
+    dialog.remoteTarget = "lab@10.0.0.9:5062";
+  });
+  line->SendInCallRequest(kBye, {}, {});
+  std::vector<std::string> routed = Sent();
+  ASSERT_EQ(routed.size(), 1u);
+  EXPECT_EQ(FirstLine(routed[0]), "BYE sip:127.0.0.1:" + std::to_string(farEnd_.Port()) + " SIP/2.0");
+  EXPECT_NE(routed[0].find("\r\nRoute: <sip:p2.example;lr>\r\nRoute: <sip:lab@10.0.0.9:5062>\r\n"), std::string::npos)
+      << routed[0];
 }
 
 TEST_F(CallLineTest, HangingUpSendsWhatTheStateAllows) {

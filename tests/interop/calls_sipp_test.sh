@@ -8,8 +8,9 @@
 #    then a spoken sentence as G.711 RTP from SIPp (the phone's recording
 #    must match it), BYE answered 200, and the phone reports the caller and
 #    a normal end;
-#  - SIPp gives up while the phone rings: 200 for the CANCEL, 487 for the
-#    INVITE, and the phone reports a failed end;
+#  - SIPp gives up while the phone rings, its requests written with compact
+#    header names: 200 for the CANCEL, 487 for the INVITE, and the phone
+#    reports a failed end;
 #  - the phone refuses a call with a reason: 480 repeated until SIPp's ACK,
 #    and the phone hears its reason back;
 #  - the phone calls a busy SIPp: the 486 is acknowledged and the phone ends

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Gateway registration against kamailio as the gateway. kamailio challenges
-# every REGISTER with digest authentication (realm "gateway.test", no qop),
+# every REGISTER with digest authentication (realm "gateway.test", qop="auth"),
 # checks the answer against a fixed password per user and saves the binding in
 # its location table, granting at most 10 seconds; its nonces go stale after
 # 3 seconds, so every refresh is challenged again. A gateway account of the
@@ -9,7 +9,9 @@
 #     carries an Authorization line that kamailio accepts, her binding shows in
 #     kamailio's location table, and she refreshes it about 6 s before each
 #     grant runs out, with the same Call-ID and a rising CSeq, answering the
-#     stale-nonce challenge, so the binding never lapses;
+#     stale-nonce challenge, so the binding never lapses; every answer has
+#     qop=auth, a client nonce and a nonce count, which a refresh under the
+#     same nonce counts up;
 #   - alice again, in a host that works account 0's R box: unticking it sends
 #     a REGISTER with expires=0, kamailio removes her binding, and the
 #     account goes idle;
@@ -47,7 +49,7 @@ request_route {
       exit;
     }
     xlog("L_NOTICE", "challenged|\$fU|\$cs|\$var(rc)\n");
-    www_challenge("gateway.test", "0");
+    www_challenge("gateway.test", "1");
     exit;
   }
   if (!save("location")) {
@@ -94,11 +96,11 @@ location=$(kamcmd -s "unix:$KAMAILIO_CTL" ul.dump)
 
 # 1. alice's REGISTERs, in order: the first has no credentials and is
 #    challenged; every later one carries the Authorization line the module
-#    composes. A refresh first repeats the line that was last accepted;
-#    kamailio finds its nonce stale (nonce_expire 3 s) and challenges again,
-#    and the fresh answer is saved. All of it is one REGISTER dialog: one
-#    Call-ID, a rising CSeq.
-answer_pattern="^Digest username=\"alice\", realm=\"gateway\\.test\", nonce=\"[^\"]+\", uri=\"sip:127\\.0\\.0\\.1:$gateway_port\", response=\"[0-9a-f]{32}\"\$"
+#    composes. A refresh first answers the challenge that was last accepted
+#    again, under the next nonce count; kamailio finds its nonce stale
+#    (nonce_expire 3 s) and challenges again, and the fresh answer is saved.
+#    All of it is one REGISTER dialog: one Call-ID, a rising CSeq.
+answer_pattern="^Digest username=\"alice\", realm=\"gateway\\.test\", nonce=\"[^\"]+\", uri=\"sip:127\\.0\\.0\\.1:$gateway_port\", response=\"[0-9a-f]{32}\", qop=auth, nc=[0-9a-f]{8}, cnonce=\"[0-9a-f]{16}\"\$"
 first=$(events register alice | sed -n 1p)
 [[ $(cut -d'|' -f6- <<<"$first") == "<null>" ]] ||
   { show_traces >&2; interop_fail "alice's first REGISTER already carries credentials: $first"; }
@@ -107,12 +109,19 @@ while IFS= read -r answer; do
     { show_traces >&2; interop_fail "alice's REGISTER carries an unexpected Authorization line: $answer"; }
 done < <(events register alice | tail -n +2 | cut -d'|' -f6-)
 problems=$(sed -n 's/.*<script>: //p' "$KAMAILIO_LOG" | awk -F'|' '
+  function value(line, name, found) {
+    if (!match(line, " " name "=\"?[^\",]*")) return ""
+    found = substr(line, RSTART, RLENGTH); sub(/^[^=]*="?/, "", found); return found
+  }
   $2 != "alice" { next }
   $1 == "register" {
     if (callid == "") callid = $4
     else if ($4 != callid) print "Call-ID changed from " callid " to " $4
     if (cseq != "" && $3 + 0 <= cseq + 0) print "CSeq " $3 " does not rise above " cseq
-    if (refreshing && $6 != accepted) print "the refresh at CSeq " $3 " does not repeat the accepted credentials"
+    # Counts stay below 10 here: read as decimals.
+    if (refreshing && (value($6, "nonce") != value(accepted, "nonce") || value($6, "cnonce") != value(accepted, "cnonce") ||
+                       value($6, "nc") + 0 != value(accepted, "nc") + 1))
+      print "the refresh at CSeq " $3 " does not answer the accepted challenge under the next count: " $6 " after " accepted
     cseq = $3; auth = $6; refreshing = 0
   }
   $1 == "challenged" && $4 == -5 && $3 != 1 { print "REGISTER " $3 " was challenged for missing credentials" }

@@ -74,14 +74,16 @@ EOF
 
 # 4. Each message from the module carries the Via, From, To and Call-ID of
 #    the message it answers (same Call-ID, sent to the module), and responses
-#    also its CSeq.
+#    also its CSeq. Its To adds a tag where that one had none (RFC 3261
+#    8.2.6.2), as every message from the module has one.
 mismatches=$(read_capture -Y sip -T fields -E separator='|' \
   -e udp.srcport -e sip.Call-ID -e sip.Via -e sip.From -e sip.To -e sip.CSeq -e sip.Status-Code |
   awk -F'|' -v port="$phone_port" '
     $1 != port { sent[$2] = $3 "|" $4 "|" $5; cseq[$2] = $6; next }
     {
       if (!($2 in sent)) { print "no message to the module has Call-ID " $2; next }
-      if ($3 "|" $4 "|" $5 != sent[$2]) print "Via/From/To not echoed for " $2 ": " $3 "|" $4 "|" $5 " vs " sent[$2]
+      if (index($3 "|" $4 "|" $5, sent[$2]) != 1) print "Via/From/To not echoed for " $2 ": " $3 "|" $4 "|" $5 " vs " sent[$2]
+      if ($5 !~ /;tag=/) print "no To tag for " $2 ": " $5
       if ($7 != "" && $6 != cseq[$2]) print "CSeq not echoed for " $2 ": " $6 " vs " cseq[$2]
     }')
 [[ -z $mismatches ]] || interop_fail "$mismatches"

@@ -36,6 +36,12 @@ TEST(DigestResponse, MatchesAnIndependentComputationWithoutQop) {
   EXPECT_EQ(md5.Hex("Mufasa:testrealm@host.com:Circle Of Life"), "939e7578ed9e3c518a452acee763bce9");
 }
 
+TEST(DigestResponse, WithQopAuthMatchesRfc2617sExample) {
+  EXPECT_EQ(DigestResponse("Mufasa", "testrealm@host.com", "Circle Of Life", "GET", "/dir/index.html",
+                           "dcd98b7102dd2f0e8b11d0f600bfb0c093", "00000001", "0a4f113b"),
+            "6629fae49393a05397450978507c4ef1");
+}
+
 SipMessage Challenge(const std::string& status, const std::string& challengeLine, const std::string& cseq) {
   std::string text = "SIP/2.0 " + status + "\r\nVia: SIP/2.0/UDP 10.0.0.2;branch=z9hG4bK1\r\nCall-ID: call-1@10.0.0.2\r\n" +
                      "CSeq: " + cseq + "\r\n" + challengeLine + "Content-Length: 0\r\n\r\n";

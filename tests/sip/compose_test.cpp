@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "sip/compose.h"
+#include "sip/recipes.h"
 #include "tests/sip/datagram_text.h"
 
 namespace talvenor {
@@ -79,7 +80,8 @@ TEST(StatelessResponseTest, MethodNotAllowedLayout) {
             // Every Via, as written: each proxy takes its own off the answer.
             "Via: SIP/2.0/UDP 10.0.0.7:5062;branch=z9hG4bK1\r\n"
             "v: SIP/2.0/UDP 10.0.0.8;branch=z9hG4bK2, SIP/2.0/UDP 10.0.0.9;branch=z9hG4bK3\r\n"
-            "To: <sip:lab@10.0.0.1>\r\n"
+            // A tag of the request's own: it had none (RFC 3261 8.2.6.2).
+            "To: <sip:lab@10.0.0.1>;tag=d87835df\r\n"
             "From: <sip:desk@10.0.0.7>;tag=3\r\n"
             "Call-ID: opt-1@10.0.0.7\r\n"
             "CSeq: 4 OPTIONS\r\n"
@@ -89,12 +91,20 @@ TEST(StatelessResponseTest, MethodNotAllowedLayout) {
   EXPECT_EQ(Message(text).Kind(), kStatus405);
 }
 
-TEST(StatelessResponseTest, EchoesTheToLineUnchangedWithoutATag) {
+TEST(StatelessResponseTest, AddsAToTagWhereTheRequestHasNone) {
   std::string request = Datagram({"BYE sip:lab@h SIP/2.0", "Via: SIP/2.0/UDP h",
                                   "tO:  \"Lab\"<sip:lab@h> ", "From: <sip:a@h>;tag=1",
                                   "Call-ID: 1@h", "CSeq: 2 BYE"});
   SipMessage response = Message(ComposeStatelessResponse(kStatus481, Message(request), ""));
-  EXPECT_EQ(response.FindLine("To"), "tO:  \"Lab\"<sip:lab@h> ");
+  std::string_view to = response.FindLine("To");
+  EXPECT_TRUE(to.starts_with("tO:  \"Lab\"<sip:lab@h> ;tag=")) << to;
+  EXPECT_EQ(ToTag(response).size(), 8u);
+  // The repeated request gets the same tag; one that has a tag keeps it.
+  EXPECT_EQ(ComposeStatelessResponse(kStatus481, Message(request), ""), response.Text());
+  std::string tagged = Datagram({"BYE sip:lab@h SIP/2.0", "Via: SIP/2.0/UDP h", "t: <sip:lab@h>;tag=7",
+                                 "From: <sip:a@h>;tag=1", "Call-ID: 1@h", "CSeq: 2 BYE"});
+  EXPECT_EQ(Message(ComposeStatelessResponse(kStatus481, Message(tagged), "")).FindLine("To"),
+            "t: <sip:lab@h>;tag=7");
   EXPECT_EQ(response.LineAt(0), "SIP/2.0 481 Call Leg/Transaction Does Not Exist");
   EXPECT_EQ(response.FindLine("Contact"), "");
   EXPECT_EQ(response.FindLine("User-Agent"), "");
@@ -103,7 +113,7 @@ TEST(StatelessResponseTest, EchoesTheToLineUnchangedWithoutATag) {
 TEST(StatelessResponseTest, MissingViaEndsTheHeaderBlockAtOnce) {
   std::string request = Datagram({"INVITE sip:lab@h SIP/2.0", "To: <sip:lab@h>"});
   std::string text = ComposeStatelessResponse(kStatus400, Message(request), "");
-  EXPECT_TRUE(text.starts_with("SIP/2.0 400 Bad request\r\n\r\nTo: <sip:lab@h>\r\n")) << text;
+  EXPECT_TRUE(text.starts_with("SIP/2.0 400 Bad request\r\n\r\nTo: <sip:lab@h>;tag=")) << text;
 }
 
 TEST(RequestFromMessageTest, AckForAStray487) {

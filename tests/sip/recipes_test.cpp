@@ -82,6 +82,14 @@ TEST(RecipesTest, EachRecipeOnItsOwnLine) {
       {"To: <sip:a@h>", ToTag, ""},
       {"Via: SIP/2.0/UDP h:5060;rport;branch=z9hG4bK7", TopViaBranch, "z9hG4bK7"},
       {"Via: SIP/2.0/UDP h, SIP/2.0/UDP g;branch=z9hG4bK8", TopViaBranch, ""},
+      // Compact forms, and a line folded onto the next.
+      {"v: SIP/2.0/UDP h;branch=z9hG4bK9", TopViaBranch, "z9hG4bK9"},
+      {"f: \"Desk\" <sip:desk@h>;tag=1", CallerUser, "desk"},
+      {"f: <sip:a@h>;tag=5", FromTag, "5"},
+      {"t: <sip:lab@h>;tag=9", StatelessAckTarget, "lab@h"},
+      {"m: <sip:desk@10.0.0.7:5062>", RemoteTarget, "desk@10.0.0.7"},
+      {"m: <sip:desk@10.0.0.7:5062>", ContactUri, "sip:desk@10.0.0.7:5062"},
+      {"From: <sip:a@h>\r\n ;tag=77", FromTag, "77"},
   };
   for (const auto& c : cases) {
     SipMessage message = Message(Datagram({"OPTIONS sip:h SIP/2.0", c.line}));

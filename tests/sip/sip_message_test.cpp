@@ -174,10 +174,18 @@ TEST(SipMessageFindLineTest, MatchesTheNameAsACaseInsensitiveLinePrefix) {
   }
 }
 
-TEST(SipMessageFindLineTest, CompactFormIsNotAHeaderName) {
-  SipMessage message = Message(Datagram({"INVITE sip:x@h SIP/2.0", "t: <sip:x@h>", "i: 1@h"}));
-  EXPECT_EQ(message.FindLine("To"), "");
-  EXPECT_EQ(message.FindLine("Call-ID"), "");
+TEST(SipMessageFindLineTest, CompactFormsFindTheirHeaders) {
+  SipMessage message = Message(Datagram({"INVITE sip:x@h SIP/2.0", "v: SIP/2.0/UDP h", "t: <sip:x@h>", "F :<sip:y@h>",
+                                         "i: 1@h", "m: <sip:y@h>", "c: application/sdp", "l: 0", "x: other"}));
+  const struct {
+    std::string_view name;
+    std::string_view expected;
+  } cases[] = {
+      {"Via", "v: SIP/2.0/UDP h"},   {"To", "t: <sip:x@h>"},          {"From", "F :<sip:y@h>"},
+      {"Call-ID", "i: 1@h"},          {"Contact", "m: <sip:y@h>"},     {"Content-Type", "c: application/sdp"},
+      {"Content-Length", "l: 0"},     {"CSeq", ""},  // none has a compact form
+  };
+  for (const auto& c : cases) EXPECT_EQ(message.FindLine(c.name), c.expected) << c.name;
 }
 
 TEST(SipMessageFindLineTest, ALookAlikeBeforeTheRealHeaderWins) {

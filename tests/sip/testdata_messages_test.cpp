@@ -112,8 +112,8 @@ void CheckTraps(const fs::path& dir, const std::vector<TrapCase>& cases) {
 
 // What the module's own rules make of the trap datagrams. Several differ on
 // purpose from what a general-purpose stack would do: the kind comes from
-// the fixed table, names match as line prefixes, compact forms and folded
-// lines are not read, and a NUL ends the text.
+// the fixed table, names match as line prefixes (compact forms as a letter
+// before the colon), folded lines are joined, and a NUL ends the text.
 TEST(EdgeDatagramsTest, TrapDatagramsReadByTheModulesRules) {
   CheckTraps(kEdgeData, {
       {"ack-uri-user-is-method.dat", kInvite, "CSeq", "CSeq: 1 ACK"},
@@ -124,7 +124,11 @@ TEST(EdgeDatagramsTest, TrapDatagramsReadByTheModulesRules) {
       {"bare-cr-in-header.dat", kInvite, "Call-ID", "Call-ID: barecr-real@192.0.2.10"},
       {"header-prefix-traps.dat", kOptions, "To", "Tox: WRONG <sip:WRONG@203.0.113.66>"},
       {"header-prefix-traps.dat", kOptions, "Call-ID", "Call-ID-Old: WRONG@203.0.113.66"},
-      {"compact-forms.dat", kInvite, "To", ""},
+      {"compact-forms.dat", kInvite, "To", "t:<sip:bob@example.com>"},
+      {"compact-forms.dat", kInvite, "Call-ID", "i:compact-1@192.0.2.10"},
+      {"compact-forms.dat", kInvite, "Via", "v: SIP/2.0/UDP 192.0.2.10:5060;branch=z9hG4bK-compact1"},
+      {"folded-headers.dat", kInvite, "From", "From: \"Alice\"    <sip:alice@example.com>    ;tag=fold1"},
+      {"folded-headers.dat", kInvite, "CSeq", "CSeq: 1  \tINVITE"},
       {"compact-forms.dat", kInvite, "c=", "c=IN IP4 192.0.2.10"},
       {"lf-only-line-endings.dat", kInvite},
   });
@@ -142,8 +146,8 @@ TEST(EdgeDatagramsTest, DeclinedStreamComesFirst) {
 }
 
 TEST_F(TortureDatagramsTest, HugeExpiresSaturates) {
-  // The Contact's expires sits on a folded line that is never joined, so the
-  // Expires header's 100-digit value decides, saturated.
+  // The Contact's expires, on a folded line joined to it, holds a 15-digit
+  // value: saturated.
   EXPECT_EQ(RegistrationExpiry(test::Message(ReadFile((kTortureData / "scalar02.dat").string()))),
             std::numeric_limits<int32_t>::max());
 }
