@@ -72,6 +72,9 @@ bool RegistrationBook::Current(const RegistrationListPaths& paths) {
     }
     if (!ListField(line, 0).empty()) Add(std::move(line), length != 0 ? offset : -1, length);
   }
+  // A refresh written over its line keeps the line's place in the list:
+  // only RegTime tells which registration of a user came last.
+  entries_.sort([](const Entry& a, const Entry& b) { return a.regTime < b.regTime; });
   for (const RegistrationChange& change : writing_) Apply(change);
   for (const RegistrationChange& change : pending_) Apply(change);
   return true;
@@ -237,14 +240,20 @@ bool RegistrationBook::WritePending() {
   std::scoped_lock writing(writeMutex_);
   std::vector<ListLineAt> lines;  // over the list or after it, or
   std::string text;               // the whole list, written in one piece
-  bool rewrite;
+  bool rewrite = false;
+  bool written = true;
   std::vector<Written> makers;
   RegistrationListPaths paths;  // as the changes found them: the writer never calls the host
   {
     std::scoped_lock lock(mutex_);
     if (pending_.empty()) return true;
-    rewrite = !PlanLineWrites(lines);
-    if (rewrite) text = PlanRewrite();
+    // Lines go where the book thinks the list has them: after a failed
+    // write, or an edit since the changes came, the list is read again
+    // first and the changes replayed over it.
+    RegistrationListPaths listed = paths_;
+    written = Current(listed);
+    if (written) rewrite = !PlanLineWrites(lines);
+    if (written && rewrite) text = PlanRewrite();
     makers = std::move(makers_);
     makers_.clear();
     writing_ = std::move(pending_);
@@ -252,7 +261,8 @@ bool RegistrationBook::WritePending() {
     writeInFlight_ = true;
     paths = paths_;
   }
-  bool written = rewrite ? ReplaceRegistrationList({std::move(text)}, paths) : WriteRegistrationLinesAt(lines, paths.list);
+  written = written && (rewrite ? ReplaceRegistrationList({std::move(text)}, paths)
+                                 : WriteRegistrationLinesAt(lines, paths.list));
   {
     std::scoped_lock lock(mutex_);
     writing_.clear();

@@ -125,8 +125,9 @@ private:
   const RegistrationLimits limits_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  // In list order: a refresh moves its binding to the end, and the last
-  // line of a user is its latest registration.
+  // In order of registration (RegTime, when read from the list): a refresh
+  // moves its binding to the end, and the last binding of a user is its
+  // latest registration.
   std::list<Entry> entries_;
   std::unordered_map<std::string, std::list<Entry>::iterator> byKey_;
   std::unordered_map<std::string, size_t> perAddress_;  // bindings listed per source address

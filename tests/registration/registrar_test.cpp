@@ -491,6 +491,54 @@ TEST_F(RegistrationListTest, TheBookWritesOnlyTheLinesThatChangedWhileTheListAll
   EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")), line(c, "M"));
 }
 
+// A refresh written over its line stays before the user's later lines: a
+// book that reads the list anew still finds the latest registration.
+TEST_F(RegistrationListTest, AListReadAgainFindsTheLatestRegistrationOfAUser) {
+  int64_t now = CalendarSeconds();
+  auto change = [now](const std::string& key, int64_t age) {
+    std::string line = key + "\tPIN\t" + std::to_string(now - age) + "\t3600\td\tN\tP\n";
+    return RegistrationChange{key, "10.0.0.1", line, 3600, kDefaultExpiration, now - age};
+  };
+  RegistrationBook book;
+  for (auto [key, age] : {std::pair{"alice@10.0.0.1:5060", 20}, {"alice@10.0.0.1:5062", 10}, {"alice@10.0.0.1:5060", 0}}) {
+    ASSERT_EQ(book.Record(change(key, age), [](bool) {}), RegistrationBook::Outcome::Taken);
+  }
+  RegistrationBook restarted;
+  for (RegistrationBook* reader : {&book, &restarted}) {
+    std::string user = "alice";
+    EXPECT_EQ(reader->FindByUser(user, '@', kDefaultExpiration), 3600u);
+    EXPECT_EQ(user, "alice@10.0.0.1:5060");
+  }
+}
+
+// A list edited while a change waits for the writer: the change is written
+// over the edited list, not where the lines were before.
+TEST_F(RegistrationListTest, AChangeWaitingWhileTheListIsEditedLandsOnTheEditedList) {
+  int64_t now = CalendarSeconds();
+  auto line = [now](const std::string& key, char name) {
+    return key + "\tPIN\t" + std::to_string(now) + "\t3600\td\t" + std::string(20, name) + "\tP\n";
+  };
+  auto change = [&](const std::string& key) {
+    return RegistrationChange{key, "10.0.0.1", line(key, 'm'), 3600, kDefaultExpiration, now};
+  };
+  std::string a = "a@10.0.0.1:5060", b = "b@10.0.0.1:5060", desk = "desk@10.0.0.7:5060";
+  testhelp::WriteFile(Path("SIP-REG.txt"), line(a, 'n') + line(b, 'n'));
+  RegistrationBook book;
+  book.StartWriter();
+  std::promise<void> release, answering;
+  std::shared_future<void> released = release.get_future().share();
+  book.Record(change(a), [&](bool) {  // the writer stays in this answer until released
+    answering.set_value();
+    released.wait();
+  });
+  answering.get_future().wait();
+  book.Record(change(b), [](bool) {});
+  testhelp::WriteFile(Path("SIP-REG.txt"), line(desk, 'd') + line(a, 'm') + line(b, 'n'));
+  release.set_value();
+  book.StopWriter();
+  EXPECT_EQ(testhelp::ReadFile(Path("SIP-REG.txt")), line(desk, 'd') + line(a, 'm') + line(b, 'm'));
+}
+
 TEST_F(RegistrationListTest, TheBookReadsAListEditedBesideIt) {
   RegistrationBook book;
   book.Record(Binding("mine@10.0.0.1:5060"), [](bool) {});
