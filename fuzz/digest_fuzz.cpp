@@ -154,6 +154,8 @@ void CheckRightAnswer(SipKind method, std::string_view line, const std::string& 
 // it carries credentials the registrar accepts.
 void CheckGatewayAnswer(bool proxy, std::string_view challengeLine, const std::string& userId,
                         const std::string& password, const std::string& address) {
+  // A line that starts with a blank continues the one before it: no header.
+  if (challengeLine.starts_with(' ') || challengeLine.starts_with('\t')) return;
   std::string text = std::string(proxy ? "SIP/2.0 407 Proxy Authentication Required\r\n" : "SIP/2.0 401 Unauthorized\r\n") +
                      "Via: SIP/2.0/UDP 127.0.0.1:5060;branch=z9hG4bK-1\r\n"
                      "From: <sip:alice@gateway>;tag=1\r\n"
